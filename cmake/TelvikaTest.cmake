@@ -1,0 +1,29 @@
+# telvika_add_test(NAME <name> SOURCES <files...> [LIBS <targets...>] [LABEL <label>] [TIMEOUT <s>])
+#
+# Every test is added the same way: one Qt Test executable, registered with CTest, run with the
+# offscreen platform plugin and the C locale in the environment (tests that need a locale pin it with
+# QLocale::setDefault), labelled after its component.
+function(telvika_add_test)
+  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT T_NAME OR NOT T_SOURCES)
+    message(FATAL_ERROR "telvika_add_test needs NAME and SOURCES")
+  endif()
+  if(NOT T_LABEL)
+    set(T_LABEL unit)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)
+  target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
+  target_compile_definitions(${T_NAME} PRIVATE
+    TELVIKA_BIN_DIR="${TELVIKA_BIN_DIR}"
+    TELVIKA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  telvika_warnings(${T_NAME})
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set_tests_properties(${T_NAME} PROPERTIES
+    LABELS "${T_LABEL}"
+    TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANG=C.UTF-8")
+endfunction()
