@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include "compute/Telemetry.h"
+
+namespace telvika::server {
+
+// Thresholds of the trip and entry computation; defaults and reasons in docs/computation.md.
+struct ComputeSettings {
+    double parkingSpeedKmh = 3.0;        // below this the vehicle stands
+    double tripEndParkingSec = 1800.0;   // a parking this long ends a trip
+    double tripEndGapSec = 1800.0;       // a data gap this long ends a trip
+    double stopMinSec = 120.0;           // "parks": stops within a trip
+    double blindMinSec = 60.0;           // "blinds": no valid fix
+    double powerOffMinSec = 60.0;        // "power_off"
+    double speedLimitKmh = 90.0;         // "over_speed"
+    double overSpeedMinSec = 10.0;
+    double tankSmoothingSec = 300.0;     // window of the fuel level smoothing
+    double tankJumpLitres = 10.0;        // a change beyond this in a short time is an event
+    double tankJumpMaxSec = 900.0;       // "short time" of a refuelling or drain
+    double sensorMinSec = 1.0;           // "sensor_on"
+    double maxPlausibleSpeedKmh = 400.0;  // jumps implying more are dropped
+};
+
+// One entry of a trip: a stop, a period without signal, a refuelling, ...
+struct TripEntry {
+    double begin = 0.0;  // OLE dates
+    double end = 0.0;
+    double lon = 0.0;    // where it happened
+    double lat = 0.0;
+    double maxSpeedKmh = 0.0;  // over_speed: the maximum
+    double tank1Begin = 0.0, tank1End = 0.0;
+    double tank2Begin = 0.0, tank2End = 0.0;
+};
+
+// The entry lists a trip has, by key: a type alone ("parks", "blinds", "power_off", "over_speed")
+// or a type and a kind joined by "-" ("tank-num1", "tank-num2", "sensor_on-num1".."sensor_on-num6",
+// "checkpoints-stages").
+QStringList entryKeys();
+// The key a client's type and kind select: "tank" + "num1" gives "tank-num1"; a type without kinds
+// ignores the kind ("parks" + "num1" gives "parks"). Empty for an unknown type or kind.
+QString entryKey(const QString& type, const QString& kind);
+
+struct Trip {
+    double begin = 0.0;
+    double end = 0.0;
+    QVector<double> track;  // five values per point: time, lon, lat, metres from start, km/h
+    QHash<QString, QVector<TripEntry>> entries;
+    int pointCount() const { return static_cast<int>(track.size() / 5); }
+};
+
+struct ComputeResult {
+    QVector<Trip> trips;
+    int droppedPoints = 0;    // impossible jumps and invalid values
+    int duplicatePoints = 0;  // same timestamp seen twice
+};
+
+// Divides the telemetry of one device over [periodBegin, periodEnd] into trips and entries. The
+// rows may be unsorted and hold duplicates; they are ordered and cleaned first.
+ComputeResult computeTrips(QVector<TelemetryPoint> rows, double periodBegin, double periodEnd,
+                           const ComputeSettings& settings, const QVector<ControlPoint>& controlPoints);
+
+}  // namespace telvika::server
