@@ -1,0 +1,201 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QVector>
+
+#include <functional>
+#include <memory>
+
+#include "app/TPlayerEnvironment.h"
+#include "app/model/SharedData.h"
+
+class QComboBox;
+class QDateEdit;
+class QDomDocument;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QAction;
+class QSlider;
+class QSplitter;
+class QTimeEdit;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QWidget;
+class TImageList;
+class TSymbolButton;
+class TUpDown;
+class IUserDialogs;
+namespace mvx {
+class IMVControl;
+}
+
+// The player's main window. It owns every control (each control's objectName is its name), the
+// shared data model and the hosted map control. Handlers carry the names of the control and the
+// event they serve; the window's own routines have plain verb names.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // Creates the window with its hosted map control; throws telvika::Error when the control
+    // cannot be created.
+    explicit TForm1(const TPlayerEnvironment& environment, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Shared state and environment.
+    TSharedData data;
+    const TPlayerEnvironment& environment() const { return env_; }
+    IUserDialogs& dialogs() const { return *dialogs_; }
+
+    // Fields of the window.
+    int IconNum = 0;
+    bool MapListEdited = false;
+    QVector<int> MapLoadResults;
+
+    // Start-up progress: true once FormShow has run; SettingsLoaded once the settings were read
+    // (only then does shutdown write them back).
+    bool StartupDone = false;
+    bool SettingsLoaded = false;
+
+    // --- Controls -------------------------------------------------------------------------------
+    QWidget* Panel2 = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QWidget* Panel1 = nullptr;
+    mvx::IMVControl* MVCtrl = nullptr;
+
+    QGroupBox* GroupBox3 = nullptr;
+    QLabel* Label12 = nullptr;
+    QDateEdit* DateBegin = nullptr;
+    QTimeEdit* TimeBegin = nullptr;
+    QLabel* Label14 = nullptr;
+    QDateEdit* DateEnd = nullptr;
+    QTimeEdit* TimeEnd = nullptr;
+    QFrame* Bevel4 = nullptr;
+    QLabel* Label2 = nullptr;
+    QComboBox* cmbGroupName = nullptr;
+    QLabel* Label4 = nullptr;
+    QComboBox* cmbCarName = nullptr;
+    QLabel* Label5 = nullptr;
+    QComboBox* cmbCarNum = nullptr;
+    QLabel* Label6 = nullptr;
+    QComboBox* cmbCarDevice = nullptr;
+    QLabel* Label13 = nullptr;
+    QLabel* lblTripNum = nullptr;
+
+    QGroupBox* GroupBox2 = nullptr;
+    QComboBox* cmbInfoPoints = nullptr;
+    QTreeWidget* ListView1 = nullptr;
+    QLabel* Label15 = nullptr;
+    QLineEdit* txtCont = nullptr;
+    TUpDown* UpDown2 = nullptr;
+
+    QGroupBox* GroupBox4 = nullptr;
+    TSymbolButton* btnPlay = nullptr;
+    TSymbolButton* btnStop = nullptr;
+    QFrame* Bevel2 = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QToolButton* ToolButton4 = nullptr;
+    QToolButton* ToolButton1 = nullptr;
+    QToolButton* ToolButton2 = nullptr;
+    TSymbolButton* SpeedButton1 = nullptr;
+    QToolButton* ToolButton3 = nullptr;
+    QToolButton* btnSettings = nullptr;
+    QFrame* Bevel3 = nullptr;
+    QLabel* Label8 = nullptr;
+    QComboBox* cmbSpeed = nullptr;
+    TUpDown* UpDown1 = nullptr;
+    QFrame* Bevel1 = nullptr;
+    QLabel* Label9 = nullptr;
+    QSlider* TrackBar = nullptr;
+
+    QGroupBox* GroupBox5 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* lblDate = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* lblSpeed = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* lblDistance = nullptr;
+
+    TImageList* ImageList1 = nullptr;
+    TImageList* ImageList2 = nullptr;
+    TImageList* IconsList = nullptr;
+    QTimer* Timer1 = nullptr;
+    std::unique_ptr<QDomDocument> XMLDocument2;
+    QMenu* PopupMenu1 = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
+    QAction* MapListEdit = nullptr;
+
+    // Menu items of PopupMenu1 by name ("mnu2".."mnu13", "N5", "N6"), or null.
+    QAction* FindMenuItem(const QString& name) const;
+
+    // --- Window events (start-up and shutdown) ------------------------------------------------------
+    void FormShow();
+    void FormActivate();
+    void FormDestroy();
+
+    // --- Start-up routines ---------------------------------------------------------------------------
+    void LoadGroupList();
+    void FillInfoPointKinds();
+    void InstallStyleResources();
+    void ServerClosed();
+    void OnlineDataReceived();
+    void ComputingEnded();
+
+    // --- Handlers and routines of the other subsystems (wired here) ----------------------------------
+    void MVCtrlMouseAction(int action, int uMsg, int x, int y, bool& handled);
+    void MVCtrlSelfDraw();
+    void cmbGroupNameChange();
+    void cmbChange(QObject* sender);
+    void DateTimeChange();
+    void cmbInfoPointsChange();
+    void ListView1Click();
+    void txtContChange();
+    void txtContKeyPress(QChar& key);
+    void btnPlayClick();
+    void btnStopClick(QObject* sender);
+    void cmbSpeedChange();
+    void cmbSpeedKeyPress(QChar& key);
+    void UpDown1ChangingEx(bool& allowChange, int newValue, int direction);
+    void TrackBarChange();
+    void Timer1Timer();
+    void ToolButton4Click();
+    void ToolButton1Click();
+    void ToolButton2Click();
+    void SpeedButton1Click();
+    void btnSettingsClick();
+    void mnuClick(QAction* item);
+    void MapListEditClick();
+    void LoadTrips();
+    void LoadMapList();
+    void LoadSaveSettings(int mode);
+    void ShowGroupCars();
+
+    // Runs a handler; an exception that escapes it is shown by the standard error display.
+    void guarded(const std::function<void()>& handler);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildPeriodBox(QWidget* panel);
+    void buildInfoPointsBox(QWidget* panel);
+    void buildPlayerBox(QWidget* panel);
+    void buildInfoPanel(QWidget* panel);
+    void buildNonVisual();
+    void wireEvents();
+    void createMapTables();
+
+    TPlayerEnvironment env_;
+    std::unique_ptr<IUserDialogs> ownDialogs_;
+    IUserDialogs* dialogs_ = nullptr;
+    bool formShowQueued_ = false;
+    bool destroyed_ = false;
+};

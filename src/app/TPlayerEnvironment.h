@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class IUserDialogs;
+
+// Where the main window finds its files and its server. The shipped program uses the executable's
+// folder and the per-user default socket; tests point it at temporary folders and a test server.
+struct TPlayerEnvironment {
+    QString appDir;          // settings (TVSettings.xml, MapList.ini), .res files, the map control
+    QString controlDir;      // folder of the map control library; empty = appDir
+    QString serverName;      // tracking server socket; empty = the per-user default
+    QString serverProgram;   // server to start when none answers; empty = beside the executable
+    QStringList serverArguments;  // extra arguments for a server the client starts
+    IUserDialogs* dialogs = nullptr;  // message boxes and the file dialog; null = the real ones
+
+    // The shipped program's environment.
+    static TPlayerEnvironment standard();
+};

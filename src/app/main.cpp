@@ -1,0 +1,33 @@
+// The player's program entry. It reads no command-line arguments.
+#include <QApplication>
+#include <QMessageBox>
+
+#include "app/TForm1.h"
+#include "common/Error.h"
+#include "common/LocaleSetup.h"
+
+namespace {
+const QString ControlMissingText =
+    QStringLiteral("MVX Control не зарегистрирован в системе.\r\n"
+                   "Пожалуйста зарегистрируйте 'REGSVR32.EXE mvx.dll' и перезапустите приложение\r\n"
+                   "По вопросам приобретения компонента обращаться по адресу: http://www.ormanta.ru");
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("telvika-player"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Telvika"));
+    telvika::applyUserLocale();
+
+    std::unique_ptr<TForm1> form;
+    try {
+        form = std::make_unique<TForm1>(TPlayerEnvironment::standard());
+    } catch (const std::exception& e) {
+        qWarning("telvika-player: %s", e.what());
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ошибка"), ControlMissingText, QMessageBox::Ok);
+        box.exec();
+        return 1;  // no message loop
+    }
+    form->showMaximized();
+    return app.exec();
+}

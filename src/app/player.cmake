@@ -1,0 +1,32 @@
+# The player's widgets (main window and its parts) and the program.
+add_library(player_ui STATIC
+  ${CMAKE_CURRENT_SOURCE_DIR}/TPlayerEnvironment.h ${CMAKE_CURRENT_SOURCE_DIR}/TPlayerEnvironment.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/PlayerImages.h ${CMAKE_CURRENT_SOURCE_DIR}/PlayerImages.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/TForm1.h ${CMAKE_CURRENT_SOURCE_DIR}/TForm1.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/TForm1Startup.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/TForm1Pending.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/UserDialogs.h ${CMAKE_CURRENT_SOURCE_DIR}/ui/UserDialogs.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/TSymbolButton.h ${CMAKE_CURRENT_SOURCE_DIR}/ui/TSymbolButton.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/TUpDown.h ${CMAKE_CURRENT_SOURCE_DIR}/ui/TUpDown.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/TImageList.h ${CMAKE_CURRENT_SOURCE_DIR}/ui/TImageList.cpp
+  ${PROJECT_SOURCE_DIR}/src/map/MapControlLoader.h ${PROJECT_SOURCE_DIR}/src/map/MapControlLoader.cpp
+)
+target_include_directories(player_ui PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}
+  ${PROJECT_SOURCE_DIR}/mvx/include)
+target_link_libraries(player_ui PUBLIC player_model telvika_automation Qt6::Widgets Qt6::Xml)
+if(TARGET player_images)
+  target_link_libraries(player_ui PUBLIC player_images)
+  target_compile_definitions(player_ui PRIVATE TELVIKA_HAVE_PLAYER_IMAGES)
+endif()
+telvika_warnings(player_ui)
+
+add_executable(telvika-player ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
+target_link_libraries(telvika-player PRIVATE player_ui)
+telvika_warnings(telvika-player)
+# The map control is loaded at run time, never linked; build it with the player when it exists.
+if(TARGET mvx)
+  add_dependencies(telvika-player mvx)
+endif()
+if(TARGET telvika-server)
+  add_dependencies(telvika-player telvika-server)
+endif()
