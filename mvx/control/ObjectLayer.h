@@ -1,0 +1,41 @@
+#pragma once
+
+#include "ObjectSet.h"
+#include "mvx/IMVControl.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace mvx {
+
+class MapView;
+
+// The object sets shown on the map, in the order of their first load. Loading a set builds its
+// objects from a table: a record with a bad style, a missing or malformed geometry or non-finite
+// coordinates is skipped and counted; each distinct reason is logged once per load.
+class ObjectLayer {
+public:
+    // Returns the number of objects of the new set, or -1 when the command cannot be parsed (the
+    // sets are then unchanged).
+    int load(const QString& command, const QString& defaultStyle, const IMapTable& table);
+
+    QStringList names() const;
+    const QVector<ObjectSet>& sets() const { return sets_; }
+    const ObjectSet* find(const QString& name) const;
+    ObjectSetInfo info(const QString& name) const;
+
+    // The name of the topmost named object drawn under the pixel, or an empty string. Point
+    // objects answer within their drawn size, lines within half their width plus a few pixels,
+    // areas inside their ring.
+    QString nameAt(const MapView& view, const QPointF& pixel) const;
+
+    // The last reasons logged by load(), for diagnostics and tests.
+    const QStringList& lastWarnings() const { return lastWarnings_; }
+
+private:
+    QVector<ObjectSet> sets_;
+    QStringList lastWarnings_;
+};
+
+}  // namespace mvx

@@ -1,0 +1,152 @@
+#include "ObjectRenderer.h"
+
+#include "FontResolver.h"
+#include "IconLibrary.h"
+#include "ObjectLayer.h"
+#include "ScreenClipper.h"
+#include "core/Projection.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+
+namespace mvx {
+
+namespace {
+
+// How far outside the view geometry is kept, so that wide pens and boxes are not cut at the edge.
+constexpr double ClipMargin = 64.0;
+
+}  // namespace
+
+void ObjectRenderer::render(QPainter& painter, const MapView& view, const ObjectLayer& layer, IconLibrary& icons) {
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    const QRectF visible = view.visibleMercator();
+    const double marginMerc = ClipMargin * view.mercatorPerPixel();
+    const QRectF reach = visible.adjusted(-marginMerc, -marginMerc, marginMerc, marginMerc);
+    const QRectF screenReach = QRectF(QPointF(0, 0), QSizeF(view.size())).adjusted(-ClipMargin, -ClipMargin, ClipMargin, ClipMargin);
+
+    for (const ObjectSet& set : layer.sets()) {
+        for (const MapObject& o : set.objects) {
+            if (o.merc.isEmpty()) continue;
+            if (o.style.isPointStyle()) {
+                const QPointF at = view.mercToScreen(o.merc.first());
+                if (!screenReach.contains(at)) continue;
+                switch (o.style.kind) {
+                    case StyleKind::Icon: drawIcon(painter, at, o, icons); break;
+                    case StyleKind::Text: drawText(painter, at, o); break;
+                    default: drawBox(painter, at, o); break;
+                }
+                continue;
+            }
+            // A bounding box of zero width or height still intersects when it lies inside.
+            const QRectF& b = o.mercBounds;
+            if (b.right() < reach.left() || b.left() > reach.right() || b.bottom() < reach.top() || b.top() > reach.bottom())
+                continue;
+            if (o.style.kind == StyleKind::Line)
+                drawLine(painter, view, o);
+            else
+                drawArea(painter, view, o);
+        }
+    }
+}
+
+void ObjectRenderer::drawLine(QPainter& p, const MapView& view, const MapObject& o) {
+    if (o.style.width <= 0.0) return;
+    screen_.resize(o.merc.size());
+    const double mpp = view.mercatorPerPixel();
+    const double cx = view.center().x(), cy = view.center().y();
+    const double hw = view.size().width() / 2.0, hh = view.size().height() / 2.0;
+    const QPointF* src = o.merc.constData();
+    QPointF* dst = screen_.data();
+    for (qsizetype i = 0, n = o.merc.size(); i < n; ++i)
+        dst[i] = QPointF((src[i].x() - cx) / mpp + hw, (cy - src[i].y()) / mpp + hh);
+
+    QPen pen(o.style.color, o.style.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    const QRectF clip = QRectF(QPointF(0, 0), QSizeF(view.size())).adjusted(-ClipMargin, -ClipMargin, ClipMargin, ClipMargin);
+    ScreenClipper::clipPolyline(screen_.constData(), static_cast<int>(screen_.size()), clip, 1.0,
+                                [&](const QVector<QPointF>& run) {
+                                    const int n = static_cast<int>(run.size());
+                                    if (n == 2 && run[0] == run[1]) {
+                                        p.drawPoint(run[0]);
+                                        return;
+                                    }
+                                    for (int start = 0; start < n - 1; start += ChunkPoints - 1)
+                                        p.drawPolyline(run.constData() + start, std::min(ChunkPoints, n - start));
+                                });
+}
+
+void ObjectRenderer::drawArea(QPainter& p, const MapView& view, const MapObject& o) {
+    if (o.merc.size() < 3 || o.style.opacity <= 0) return;
+    QPolygonF ring;
+    ring.reserve(o.merc.size());
+    for (const QPointF& m : o.merc) ring.append(view.mercToScreen(m));
+    const QRectF clip = QRectF(QPointF(0, 0), QSizeF(view.size())).adjusted(-ClipMargin, -ClipMargin, ClipMargin, ClipMargin);
+    const QPolygonF visible = ScreenClipper::clipPolygon(ring, clip);
+    if (visible.isEmpty()) return;
+    QColor fill = o.style.color;
+    fill.setAlphaF(o.style.opacity / 100.0);
+    p.setPen(Qt::NoPen);
+    p.setBrush(fill);
+    p.drawPolygon(visible, Qt::OddEvenFill);
+}
+
+void ObjectRenderer::drawIcon(QPainter& p, const QPointF& at, const MapObject& o, IconLibrary& icons) {
+    const int size = o.style.iconSize;
+    const QImage img = icons.icon(o.style.resource, o.style.iconIndex, size, o.style.color);
+    const QPointF topLeft(std::round(at.x() - size / 2.0), std::round(at.y() - size / 2.0));
+    if (!img.isNull()) {
+        p.drawImage(topLeft, img);
+        return;
+    }
+    // A missing picture still marks the place: a small ring in the style's colour.
+    p.setPen(QPen(o.style.color, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(at, 4.0, 4.0);
+}
+
+void ObjectRenderer::drawText(QPainter& p, const QPointF& at, const MapObject& o) {
+    const QFont font = FontResolver::resolve(o.style.fontFace, o.style.charset, o.style.fontSize);
+    p.setFont(font);
+    p.setPen(o.style.color);
+    const QFontMetricsF fm(font, p.device());
+    const QSizeF size(fm.horizontalAdvance(o.style.text), fm.height());
+    p.drawText(QRectF(at - QPointF(size.width() / 2, size.height() / 2), size), Qt::AlignCenter, o.style.text);
+}
+
+void ObjectRenderer::drawBox(QPainter& p, const QPointF& at, const MapObject& o) {
+    const ObjectStyle& st = o.style;
+    const QFont font = FontResolver::resolve(st.fontFace, st.charset, st.fontSize);
+    const QFontMetricsF fm(font, p.device());
+    const QSizeF textSize(fm.horizontalAdvance(st.text), fm.height());
+    const QSizeF boxSize(textSize.width() + 2.0 * st.padding, textSize.height() + 2.0 * st.padding);
+    const QPointF anchor = at + QPointF(st.offset);
+    double left = anchor.x() - boxSize.width() / 2.0;
+    if (st.align == u"left") left = anchor.x();
+    if (st.align == u"right") left = anchor.x() - boxSize.width();
+    const QRectF box(QPointF(left, anchor.y() - boxSize.height() / 2.0), boxSize);
+
+    p.setBrush(st.background);
+    if (st.frameWidth > 0) {
+        QPen frame(st.frameColor, st.frameWidth);
+        frame.setJoinStyle(Qt::MiterJoin);
+        p.setPen(frame);
+    } else {
+        p.setPen(Qt::NoPen);
+    }
+    if (st.radius > 0)
+        p.drawRoundedRect(box, st.radius, st.radius);
+    else
+        p.drawRect(box);
+    p.setFont(font);
+    p.setPen(st.color);
+    p.drawText(box, Qt::AlignCenter, st.text);
+}
+
+}  // namespace mvx

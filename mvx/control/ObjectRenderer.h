@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QPointF>
+#include <QVector>
+
+class QPainter;
+
+namespace mvx {
+
+class IconLibrary;
+class MapView;
+class ObjectLayer;
+struct MapObject;
+
+// Draws the object sets of a layer for a view, in load order. Lines are cut to the view, thinned
+// to a pixel and handed to the painter in short pieces (long antialiased wide polylines are very
+// slow in one call); point objects outside the view are skipped before any text or icon work.
+class ObjectRenderer {
+public:
+    // Painter sized view.size(); antialiasing is switched on here.
+    void render(QPainter& painter, const MapView& view, const ObjectLayer& layer, IconLibrary& icons);
+
+    // Points per drawPolyline call.
+    static constexpr int ChunkPoints = 64;
+
+private:
+    void drawLine(QPainter& p, const MapView& view, const MapObject& o);
+    void drawArea(QPainter& p, const MapView& view, const MapObject& o);
+    void drawIcon(QPainter& p, const QPointF& at, const MapObject& o, IconLibrary& icons);
+    void drawText(QPainter& p, const QPointF& at, const MapObject& o);
+    void drawBox(QPainter& p, const QPointF& at, const MapObject& o);
+
+    QVector<QPointF> screen_;  // scratch buffer reused between objects and frames
+};
+
+}  // namespace mvx

@@ -1,0 +1,349 @@
+#include "TMVControl.h"
+
+#include "LibraryLocation.h"
+#include "mvx/MouseAction.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHelpEvent>
+#include <QLoggingCategory>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QToolTip>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+Q_LOGGING_CATEGORY(lcMvxControl, "mvx.control")
+
+namespace mvx {
+
+namespace {
+
+const QColor LandColor(242, 239, 233);
+constexpr double MinMercPerPixel = 0.01;
+constexpr double MaxMercPerPixel = 200000.0;
+constexpr int DragThreshold = 3;  // pixels the pointer may move before a press becomes a drag
+
+int toPixel(double v) {
+    if (!std::isfinite(v)) return v < 0 ? INT_MIN : INT_MAX;
+    return static_cast<int>(std::clamp(std::round(v), double(INT_MIN), double(INT_MAX)));
+}
+
+// The whole-pixel shift that turns one view into another, when they differ only by that.
+bool pixelShift(const MapView& from, const MapView& to, QPoint& shift) {
+    if (from.mercatorPerPixel() != to.mercatorPerPixel() || from.size() != to.size()) return false;
+    const double dx = (from.center().x() - to.center().x()) / to.mercatorPerPixel();
+    const double dy = (to.center().y() - from.center().y()) / to.mercatorPerPixel();
+    if (std::fabs(dx - std::round(dx)) > 1e-6 || std::fabs(dy - std::round(dy)) > 1e-6) return false;
+    shift = QPoint(int(std::round(dx)), int(std::round(dy)));
+    return std::abs(shift.x()) < to.size().width() && std::abs(shift.y()) < to.size().height();
+}
+
+}  // namespace
+
+TMVControl::TMVControl(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::WheelFocus);
+    setMinimumSize(1, 1);
+    view_ = MapView(lonLatToMercator(37.62, 55.75), 10.0, QSize(std::max(1, width()), std::max(1, height())));
+    SetControlDir(libraryFolder());
+}
+
+TMVControl::~TMVControl() = default;
+
+double TMVControl::dpi() const { return logicalDpiX() > 0 ? logicalDpiX() : 96.0; }
+
+void TMVControl::setView(const MapView& view) {
+    if (view == view_) return;
+    view_ = view;
+    overlay_.clear();  // its pixels belong to the old view
+    sceneValid_ = false;
+    update();
+    if (onViewChanged_) onViewChanged_();
+}
+
+void TMVControl::SetCenter(double lat, double lon) {
+    if (!std::isfinite(lat) || !std::isfinite(lon) || std::fabs(lat) > 90.0 || std::fabs(lon) > 360.0)
+        throw MapError(QStringLiteral("Неверные координаты центра карты: %1, %2").arg(lat).arg(lon));
+    viewSetByHost_ = true;
+    MapView v = view_;
+    v.setCenter(lonLatToMercator(lon, lat));
+    setView(v);
+}
+
+void TMVControl::GetCenter(double& lat, double& lon) const {
+    const QPointF g = mercatorToLonLat(view_.center());
+    lat = g.y();
+    lon = g.x();
+}
+
+void TMVControl::GeoToScreen(double lat, double lon, int& x, int& y) const {
+    const QPointF p = view_.geoToScreen(lat, lon);
+    x = toPixel(p.x());
+    y = toPixel(p.y());
+}
+
+void TMVControl::ScreenToGeo(int x, int y, double& lat, double& lon) const {
+    const QPointF g = view_.screenToGeo(QPointF(x, y));
+    lat = g.y();
+    lon = g.x();
+}
+
+double TMVControl::CurScale() const { return view_.scaleDenominator(dpi()); }
+
+void TMVControl::SetCurScale(double scale) {
+    if (!std::isfinite(scale) || scale <= 0.0) throw MapError(QStringLiteral("Неверный масштаб карты: %1").arg(scale));
+    MapView v = view_;
+    v.setScaleDenominator(scale, dpi());
+    v.setMercatorPerPixel(std::clamp(v.mercatorPerPixel(), MinMercPerPixel, MaxMercPerPixel));
+    setView(v);
+}
+
+void TMVControl::Redraw() {
+    baseValid_ = false;
+    sceneValid_ = false;
+    update();
+}
+
+void TMVControl::SetControlDir(const QString& dir) {
+    controlDir_ = QDir::cleanPath(dir);
+    icons_.setFolder(QDir(controlDir_).filePath(QStringLiteral("RESOURCES")));
+    sceneValid_ = false;
+    update();
+}
+
+int TMVControl::LoadMap(const QString& fileName, const QString& /*param*/) {
+#ifdef MVX_HAVE_CHARTS
+    const bool wasEmpty = charts_.isEmpty();
+    const int code = charts_.load(fileName);
+    if (code == 0) {
+        baseValid_ = false;
+        sceneValid_ = false;
+        update();
+        const QRectF extent = charts_.extentMercator();
+        if (wasEmpty && !viewSetByHost_ && extent.isValid()) {
+            MapView v = view_;
+            v.setCenter(extent.center());
+            const double fit = std::max(extent.width() / std::max(1, width()), extent.height() / std::max(1, height()));
+            if (fit > 0) v.setMercatorPerPixel(std::clamp(fit * 1.05, MinMercPerPixel, MaxMercPerPixel));
+            setView(v);
+        }
+    }
+    return code;
+#else
+    return QFileInfo::exists(fileName) ? 3 : 2;
+#endif
+}
+
+void TMVControl::CloseMap(const QString& fileName) {
+#ifdef MVX_HAVE_CHARTS
+    if (charts_.close(fileName)) Redraw();
+#else
+    Q_UNUSED(fileName);
+#endif
+}
+
+QStringList TMVControl::LoadedMaps() const {
+#ifdef MVX_HAVE_CHARTS
+    return charts_.paths();
+#else
+    return {};
+#endif
+}
+
+IMapTable* TMVControl::CreateTable() {
+    tables_.push_back(std::make_unique<MapTable>());
+    return tables_.back().get();
+}
+
+int TMVControl::LoadObjects(const QString& command, const QString& style, IMapTable* table) {
+    if (!table) throw MapError(QStringLiteral("Таблица объектов не задана"));
+    const int n = layer_.load(command, style, *table);
+    sceneValid_ = false;
+    update();
+    return n;
+}
+
+void TMVControl::SetOverlay(const QVector<OverlayPolygon>& polygons) {
+    overlay_ = polygons;
+    overlayView_ = view_;
+    update();
+}
+
+QVector<OverlayPolygon> TMVControl::Overlay() const { return overlayView_ == view_ ? overlay_ : QVector<OverlayPolygon>(); }
+
+void TMVControl::renderBase(QPainter& painter, const MapView& view) const {
+#ifdef MVX_HAVE_CHARTS
+    charts_.render(painter, view);
+#else
+    painter.fillRect(QRect(QPoint(0, 0), view.size()), LandColor);
+#endif
+}
+
+void TMVControl::updateScene() {
+    if (sceneValid_ && scene_.size() == view_.size()) return;
+    const QSize size = view_.size();
+    QPoint shift;
+    if (baseValid_ && base_.size() == size && baseView_ == view_) {
+        // the base picture is current
+    } else if (baseValid_ && base_.size() == size && pixelShift(baseView_, view_, shift)) {
+        QImage shifted(size, QImage::Format_ARGB32_Premultiplied);
+        QPainter p(&shifted);
+        p.drawImage(shift, base_);
+        QRegion exposed(QRect(QPoint(0, 0), size));
+        exposed -= QRect(shift, size);
+        p.setClipRegion(exposed);
+        renderBase(p, view_);
+        p.end();
+        base_ = std::move(shifted);
+    } else {
+        base_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        base_.fill(LandColor);
+        QPainter p(&base_);
+        renderBase(p, view_);
+    }
+    baseView_ = view_;
+    baseValid_ = true;
+
+    scene_ = base_.copy();
+    QPainter p(&scene_);
+    renderer_.render(p, view_, layer_, icons_);
+    sceneValid_ = true;
+}
+
+void TMVControl::paintEvent(QPaintEvent*) {
+    try {
+        updateScene();
+    } catch (const std::exception& e) {
+        qCWarning(lcMvxControl) << "map picture failed:" << e.what();
+    }
+    QPainter p(this);
+    p.drawImage(0, 0, scene_);
+    if (overlayView_ == view_ && !overlay_.isEmpty()) {
+        p.setRenderHint(QPainter::Antialiasing, false);
+        for (const OverlayPolygon& poly : std::as_const(overlay_)) {
+            p.setPen(poly.penColor.isValid() ? QPen(poly.penColor, poly.penWidth) : QPen(Qt::NoPen));
+            p.setBrush(poly.brushColor.isValid() ? QBrush(poly.brushColor) : QBrush(Qt::NoBrush));
+            p.drawPolygon(poly.points);
+        }
+    }
+    if (onSelfDraw_) {
+        try {
+            onSelfDraw_(p, rect());
+        } catch (const std::exception& e) {
+            qCWarning(lcMvxControl) << "OnSelfDraw failed:" << e.what();
+        }
+    }
+}
+
+void TMVControl::resizeEvent(QResizeEvent* event) {
+    MapView v = view_;
+    v.setSize(QSize(std::max(1, event->size().width()), std::max(1, event->size().height())));
+    setView(v);
+}
+
+bool TMVControl::raiseMouseAction(int action, int message, const QPoint& at) {
+    bool handled = false;
+    if (!onMouseAction_) return false;
+    try {
+        onMouseAction_(action, message, at.x(), at.y(), handled);
+    } catch (const std::exception& e) {
+        qCWarning(lcMvxControl) << "OnMouseAction failed:" << e.what();
+    }
+    return handled;
+}
+
+void TMVControl::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        leftPressed_ = true;
+        dragging_ = false;
+        pressPos_ = lastPos_ = event->position().toPoint();
+    } else if (event->button() == Qt::RightButton) {
+        rightPressed_ = true;
+        pressPos_ = event->position().toPoint();
+    }
+}
+
+void TMVControl::mouseMoveEvent(QMouseEvent* event) {
+    if (!leftPressed_) return;
+    const QPoint pos = event->position().toPoint();
+    if (!dragging_ && (pos - pressPos_).manhattanLength() <= DragThreshold) return;
+    if (!dragging_) setCursor(Qt::ClosedHandCursor);
+    dragging_ = true;
+    const QPoint d = pos - lastPos_;
+    lastPos_ = pos;
+    if (d.isNull()) return;
+    MapView v = view_;
+    const double mpp = v.mercatorPerPixel();
+    v.setCenter(QPointF(v.center().x() - d.x() * mpp, v.center().y() + d.y() * mpp));
+    setView(v);
+}
+
+void TMVControl::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && leftPressed_) {
+        leftPressed_ = false;
+        if (dragging_) {
+            dragging_ = false;
+            unsetCursor();
+            raiseMouseAction(MouseAction::PanFinished, MouseAction::MsgLeftButtonUp, pos);
+        } else {
+            raiseMouseAction(MouseAction::LeftClick, MouseAction::MsgLeftButtonUp, pressPos_);
+        }
+    } else if (event->button() == Qt::RightButton && rightPressed_) {
+        rightPressed_ = false;
+        if ((pos - pressPos_).manhattanLength() <= DragThreshold)
+            raiseMouseAction(MouseAction::RightClick, MouseAction::MsgRightButtonUp, pos);
+    }
+}
+
+void TMVControl::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        raiseMouseAction(MouseAction::LeftDoubleClick, MouseAction::MsgLeftButtonDoubleClick, event->position().toPoint());
+}
+
+void TMVControl::wheelEvent(QWheelEvent* event) {
+    const int delta = event->angleDelta().y();
+    if (delta == 0) return;
+    const QPointF pos = event->position();
+    if (raiseMouseAction(MouseAction::WheelZoom, MouseAction::MsgMouseWheel, pos.toPoint())) return;
+    // One notch (120) zooms by the square root of two; the ground under the pointer stays put.
+    const double steps = delta / 120.0;
+    const QPointF anchor = view_.screenToMerc(pos);
+    MapView v = view_;
+    const double mpp = std::clamp(v.mercatorPerPixel() * std::pow(2.0, -steps / 2.0), MinMercPerPixel, MaxMercPerPixel);
+    v.setMercatorPerPixel(mpp);
+    v.setCenter(QPointF(anchor.x() - (pos.x() - v.size().width() / 2.0) * mpp,
+                        anchor.y() + (pos.y() - v.size().height() / 2.0) * mpp));
+    setView(v);
+    event->accept();
+}
+
+bool TMVControl::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString name = layer_.nameAt(view_, help->pos());
+        if (name.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), name, this);
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+}  // namespace mvx
+
+extern "C" Q_DECL_EXPORT mvx::IMVControl* mvxCreateControl(QWidget* parent) {
+    try {
+        return new mvx::TMVControl(parent);
+    } catch (...) {
+        return nullptr;
+    }
+}

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "IconLibrary.h"
+#include "MapTable.h"
+#include "ObjectLayer.h"
+#include "ObjectRenderer.h"
+#include "core/Projection.h"
+#include "mvx/IMVControl.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+#ifdef MVX_HAVE_CHARTS
+#include "chart/ChartCollection.h"
+#endif
+
+namespace mvx {
+
+// The map control: a north-up Web Mercator view of the loaded charts with the object sets drawn
+// over them and the host's overlay on top. Pictures are cached per view: the base map (charts)
+// is rendered only when the view changes, and a pan shifts it and renders only the uncovered
+// strips; the object sets are drawn over a copy of it into the scene image; a repaint without a
+// view change only blits the scene and paints the overlay.
+class TMVControl : public QWidget, public IMVControl {
+    Q_OBJECT
+public:
+    explicit TMVControl(QWidget* parent = nullptr);
+    ~TMVControl() override;
+
+    QWidget* widget() override { return this; }
+
+    void SetCenter(double lat, double lon) override;
+    void GetCenter(double& lat, double& lon) const override;
+    void GeoToScreen(double lat, double lon, int& x, int& y) const override;
+    void ScreenToGeo(int x, int y, double& lat, double& lon) const override;
+    double CurScale() const override;
+    void SetCurScale(double scale) override;
+    void Redraw() override;
+    void SetDoubleBuffered(bool on) override { doubleBuffered_ = on; }
+
+    QString GetControlDir() const override { return controlDir_; }
+    void SetControlDir(const QString& dir) override;
+
+    int LoadMap(const QString& fileName, const QString& param) override;
+    void CloseMap(const QString& fileName) override;
+    QStringList LoadedMaps() const override;
+
+    IMapTable* CreateTable() override;
+    int LoadObjects(const QString& command, const QString& style, IMapTable* table) override;
+    QStringList ObjectSetNames() const override { return layer_.names(); }
+    ObjectSetInfo ObjectSet(const QString& name) const override { return layer_.info(name); }
+
+    void SetOnMouseAction(MouseActionHandler handler) override { onMouseAction_ = std::move(handler); }
+    void SetOnSelfDraw(SelfDrawHandler handler) override { onSelfDraw_ = std::move(handler); }
+    void SetOnViewChanged(std::function<void()> handler) override { onViewChanged_ = std::move(handler); }
+
+    void SetOverlay(const QVector<OverlayPolygon>& polygons) override;
+    QVector<OverlayPolygon> Overlay() const override;
+    void RepaintNow() override { repaint(); }
+
+    const MapView& view() const { return view_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void setView(const MapView& view);
+    void updateScene();
+    void renderBase(QPainter& painter, const MapView& view) const;
+    bool raiseMouseAction(int action, int message, const QPoint& at);
+    double dpi() const;
+
+    MapView view_;
+    bool viewSetByHost_ = false;
+    bool doubleBuffered_ = true;
+
+    QImage base_;        // charts for baseView_
+    MapView baseView_;
+    bool baseValid_ = false;
+    QImage scene_;       // base_ plus the object sets
+    bool sceneValid_ = false;
+
+    ObjectLayer layer_;
+    ObjectRenderer renderer_;
+    IconLibrary icons_;
+    std::vector<std::unique_ptr<MapTable>> tables_;
+    QString controlDir_;
+
+    QVector<OverlayPolygon> overlay_;
+    MapView overlayView_;
+
+    MouseActionHandler onMouseAction_;
+    SelfDrawHandler onSelfDraw_;
+    std::function<void()> onViewChanged_;
+
+    bool leftPressed_ = false;
+    bool dragging_ = false;
+    bool rightPressed_ = false;
+    QPoint pressPos_;
+    QPoint lastPos_;
+
+#ifdef MVX_HAVE_CHARTS
+    ChartCollection charts_;
+#endif
+};
+
+}  // namespace mvx
