@@ -1,0 +1,88 @@
+#include "chart/Chart.h"
+
+#include <algorithm>
+
+namespace mvx {
+
+void Chart::beginFeature(FeatureKind kind, FeatureShape shape, const QString& name) {
+    ChartFeature f;
+    f.kind = kind;
+    f.shape = shape;
+    f.firstPart = static_cast<std::uint32_t>(parts_.size());
+    if (!name.isEmpty()) {
+        auto it = nameIndex_.constFind(name);
+        if (it == nameIndex_.constEnd()) {
+            it = nameIndex_.insert(name, static_cast<std::int32_t>(names_.size()));
+            names_.push_back(name);
+        }
+        f.name = it.value();
+    }
+    features_.push_back(f);
+    open_ = true;
+}
+
+void Chart::addPart(const std::vector<QPointF>& mercatorPoints) {
+    if (!open_ || mercatorPoints.empty()) return;
+    ChartFeature& f = features_.back();
+    ChartPart part;
+    part.firstPoint = static_cast<std::uint32_t>(points_.size());
+    part.pointCount = static_cast<std::uint32_t>(mercatorPoints.size());
+    double x0 = mercatorPoints[0].x(), x1 = x0, y0 = mercatorPoints[0].y(), y1 = y0;
+    for (const QPointF& p : mercatorPoints) {
+        x0 = std::min(x0, p.x());
+        x1 = std::max(x1, p.x());
+        y0 = std::min(y0, p.y());
+        y1 = std::max(y1, p.y());
+    }
+    if (f.partCount == 0) {
+        f.bounds = QRectF(QPointF(x0, y0), QPointF(x1, y1));
+    } else {
+        // Explicit min/max: united() would ignore the empty bounds of points and straight lines.
+        f.bounds.setLeft(std::min(f.bounds.left(), x0));
+        f.bounds.setTop(std::min(f.bounds.top(), y0));
+        f.bounds.setRight(std::max(f.bounds.right(), x1));
+        f.bounds.setBottom(std::max(f.bounds.bottom(), y1));
+    }
+    points_.insert(points_.end(), mercatorPoints.begin(), mercatorPoints.end());
+    parts_.push_back(part);
+    ++f.partCount;
+}
+
+void Chart::endFeature() {
+    if (!open_) return;
+    open_ = false;
+    if (features_.back().partCount == 0) features_.pop_back();
+}
+
+void Chart::finish() {
+    std::stable_sort(features_.begin(), features_.end(),
+                     [](const ChartFeature& a, const ChartFeature& b) { return a.kind < b.kind; });
+    std::vector<QRectF> bounds;
+    bounds.reserve(features_.size());
+    extent_ = QRectF();
+    bool first = true;
+    for (const ChartFeature& f : features_) {
+        bounds.push_back(f.bounds);
+        if (first) {
+            extent_ = f.bounds;
+            first = false;
+        } else {
+            extent_.setLeft(std::min(extent_.left(), f.bounds.left()));
+            extent_.setTop(std::min(extent_.top(), f.bounds.top()));
+            extent_.setRight(std::max(extent_.right(), f.bounds.right()));
+            extent_.setBottom(std::max(extent_.bottom(), f.bounds.bottom()));
+        }
+    }
+    grid_.build(bounds, extent_);
+    nameIndex_.clear();
+    features_.shrink_to_fit();
+    parts_.shrink_to_fit();
+    points_.shrink_to_fit();
+}
+
+size_t Chart::countOf(FeatureKind kind) const {
+    return static_cast<size_t>(
+        std::count_if(features_.begin(), features_.end(), [kind](const ChartFeature& f) { return f.kind == kind; }));
+}
+
+}  // namespace mvx

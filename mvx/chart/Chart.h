@@ -1,0 +1,75 @@
+#pragma once
+
+#include "chart/FeatureKind.h"
+#include "chart/SpatialGrid.h"
+
+#include <QPointF>
+#include <QRectF>
+#include <QHash>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace mvx {
+
+// One feature of a chart: a run of parts (points of a place, a line's pieces, an area's rings)
+// in the chart's shared arrays, with its bounds in Web Mercator metres.
+struct ChartFeature {
+    QRectF bounds;
+    std::uint32_t firstPart = 0;
+    std::uint32_t partCount = 0;
+    std::int32_t name = -1;  // index into Chart::names(), -1 when unnamed
+    FeatureKind kind = FeatureKind::None;
+    FeatureShape shape = FeatureShape::Point;
+};
+
+// A run of points in Chart::points().
+struct ChartPart {
+    std::uint32_t firstPoint = 0;
+    std::uint32_t pointCount = 0;
+};
+
+// The drawable content of one loaded .chart file, in Web Mercator metres, with a spatial index.
+// Built by ChartReader, read-only afterwards.
+class Chart {
+public:
+    // Adding features (while reading).
+    void beginFeature(FeatureKind kind, FeatureShape shape, const QString& name);
+    void addPart(const std::vector<QPointF>& mercatorPoints);
+    // Ends the current feature; a feature without any point is dropped.
+    void endFeature();
+    // Sorts features into drawing order and builds the index; call once after the last feature.
+    void finish();
+
+    const std::vector<ChartFeature>& features() const { return features_; }
+    const std::vector<ChartPart>& parts() const { return parts_; }
+    const std::vector<QPointF>& points() const { return points_; }
+    const std::vector<QString>& names() const { return names_; }
+    QRectF extent() const { return extent_; }
+    size_t countOf(FeatureKind kind) const;
+
+    // Calls f(featureIndex) once for every feature whose bounds meet rect (Mercator metres).
+    template <typename F>
+    void forEachIn(const QRectF& rect, F&& f) const {
+        grid_.query(rect, [&](std::uint32_t i) {
+            // Inclusive comparison, so that points and straight lines (empty bounds) are found.
+            const QRectF& b = features_[i].bounds;
+            if (b.right() >= rect.left() && b.left() <= rect.right() && b.bottom() >= rect.top() &&
+                b.top() <= rect.bottom())
+                f(i);
+        });
+    }
+
+private:
+    std::vector<ChartFeature> features_;
+    std::vector<ChartPart> parts_;
+    std::vector<QPointF> points_;
+    std::vector<QString> names_;
+    QRectF extent_;
+    SpatialGrid grid_;
+    QHash<QString, std::int32_t> nameIndex_;
+    bool open_ = false;
+};
+
+}  // namespace mvx

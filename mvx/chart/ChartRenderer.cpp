@@ -1,0 +1,378 @@
+#include "chart/ChartRenderer.h"
+
+#include "chart/ChartStyle.h"
+#include "chart/LabelPlacer.h"
+#include "chart/LevelOfDetail.h"
+
+#include <QFontMetricsF>
+#include <QPaintDevice>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace mvx {
+
+namespace {
+
+constexpr double MarginPx = 48.0;          // features this close outside the view still count
+constexpr double SimplifyPx = 0.6;         // points closer than this to the last drawn are skipped
+constexpr double LabelRepeatPx = 260.0;    // the same street name is not repeated closer than this
+constexpr double StraightTurnDeg = 22.0;   // a label follows a stretch turning no more than this
+constexpr int MaxCachedTexts = 4000;
+
+}  // namespace
+
+// Per-frame state shared by the drawing steps.
+struct ChartRenderer::Frame {
+    QPainter& painter;
+    const MapView& view;
+    const LevelOfDetail& lod;
+    Buckets buckets;
+    RenderReport* report;
+    double sx = 1, cx = 0, cy = 0, hw = 0, hh = 0;
+    QTransform base;  // the caller's transform, kept under rotated labels
+
+    QPointF toScreen(const QPointF& m) const { return {(m.x() - cx) * sx + hw, (cy - m.y()) * sx + hh}; }
+
+    // Adds the parts of a feature to a path in screen pixels, skipping points that add nothing.
+    void addToPath(QPainterPath& path, const Chart& chart, const ChartFeature& feature, bool closed) const {
+        const auto& parts = chart.parts();
+        const auto& pts = chart.points();
+        for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
+            const ChartPart& part = parts[p];
+            if (part.pointCount < 2) continue;
+            const QPointF* run = pts.data() + part.firstPoint;
+            QPointF last = toScreen(run[0]);
+            path.moveTo(last);
+            int added = 0;
+            for (std::uint32_t i = 1; i < part.pointCount; ++i) {
+                const QPointF s = toScreen(run[i]);
+                if (i + 1 < part.pointCount && std::abs(s.x() - last.x()) < SimplifyPx &&
+                    std::abs(s.y() - last.y()) < SimplifyPx)
+                    continue;
+                path.lineTo(s);
+                last = s;
+                ++added;
+            }
+            if (closed && added > 0) path.closeSubpath();
+        }
+    }
+
+    // Screen size of a feature's bounds.
+    double screenExtent(const ChartFeature& feature) const {
+        return std::max(feature.bounds.width(), feature.bounds.height()) * sx;
+    }
+
+    void count(FeatureKind k, int n) const {
+        if (report) report->drawn[static_cast<size_t>(kindIndex(k))] += n;
+    }
+};
+
+ChartRenderer::ChartRenderer() = default;
+
+void ChartRenderer::render(QPainter& painter, const MapView& view, const std::vector<const Chart*>& charts,
+                           RenderReport* report) const {
+    const QSize size = view.size();
+    painter.save();
+    painter.fillRect(QRect(QPoint(0, 0), size), ChartStyle::land());
+
+    double dpi = DefaultDpi;
+    if (painter.device() != nullptr && painter.device()->logicalDpiX() > 0) dpi = painter.device()->logicalDpiX();
+    const double scale = view.scaleDenominator(dpi);
+    const double groundPerPixel = scale * 0.0254 / dpi;
+    const LevelOfDetail lod(scale, groundPerPixel);
+    if (report) {
+        *report = RenderReport();
+        report->scaleDenominator = scale;
+    }
+
+    Frame f{painter, view, lod, {}, report};
+    f.base = painter.transform();
+    f.sx = 1.0 / view.mercatorPerPixel();
+    f.cx = view.center().x();
+    f.cy = view.center().y();
+    f.hw = size.width() / 2.0;
+    f.hh = size.height() / 2.0;
+
+    const double margin = MarginPx * view.mercatorPerPixel();
+    const QRectF area = view.visibleMercator().adjusted(-margin, -margin, margin, margin);
+    for (const Chart* chart : charts) {
+        if (chart == nullptr) continue;
+        chart->forEachIn(area, [&](std::uint32_t i) {
+            const FeatureKind k = chart->features()[i].kind;
+            if (lod.visible(k)) f.buckets[static_cast<size_t>(kindIndex(k))].push_back({chart, i});
+        });
+    }
+
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    for (int k = 0; k <= kindIndex(FeatureKind::Water); ++k) drawAreas(f, static_cast<FeatureKind>(k));
+    for (FeatureKind k : {FeatureKind::Stream, FeatureKind::River}) {
+        QPen pen(QColor(ChartStyle::of(k).fill), lod.lineWidth(k), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        drawLines(f, k, pen);
+    }
+    drawAreas(f, FeatureKind::Building);
+    drawRoads(f);
+    drawRailways(f);
+    drawLabels(f);
+    painter.restore();
+}
+
+void ChartRenderer::drawAreas(Frame& f, FeatureKind kind) const {
+    const auto& refs = f.buckets[static_cast<size_t>(kindIndex(kind))];
+    if (refs.empty()) return;
+    QPainterPath path;
+    path.setFillRule(Qt::OddEvenFill);
+    int n = 0;
+    for (const Ref& r : refs) {
+        const ChartFeature& feature = r.chart->features()[r.feature];
+        if (feature.shape != FeatureShape::Area || f.screenExtent(feature) < f.lod.minAreaPixels()) continue;
+        f.addToPath(path, *r.chart, feature, true);
+        ++n;
+    }
+    const KindStyle& style = ChartStyle::of(kind);
+    // Outlines only where they can be seen; thin outlines on thousands of buildings are costly.
+    const bool outline = qAlpha(style.stroke) != 0 && f.lod.scaleDenominator() <= 12000;
+    if (outline)
+        f.painter.setPen(QPen(QColor(style.stroke), 1.0));
+    else
+        f.painter.setPen(Qt::NoPen);
+    f.painter.setBrush(QColor(style.fill));
+    f.painter.drawPath(path);
+    f.count(kind, n);
+}
+
+void ChartRenderer::drawLines(Frame& f, FeatureKind kind, const QPen& pen) const {
+    const auto& refs = f.buckets[static_cast<size_t>(kindIndex(kind))];
+    if (refs.empty()) return;
+    QPainterPath path;
+    int n = 0;
+    for (const Ref& r : refs) {
+        const ChartFeature& feature = r.chart->features()[r.feature];
+        if (feature.shape != FeatureShape::Line) continue;
+        f.addToPath(path, *r.chart, feature, false);
+        ++n;
+    }
+    f.painter.setPen(pen);
+    f.painter.setBrush(Qt::NoBrush);
+    f.painter.drawPath(path);
+    f.count(kind, n);
+}
+
+void ChartRenderer::drawRoads(Frame& f) const {
+    // Casings of every class first, so that fills join cleanly at crossings.
+    for (int k = kindIndex(FeatureKind::Path); k <= kindIndex(FeatureKind::Motorway); ++k) {
+        const auto kind = static_cast<FeatureKind>(k);
+        const double casing = f.lod.casingWidth(kind);
+        if (casing <= 0) continue;
+        const auto& refs = f.buckets[static_cast<size_t>(k)];
+        if (refs.empty()) continue;
+        QPainterPath path;
+        for (const Ref& r : refs) f.addToPath(path, *r.chart, r.chart->features()[r.feature], false);
+        f.painter.setPen(QPen(QColor(ChartStyle::of(kind).stroke), casing, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        f.painter.setBrush(Qt::NoBrush);
+        f.painter.drawPath(path);
+    }
+    for (int k = kindIndex(FeatureKind::Path); k <= kindIndex(FeatureKind::Motorway); ++k) {
+        const auto kind = static_cast<FeatureKind>(k);
+        const KindStyle& style = ChartStyle::of(kind);
+        // Uncased minor roads at small scales are drawn in their casing colour.
+        QColor colour(style.fill);
+        if (isRoad(kind) && qAlpha(style.stroke) != 0 && f.lod.casingWidth(kind) <= 0) colour = QColor(style.stroke);
+        QPen pen(colour, f.lod.lineWidth(kind), style.dash, style.dash == Qt::SolidLine ? Qt::RoundCap : Qt::FlatCap,
+                 Qt::RoundJoin);
+        drawLines(f, kind, pen);
+    }
+}
+
+void ChartRenderer::drawRailways(Frame& f) const {
+    const double w = f.lod.lineWidth(FeatureKind::Rail);
+    drawLines(f, FeatureKind::MinorRail,
+              QPen(QColor(ChartStyle::of(FeatureKind::MinorRail).fill), f.lod.lineWidth(FeatureKind::MinorRail)));
+    drawLines(f, FeatureKind::Rail, QPen(QColor(ChartStyle::of(FeatureKind::Rail).fill), w, Qt::SolidLine, Qt::FlatCap));
+    if (f.lod.scaleDenominator() <= 50000 && w >= 2.5) {
+        // The classic rail look: white dashes along the grey line.
+        QPen dashes(ChartStyle::railDash(), w * 0.45, Qt::CustomDashLine, Qt::FlatCap);
+        dashes.setDashPattern({4.0 / 0.45 * 1.2, 4.0 / 0.45 * 1.2});
+        auto& refs = f.buckets[static_cast<size_t>(kindIndex(FeatureKind::Rail))];
+        QPainterPath path;
+        for (const Ref& r : refs) f.addToPath(path, *r.chart, r.chart->features()[r.feature], false);
+        f.painter.setPen(dashes);
+        f.painter.drawPath(path);
+    }
+}
+
+QFont ChartRenderer::fontFor(FeatureKind kind) const {
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setHintingPreference(QFont::PreferNoHinting);
+    switch (kind) {
+        case FeatureKind::PlaceCity:
+            font.setPixelSize(18);
+            font.setBold(true);
+            break;
+        case FeatureKind::PlaceSuburb:
+            font.setPixelSize(13);
+            font.setBold(true);
+            break;
+        case FeatureKind::PlaceLocal:
+            font.setPixelSize(12);
+            break;
+        case FeatureKind::Water:
+        case FeatureKind::River:
+        case FeatureKind::Park:
+            font.setPixelSize(11);
+            font.setItalic(true);
+            break;
+        default:
+            font.setPixelSize(11);
+            break;
+    }
+    return font;
+}
+
+const QPainterPath& ChartRenderer::textPath(const QString& text, const QFont& font) const {
+    const QString key = QString::number(font.pixelSize()) + (font.bold() ? u'b' : u'n') + (font.italic() ? u'i' : u'r') + text;
+    auto it = textPaths_.constFind(key);
+    if (it != textPaths_.constEnd()) return it.value();
+    if (textPaths_.size() >= MaxCachedTexts) textPaths_.clear();
+    QPainterPath path;
+    path.addText(0, 0, font, text);
+    // Centre the text on the origin: horizontally by its advance, vertically on the x-height band.
+    const QFontMetricsF fm(font);
+    const double w = fm.horizontalAdvance(text);
+    path.translate(-w / 2.0, (fm.ascent() - fm.descent()) / 2.0);
+    return textPaths_.insert(key, path).value();
+}
+
+void ChartRenderer::drawLabel(Frame& f, const QString& text, const QFont& font, const QPointF& centre, double angle,
+                              FeatureKind kind, const QPolygonF& box) const {
+    const QPainterPath& path = textPath(text, font);
+    QTransform t;
+    t.translate(centre.x(), centre.y());
+    t.rotate(angle);
+    f.painter.setTransform(t * f.base);
+    f.painter.setBrush(Qt::NoBrush);
+    f.painter.setPen(QPen(ChartStyle::halo(), isPlace(kind) ? 3.5 : 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    f.painter.drawPath(path);
+    f.painter.setPen(Qt::NoPen);
+    f.painter.setBrush(ChartStyle::labelText(kind));
+    f.painter.drawPath(path);
+    f.painter.setTransform(f.base);
+    if (f.report) f.report->labels.push_back({text, box, kind});
+}
+
+void ChartRenderer::drawLabels(Frame& f) const {
+    LabelPlacer placer(QRectF(QPointF(0, 0), QSizeF(f.view.size())));
+    placePlaceLabels(f, placer);
+    for (int k = kindIndex(FeatureKind::Motorway); k >= kindIndex(FeatureKind::MinorRoad); --k)
+        placeLineLabels(f, placer, static_cast<FeatureKind>(k));
+    placeLineLabels(f, placer, FeatureKind::River);
+    placeAreaLabels(f, placer, FeatureKind::Water);
+    placeAreaLabels(f, placer, FeatureKind::Park);
+}
+
+void ChartRenderer::placePlaceLabels(Frame& f, LabelPlacer& placer) const {
+    for (FeatureKind kind : {FeatureKind::PlaceCity, FeatureKind::PlaceSuburb, FeatureKind::PlaceLocal}) {
+        if (!f.lod.labelled(kind)) continue;
+        const QFont font = fontFor(kind);
+        const QFontMetricsF fm(font);
+        for (const Ref& r : f.buckets[static_cast<size_t>(kindIndex(kind))]) {
+            const ChartFeature& feature = r.chart->features()[r.feature];
+            if (feature.name < 0) continue;
+            const QString& name = r.chart->names()[static_cast<size_t>(feature.name)];
+            const ChartPart& part = r.chart->parts()[feature.firstPart];
+            const QPointF c = f.toScreen(r.chart->points()[part.firstPoint]);
+            const QPolygonF box = LabelPlacer::orientedBox(c, fm.horizontalAdvance(name) + 6, fm.height() + 2, 0);
+            if (placer.tryPlace(box)) drawLabel(f, name, font, c, 0, kind, box);
+        }
+    }
+}
+
+void ChartRenderer::placeLineLabels(Frame& f, LabelPlacer& placer, FeatureKind kind) const {
+    if (!f.lod.labelled(kind)) return;
+    const QFont font = fontFor(kind);
+    const QFontMetricsF fm(font);
+    const double h = fm.height() + 2;
+    QHash<QString, std::vector<QPointF>> placedNames;
+    std::vector<QPointF> line;
+    for (const Ref& r : f.buckets[static_cast<size_t>(kindIndex(kind))]) {
+        const ChartFeature& feature = r.chart->features()[r.feature];
+        if (feature.name < 0 || f.screenExtent(feature) < 24) continue;
+        const QString& name = r.chart->names()[static_cast<size_t>(feature.name)];
+        const double textWidth = fm.horizontalAdvance(name) + 8;
+        for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
+            const ChartPart& part = r.chart->parts()[p];
+            line.clear();
+            for (std::uint32_t i = 0; i < part.pointCount; ++i) {
+                const QPointF s = f.toScreen(r.chart->points()[part.firstPoint + i]);
+                if (line.empty() || std::hypot(s.x() - line.back().x(), s.y() - line.back().y()) > 0.5) line.push_back(s);
+            }
+            if (line.size() < 2) continue;
+            // The longest run of segments that keeps close to its first heading.
+            double bestLen = 0;
+            QPointF bestA, bestB;
+            size_t i = 0;
+            while (i + 1 < line.size()) {
+                const double heading = std::atan2(line[i + 1].y() - line[i].y(), line[i + 1].x() - line[i].x());
+                double len = 0;
+                size_t j = i;
+                while (j + 1 < line.size()) {
+                    const double hj = std::atan2(line[j + 1].y() - line[j].y(), line[j + 1].x() - line[j].x());
+                    double d = std::abs(hj - heading) * 180.0 / M_PI;
+                    if (d > 180.0) d = 360.0 - d;
+                    if (d > StraightTurnDeg) break;
+                    len += std::hypot(line[j + 1].x() - line[j].x(), line[j + 1].y() - line[j].y());
+                    ++j;
+                }
+                if (len > bestLen) {
+                    bestLen = len;
+                    bestA = line[i];
+                    bestB = line[j];
+                }
+                i = std::max(j, i + 1);
+            }
+            QPointF centre;
+            double angle = 0;
+            if (bestLen >= textWidth) {
+                centre = (bestA + bestB) / 2.0;
+                angle = std::atan2(bestB.y() - bestA.y(), bestB.x() - bestA.x()) * 180.0 / M_PI;
+                if (angle > 90.0) angle -= 180.0;
+                if (angle <= -90.0) angle += 180.0;
+            } else if (bestLen >= 16 && f.lod.scaleDenominator() <= 12000) {
+                // Too short to carry its name: the name goes beside it, level, just above.
+                centre = (bestA + bestB) / 2.0 - QPointF(0, h / 2.0 + f.lod.lineWidth(kind) / 2.0 + 1.0);
+            } else {
+                continue;
+            }
+            auto& seen = placedNames[name];
+            bool near = false;
+            for (const QPointF& q : seen)
+                near = near || std::hypot(q.x() - centre.x(), q.y() - centre.y()) < LabelRepeatPx;
+            if (near) continue;
+            const QPolygonF box = LabelPlacer::orientedBox(centre, textWidth, h, angle);
+            if (!placer.tryPlace(box)) continue;
+            seen.push_back(centre);
+            drawLabel(f, name, font, centre, angle, kind, box);
+            break;
+        }
+    }
+}
+
+void ChartRenderer::placeAreaLabels(Frame& f, LabelPlacer& placer, FeatureKind kind) const {
+    if (!f.lod.labelled(kind)) return;
+    const QFont font = fontFor(kind);
+    const QFontMetricsF fm(font);
+    for (const Ref& r : f.buckets[static_cast<size_t>(kindIndex(kind))]) {
+        const ChartFeature& feature = r.chart->features()[r.feature];
+        if (feature.name < 0) continue;
+        const QString& name = r.chart->names()[static_cast<size_t>(feature.name)];
+        const double w = fm.horizontalAdvance(name) + 6;
+        // Only areas large enough on screen to hold their name.
+        if (feature.bounds.width() * f.sx < w) continue;
+        const QPointF c = f.toScreen(feature.bounds.center());
+        const QPolygonF box = LabelPlacer::orientedBox(c, w, fm.height() + 2, 0);
+        if (placer.tryPlace(box)) drawLabel(f, name, font, c, 0, kind, box);
+    }
+}
+
+}  // namespace mvx

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "chart/Chart.h"
+#include "chart/FeatureKind.h"
+#include "core/Projection.h"
+
+#include <QFont>
+#include <QHash>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <QString>
+
+#include <array>
+#include <vector>
+
+class QPainter;
+
+namespace mvx {
+
+class LabelPlacer;
+class LevelOfDetail;
+
+// What one redraw drew: the labels it placed and how many features of each kind.
+struct RenderReport {
+    struct Label {
+        QString text;
+        QPolygonF box;  // screen pixels, four corners
+        FeatureKind kind = FeatureKind::None;
+    };
+    std::vector<Label> labels;
+    std::array<int, FeatureKindCount> drawn{};
+    double scaleDenominator = 0;
+};
+
+// Draws charts for a view: land, areas, water, buildings, roads with casings, railways, then
+// labels with halos placed without overlaps. Keeps the outlines of label texts between frames.
+class ChartRenderer {
+public:
+    ChartRenderer();
+    void render(QPainter& painter, const MapView& view, const std::vector<const Chart*>& charts,
+                RenderReport* report = nullptr) const;
+
+    // The resolution the scale is computed for when the paint device does not tell.
+    static constexpr double DefaultDpi = 96.0;
+
+private:
+    struct Ref {
+        const Chart* chart;
+        std::uint32_t feature;
+    };
+    using Buckets = std::array<std::vector<Ref>, FeatureKindCount>;
+
+    struct Frame;
+
+    void drawAreas(Frame& f, FeatureKind kind) const;
+    void drawLines(Frame& f, FeatureKind kind, const QPen& pen) const;
+    void drawRoads(Frame& f) const;
+    void drawRailways(Frame& f) const;
+    void drawLabels(Frame& f) const;
+    void placePlaceLabels(Frame& f, LabelPlacer& placer) const;
+    void placeLineLabels(Frame& f, LabelPlacer& placer, FeatureKind kind) const;
+    void placeAreaLabels(Frame& f, LabelPlacer& placer, FeatureKind kind) const;
+    void drawLabel(Frame& f, const QString& text, const QFont& font, const QPointF& centre, double angle,
+                   FeatureKind kind, const QPolygonF& box) const;
+    const QPainterPath& textPath(const QString& text, const QFont& font) const;
+    QFont fontFor(FeatureKind kind) const;
+
+    mutable QHash<QString, QPainterPath> textPaths_;
+};
+
+}  // namespace mvx
