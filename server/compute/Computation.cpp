@@ -1,9 +1,23 @@
-// First version of the computation: one trip per calendar day of data with its raw points and no
-// entries. It gives the wire protocol something real to carry until the full engine replaces it.
+// The computation: clean the rows, find the stands, divide into trips, then run every entry
+// detector over each trip. Fuel events are found over the whole period (a drain often happens
+// while the vehicle is parked between trips) and given to the trip they overlap, else the next one.
 #include "compute/Computation.h"
 
 #include <algorithm>
-#include <cmath>
+#include <span>
+
+#include "compute/BlindDetector.h"
+#include "compute/FuelSmoother.h"
+#include "compute/OverSpeedDetector.h"
+#include "compute/ParkDetector.h"
+#include "compute/PowerOffDetector.h"
+#include "compute/SensorDetector.h"
+#include "compute/StageDetector.h"
+#include "compute/StandingFinder.h"
+#include "compute/TankEventDetector.h"
+#include "compute/TelemetryCleaner.h"
+#include "compute/TrackBuilder.h"
+#include "compute/TripDivider.h"
 
 namespace telvika::server {
 
@@ -23,26 +37,89 @@ QString entryKey(const QString& type, const QString& kind) {
     return entryKeys().contains(key) ? key : QString();
 }
 
+namespace {
+
+// Refuellings and drains of one tank over the whole period.
+QVector<TripEntry> tankEntries(std::span<const TelemetryPoint> points, const ComputeSettings& settings,
+                               int tank) {
+    FuelSeries series;
+    for (int k = 0; k < static_cast<int>(points.size()); ++k) {
+        const double level = tank == 1 ? points[k].tank1 : points[k].tank2;
+        if (std::isnan(level)) continue;
+        series.times.push_back(points[k].time);
+        series.levels.push_back(level);
+        series.records.push_back(k);
+    }
+    QVector<TripEntry> entries;
+    if (series.times.size() < 2) return entries;
+    const QVector<double> smoothed = FuelSmoother(settings.tankSmoothingSec).smooth(series);
+    const TripRange all{0, static_cast<int>(points.size()) - 1};
+    for (const TankEvent& ev : TankEventDetector(settings).detect(series.times, smoothed)) {
+        TripEntry e;
+        e.begin = series.times[ev.first];
+        e.end = series.times[ev.last];
+        (tank == 1 ? e.tank1Begin : e.tank2Begin) = ev.levelBefore;
+        (tank == 1 ? e.tank1End : e.tank2End) = ev.levelAfter;
+        placeEntry(e, points, all, series.records[ev.last]);
+        entries.push_back(e);
+    }
+    return entries;
+}
+
+// The trip an entry found over the whole period belongs to: the one it overlaps, else the next.
+int tripOfEntry(const QVector<Trip>& trips, const TripEntry& e) {
+    for (int t = 0; t < trips.size(); ++t)
+        if (e.begin <= trips[t].end && e.end >= trips[t].begin) return t;
+    for (int t = 0; t < trips.size(); ++t)
+        if (trips[t].begin >= e.end) return t;
+    return static_cast<int>(trips.size()) - 1;
+}
+
+}  // namespace
+
 ComputeResult computeTrips(QVector<TelemetryPoint> rows, double periodBegin, double periodEnd,
-                           const ComputeSettings&, const QVector<ControlPoint>&) {
-    std::stable_sort(rows.begin(), rows.end(),
-                     [](const TelemetryPoint& a, const TelemetryPoint& b) { return a.time < b.time; });
+                           const ComputeSettings& settings, const QVector<ControlPoint>& controlPoints) {
     ComputeResult result;
-    Trip* trip = nullptr;
-    double lastDay = NAN;
-    double startOdo = 0.0;
-    for (const TelemetryPoint& p : rows) {
-        if (p.time < periodBegin || p.time > periodEnd) continue;
-        const double day = std::floor(p.time);
-        if (!trip || day != lastDay) {
-            result.trips.push_back(Trip{});
-            trip = &result.trips.back();
-            trip->begin = p.time;
-            startOdo = p.odometerM;
-            lastDay = day;
-        }
-        trip->end = p.time;
-        trip->track << p.time << p.lon << p.lat << (p.odometerM - startOdo) << p.speedKmh;
+    CleanTelemetry clean = TelemetryCleaner(settings).clean(std::move(rows), periodBegin, periodEnd);
+    result.droppedPoints = clean.dropped;
+    result.duplicatePoints = clean.duplicates;
+    const std::span<const TelemetryPoint> points(clean.points.constData(),
+                                                 static_cast<size_t>(clean.points.size()));
+
+    const QVector<StandingRun> stands = StandingFinder(settings).find(points);
+    const QVector<bool> parked = StandingFinder::parkedFlags(static_cast<int>(points.size()), stands);
+    const QVector<TripRange> ranges = TripDivider(settings).divide(points, stands, parked);
+
+    const ParkDetector parks(settings);
+    const BlindDetector blinds(settings);
+    const PowerOffDetector powerOff(settings);
+    const OverSpeedDetector overSpeed(settings);
+    const SensorDetector sensors(settings);
+    const StageDetector stages(settings);
+    const QStringList keys = entryKeys();
+
+    result.trips.reserve(ranges.size());
+    for (const TripRange& range : ranges) {
+        Trip trip;
+        trip.begin = points[range.first].time;
+        trip.end = points[range.last].time;
+        trip.track = buildTrack(points, parked, range);
+        for (const QString& key : keys) trip.entries.insert(key, {});
+        trip.entries[QStringLiteral("parks")] = parks.detect(points, range, stands);
+        trip.entries[QStringLiteral("blinds")] = blinds.detect(points, range);
+        trip.entries[QStringLiteral("power_off")] = powerOff.detect(points, range);
+        trip.entries[QStringLiteral("over_speed")] = overSpeed.detect(points, range);
+        for (int s = 1; s <= 6; ++s)
+            trip.entries[QStringLiteral("sensor_on-num%1").arg(s)] = sensors.detect(points, range, s);
+        trip.entries[QStringLiteral("checkpoints-stages")] = stages.detect(points, range, controlPoints);
+        result.trips.push_back(std::move(trip));
+    }
+    if (result.trips.isEmpty()) return result;
+
+    for (int tank = 1; tank <= 2; ++tank) {
+        const QString key = QStringLiteral("tank-num%1").arg(tank);
+        for (const TripEntry& e : tankEntries(points, settings, tank))
+            result.trips[tripOfEntry(result.trips, e)].entries[key].push_back(e);
     }
     return result;
 }

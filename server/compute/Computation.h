@@ -14,6 +14,8 @@ struct ComputeSettings {
     double parkingSpeedKmh = 3.0;        // below this the vehicle stands
     double tripEndParkingSec = 1800.0;   // a parking this long ends a trip
     double tripEndGapSec = 1800.0;       // a data gap this long ends a trip
+    double parkingRadiusM = 100.0;       // moving samples that stay this close to a stop are jitter
+    double tripMinDistanceM = 200.0;     // shorter drives (yard manoeuvres) are not trips
     double stopMinSec = 120.0;           // "parks": stops within a trip
     double blindMinSec = 60.0;           // "blinds": no valid fix
     double powerOffMinSec = 60.0;        // "power_off"
@@ -23,6 +25,7 @@ struct ComputeSettings {
     double tankJumpLitres = 10.0;        // a change beyond this in a short time is an event
     double tankJumpMaxSec = 900.0;       // "short time" of a refuelling or drain
     double sensorMinSec = 1.0;           // "sensor_on"
+    double stageMinSec = 60.0;           // "checkpoints-stages": a stay inside a control point
     double maxPlausibleSpeedKmh = 400.0;  // jumps implying more are dropped
 };
 

@@ -1,0 +1,9 @@
+#pragma once
+
+namespace telvika::server {
+
+// Great-circle distance in metres between two positions in degrees (haversine on a sphere of the
+// Earth's mean radius; good to a few metres over a town).
+double distanceMetres(double lat1, double lon1, double lat2, double lon2);
+
+}  // namespace telvika::server
