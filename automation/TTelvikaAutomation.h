@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <memory>
@@ -31,6 +32,12 @@ public:
     bool IsConnected() const;
     void SetCallTimeout(int ms);                // default 10000 ms
     void SetAutoStart(bool on);                 // start the server when none answers (default on)
+    // Operations connect on demand (default on); when off, an operation without a connection fails
+    // with the not-connected message instead of connecting.
+    void SetAutoConnect(bool on);
+    // Extra arguments for a server this client starts (e.g. "--data DIR", "--no-demo").
+    void SetServerArguments(const QStringList& arguments);
+    void SetStartTimeout(int ms);               // how long a started server may take (default 60000)
 
     // Server.
     void Start();  // first call after creation; success means the server works

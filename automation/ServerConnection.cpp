@@ -1,0 +1,195 @@
+#include "ServerConnection.h"
+
+#include "ProcessProbe.h"
+#include "common/Error.h"
+#include "protocol/Message.h"
+#include "protocol/ProtocolConstants.h"
+
+#include <QCborMap>
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QThread>
+
+namespace telvika::automation {
+
+using protocol::FrameReader;
+using protocol::Message;
+
+ServerConnection::ServerConnection(QObject* parent)
+    : QObject(parent), reader_(protocol::MaxReplyFrame) {}
+
+ServerConnection::~ServerConnection() { close(); }
+
+bool ServerConnection::isOpen() const {
+    return socket_ && socket_->state() == QLocalSocket::ConnectedState;
+}
+
+void ServerConnection::close() {
+    if (!socket_) return;
+    QLocalSocket* s = socket_;
+    socket_ = nullptr;
+    s->disconnect(this);
+    s->abort();
+    s->deleteLater();
+    reader_ = FrameReader(protocol::MaxReplyFrame);
+}
+
+bool ServerConnection::tryConnect(int waitMs, QString* error) {
+    close();
+    auto* s = new QLocalSocket(this);
+    s->connectToServer(serverName_);
+    if (!s->waitForConnected(waitMs)) {
+        *error = s->errorString();
+        s->deleteLater();
+        return false;
+    }
+    socket_ = s;
+    connect(s, &QLocalSocket::readyRead, this, &ServerConnection::onReadyRead);
+    return true;
+}
+
+void ServerConnection::open(const QString& serverName, const ServerStart& start) {
+    serverName_ = serverName;
+    QString error;
+    if (tryConnect(1000, &error)) {
+        handshake();
+        return;
+    }
+    const QString head = QStringLiteral("Не удалось подключиться к серверу Telvika (сокет «%1»): %2.")
+                             .arg(serverName, error);
+    if (!start.enabled) throw Error(head + QStringLiteral(" Автоматический запуск сервера выключен."));
+    if (start.program.isEmpty() || !QFileInfo(start.program).isExecutable())
+        throw Error(head + QStringLiteral(" Программа сервера «%1» не найдена.").arg(start.program));
+
+    QStringList args{QStringLiteral("--socket"), serverName};
+    args += start.arguments;
+    qint64 pid = 0;
+    if (!QProcess::startDetached(start.program, args, QFileInfo(start.program).absolutePath(), &pid))
+        throw Error(head + QStringLiteral(" Не удалось запустить программу сервера «%1».").arg(start.program));
+
+    const QDeadlineTimer deadline(start.waitMs);
+    while (!deadline.hasExpired()) {
+        if (tryConnect(200, &error)) {
+            handshake();
+            return;
+        }
+        if (!processIsRunning(pid)) {
+            // Another client may have started a server at the same moment; this one then gave way.
+            if (tryConnect(500, &error)) {
+                handshake();
+                return;
+            }
+            throw Error(head + QStringLiteral(" Запущенная программа сервера «%1» завершилась, не начав работу.")
+                                   .arg(start.program));
+        }
+        QThread::msleep(100);
+    }
+    throw Error(head + QStringLiteral(" Запущенный сервер «%1» не ответил за %2 с.")
+                           .arg(start.program)
+                           .arg(start.waitMs / 1000.0));
+}
+
+void ServerConnection::handshake() {
+    const QCborValue reply = call(QStringLiteral("Hello"), QCborArray{protocol::ProtocolVersion});
+    const qint64 version = reply.toMap().value(QStringLiteral("version")).toInteger(-1);
+    if (version != protocol::ProtocolVersion) {
+        close();
+        throw Error(QStringLiteral("Сервер Telvika говорит на другой версии протокола (%1, нужна %2)")
+                        .arg(version)
+                        .arg(protocol::ProtocolVersion));
+    }
+}
+
+void ServerConnection::failCall(const QString& message) {
+    close();
+    throw Error(message);
+}
+
+QCborValue ServerConnection::call(const QString& op, const QCborArray& args) {
+    if (!isOpen())
+        throw Error(QStringLiteral("Нет соединения с сервером Telvika для вызова «%1»").arg(op));
+    const qint64 id = nextId_++;
+    socket_->write(FrameReader::encode(protocol::encodeMessage(Message::request(id, op, args))));
+
+    struct CallGuard {
+        bool& flag;
+        explicit CallGuard(bool& f) : flag(f) { flag = true; }
+        ~CallGuard() { flag = false; }
+    } guard(inCall_);
+
+    const QDeadlineTimer deadline(timeoutMs_);
+    bool gotReply = false;
+    QCborValue result;
+    QString error;
+    for (;;) {
+        drain(id, &gotReply, &result, &error);
+        if (gotReply) {
+            if (!error.isEmpty()) throw Error(error);
+            return result;
+        }
+        if (!error.isEmpty()) failCall(error);
+        if (!socket_ || socket_->state() != QLocalSocket::ConnectedState)
+            failCall(QStringLiteral("Соединение с сервером Telvika прервано во время вызова «%1»").arg(op));
+        if (deadline.hasExpired())
+            failCall(QStringLiteral("Сервер Telvika не ответил на вызов «%1» за %2 мс").arg(op).arg(timeoutMs_));
+        if (socket_->bytesToWrite() > 0) socket_->waitForBytesWritten(static_cast<int>(deadline.remainingTime()));
+        else socket_->waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+    }
+}
+
+void ServerConnection::drain(qint64 awaitedId, bool* gotReply, QCborValue* result, QString* error) {
+    if (!socket_) return;
+    if (socket_->bytesAvailable() > 0) reader_.append(socket_->readAll());
+    QByteArray frame;
+    QString frameError;
+    for (;;) {
+        const FrameReader::Status status = reader_.next(&frame, &frameError);
+        if (status == FrameReader::Status::NeedMore) return;
+        if (status == FrameReader::Status::Failed) {
+            *error = QStringLiteral("Сервер Telvika прислал повреждённые данные: %1").arg(frameError);
+            return;
+        }
+        Message m;
+        if (!protocol::decodeMessage(frame, &m, &frameError)) {
+            *error = QStringLiteral("Сервер Telvika прислал повреждённое сообщение: %1").arg(frameError);
+            return;
+        }
+        if (m.kind == Message::Kind::Notification) {
+            queueNotification(m.event);
+        } else if (m.kind == Message::Kind::Reply && awaitedId != 0 && m.id == awaitedId) {
+            *gotReply = true;
+            *result = m.result;
+            *error = m.error;
+            return;
+        }
+        // Replies to calls abandoned earlier and requests from the server are ignored.
+    }
+}
+
+void ServerConnection::onReadyRead() {
+    if (inCall_) return;  // the waiting call reads the socket itself
+    bool gotReply = false;
+    QCborValue result;
+    QString error;
+    drain(0, &gotReply, &result, &error);
+    if (!error.isEmpty()) close();
+}
+
+void ServerConnection::queueNotification(int event) {
+    if (arrivalHook_) arrivalHook_(event);
+    queued_.append(event);
+    if (!deliveryScheduled_) {
+        deliveryScheduled_ = true;
+        QMetaObject::invokeMethod(this, &ServerConnection::deliverQueued, Qt::QueuedConnection);
+    }
+}
+
+void ServerConnection::deliverQueued() {
+    deliveryScheduled_ = false;
+    const QVector<int> events = std::exchange(queued_, {});
+    for (int event : events) emit notified(event);
+}
+
+}  // namespace telvika::automation

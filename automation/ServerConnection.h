@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QCborArray>
+#include <QCborValue>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <functional>
+
+#include "protocol/FrameReader.h"
+
+class QLocalSocket;
+
+namespace telvika::automation {
+
+// How to start the server when nothing answers on its socket.
+struct ServerStart {
+    bool enabled = true;
+    QString program;          // the executable; empty: no start possible
+    QStringList arguments;    // added after "--socket NAME"
+    int waitMs = 60000;       // how long a started server may take before it answers
+};
+
+// One connection to the tracking server: blocking request/reply calls over a local socket, and
+// notifications that are queued while a call waits and delivered later through the event loop.
+// Failures throw telvika::Error with a Russian message; after a failed call the connection is closed
+// and the next open() starts afresh.
+class ServerConnection : public QObject {
+    Q_OBJECT
+public:
+    explicit ServerConnection(QObject* parent = nullptr);
+    ~ServerConnection() override;
+
+    // Connects to `serverName` (starting the server as `start` says) and exchanges versions.
+    void open(const QString& serverName, const ServerStart& start);
+    void close();
+    bool isOpen() const;
+    QString serverName() const { return serverName_; }
+
+    void setTimeout(int ms) { timeoutMs_ = ms; }
+    int timeout() const { return timeoutMs_; }
+
+    // Sends one request and waits for its reply; the reply's error text is thrown as telvika::Error.
+    QCborValue call(const QString& op, const QCborArray& args = {});
+
+    // Called at once (not through the event loop) whenever a notification arrives, before it is
+    // delivered: lets the owner drop values that the notification may have made stale.
+    void setArrivalHook(std::function<void(int)> hook) { arrivalHook_ = std::move(hook); }
+
+signals:
+    // A notification of the server, always emitted from the event loop.
+    void notified(int event);
+
+private:
+    bool tryConnect(int waitMs, QString* error);
+    void handshake();
+    void onReadyRead();
+    void drain(qint64 awaitedId, bool* gotReply, QCborValue* result, QString* error);
+    void queueNotification(int event);
+    void deliverQueued();
+    [[noreturn]] void failCall(const QString& message);
+
+    QLocalSocket* socket_ = nullptr;
+    protocol::FrameReader reader_;
+    QString serverName_;
+    qint64 nextId_ = 1;
+    int timeoutMs_ = 10000;
+    bool inCall_ = false;
+    bool deliveryScheduled_ = false;
+    QVector<int> queued_;
+    std::function<void(int)> arrivalHook_;
+};
+
+}  // namespace telvika::automation

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace telvika::protocol {
+
+// Splits a byte stream into length-prefixed frames. Bytes arrive in any pieces; a frame is handed
+// out once it is complete. A length above the limit (or zero) is a broken stream: the reader then
+// stays failed, since the frame boundaries after it cannot be trusted.
+class FrameReader {
+public:
+    enum class Status { NeedMore, Frame, Failed };
+
+    explicit FrameReader(qint64 maxFrame);
+
+    void append(const QByteArray& bytes);
+    // The next complete frame's payload into *frame; Failed sets *error.
+    Status next(QByteArray* frame, QString* error);
+    qint64 buffered() const { return buffer_.size() - offset_; }
+
+    // A frame holding `payload`.
+    static QByteArray encode(const QByteArray& payload);
+
+private:
+    qint64 maxFrame_;
+    QByteArray buffer_;
+    qint64 offset_ = 0;
+    QString failure_;
+};
+
+}  // namespace telvika::protocol

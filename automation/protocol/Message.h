@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QCborArray>
+#include <QCborValue>
+#include <QString>
+
+namespace telvika::protocol {
+
+// One message of the wire protocol, as a CBOR map:
+//   request       {"id": n, "op": "Name", "args": [...]}
+//   reply         {"id": n, "result": value}  or  {"id": n, "error": "text"}
+//   notification  {"event": 201..205}
+struct Message {
+    enum class Kind { Request, Reply, Notification };
+
+    Kind kind = Kind::Request;
+    qint64 id = 0;
+    QString op;
+    QCborArray args;
+    QCborValue result;
+    QString error;   // a failed request's reason; empty on success
+    int event = 0;
+
+    bool failed() const { return kind == Kind::Reply && !error.isEmpty(); }
+
+    static Message request(qint64 id, const QString& op, const QCborArray& args = {});
+    static Message reply(qint64 id, const QCborValue& result);
+    static Message errorReply(qint64 id, const QString& error);
+    static Message notification(int event);
+};
+
+// The CBOR payload of a message (without the frame header).
+QByteArray encodeMessage(const Message& message);
+// Reads a payload; false with *error for anything that is not a well-formed message.
+bool decodeMessage(const QByteArray& payload, Message* message, QString* error);
+
+}  // namespace telvika::protocol

@@ -1,0 +1,82 @@
+// telvika-server: the tracking server process. Opens the store, seeds the demo fleet into an empty
+// store when asked, listens on the per-user local socket and serves until a termination signal or
+// an admin request, announcing its closing to every client first.
+#include "app/PosixSignalWatcher.h"
+#include "app/ServerOptions.h"
+#include "TTelvikaAutomation.h"
+#include "common/Error.h"
+#include "common/LocaleSetup.h"
+#include "common/OleDate.h"
+#include "net/ServerCore.h"
+#include "net/TrackingServer.h"
+#include "seed/DemoSeeder.h"
+#include "seed/LiveFeed.h"
+#include "store/Store.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTextStream>
+#include <QTimer>
+
+#include <memory>
+
+using namespace telvika::server;
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QTextStream err(stderr);
+    ServerOptions options;
+    QString error;
+    if (!ServerOptions::parse(app.arguments(), &options, &error)) {
+        err << error << "\n\n" << ServerOptions::usage();
+        return 2;
+    }
+    if (options.help) {
+        QTextStream(stdout) << ServerOptions::usage();
+        return 0;
+    }
+    telvika::applyUserLocale();
+    const QString socketName = options.socketName.isEmpty() ? TTelvikaAutomation::defaultServerName() : options.socketName;
+    const QString dataFolder = options.dataFolder.isEmpty() ? ServerOptions::defaultDataFolder() : options.dataFolder;
+    const QString databasePath = QDir(dataFolder).filePath(QStringLiteral("telvika-server.db"));
+
+    std::unique_ptr<ServerCore> core;
+    std::unique_ptr<LiveFeed> live;
+    try {
+        core = std::make_unique<ServerCore>(databasePath);
+        if (options.demo && DemoSeeder::available() && core->store().isEmpty()) {
+            err << "telvika-server: создаю демонстрационный парк в " << QDir::toNativeSeparators(dataFolder) << Qt::endl;
+            DemoSeeder::seed(core->store(), QDir(dataFolder).filePath(QStringLiteral("demo-town.chart")), telvika::oleNow());
+        }
+        if (options.liveSeconds > 0) live = std::make_unique<LiveFeed>(core->store());
+    } catch (const std::exception& e) {
+        err << "telvika-server: " << telvika::messageOf(e) << Qt::endl;
+        return 1;
+    }
+
+    TrackingServer server(*core);
+    if (!server.listen(socketName, &error)) {
+        err << "telvika-server: " << error << Qt::endl;
+        return 1;
+    }
+
+    PosixSignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &PosixSignalWatcher::terminationRequested, &server, &TrackingServer::shutdown);
+    QObject::connect(&server, &TrackingServer::stopped, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    QTimer liveTimer;
+    if (live) {
+        QObject::connect(&liveTimer, &QTimer::timeout, &server, [&] {
+            try {
+                if (live->tick(telvika::oleNow()) > 0) server.onlineDataArrived();
+            } catch (const std::exception& e) {
+                err << "telvika-server: " << telvika::messageOf(e) << Qt::endl;
+            }
+        });
+        liveTimer.start(options.liveSeconds * 1000);
+    }
+
+    const int code = app.exec();
+    core->stop();
+    return code;
+}

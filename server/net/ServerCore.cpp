@@ -1,0 +1,44 @@
+#include "net/ServerCore.h"
+
+#include "net/ComputationWorker.h"
+#include "store/Store.h"
+
+namespace telvika::server {
+
+ServerCore::ServerCore(const QString& databasePath, QObject* parent)
+    : QObject(parent),
+      databasePath_(databasePath),
+      store_(std::make_unique<Store>(databasePath)),
+      result_(std::make_shared<ComputedResult>()) {
+    worker_ = new ComputationWorker(databasePath);
+    worker_->moveToThread(&thread_);
+    connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
+    connect(worker_, &ComputationWorker::finished, this, &ServerCore::onFinished, Qt::QueuedConnection);
+    thread_.setObjectName(QStringLiteral("computation"));
+    thread_.start();
+}
+
+ServerCore::~ServerCore() { stop(); }
+
+void ServerCore::stop() {
+    if (!thread_.isRunning()) return;
+    thread_.quit();
+    thread_.wait();
+}
+
+void ServerCore::startComputing(const ComputationRequest& request) {
+    last_ = request;
+    ++pending_;
+    ComputationWorker* worker = worker_;
+    QMetaObject::invokeMethod(worker_, [worker, request] { worker->compute(request); }, Qt::QueuedConnection);
+}
+
+void ServerCore::refresh() { startComputing(last_); }
+
+void ServerCore::onFinished(std::shared_ptr<const ComputedResult> result, const QString& error) {
+    if (pending_ > 0) --pending_;
+    result_ = std::move(result);
+    emit computationFinished(error);
+}
+
+}  // namespace telvika::server

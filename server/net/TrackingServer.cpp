@@ -1,0 +1,235 @@
+#include "net/TrackingServer.h"
+
+#include "common/Error.h"
+#include "net/ClientSession.h"
+#include "net/ServerCore.h"
+#include "protocol/FrameReader.h"
+#include "protocol/Message.h"
+#include "protocol/ProtocolConstants.h"
+#include "store/Store.h"
+
+#include <QCborMap>
+#include <QDeadlineTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cmath>
+
+namespace telvika::server {
+
+using protocol::FrameReader;
+using protocol::Message;
+
+struct TrackingServer::Client {
+    explicit Client(ServerCore& core) : reader(protocol::MaxRequestFrame), session(core) {}
+    FrameReader reader;
+    ClientSession session;
+    bool greeted = false;
+};
+
+namespace {
+
+void logLine(const QString& text) {
+    QTextStream err(stderr);
+    err << "telvika-server: " << text << Qt::endl;
+}
+
+QByteArray frameOf(const Message& m) { return FrameReader::encode(protocol::encodeMessage(m)); }
+
+double number(const QCborMap& map, const char* key, double fallback) {
+    const QCborValue v = map.value(QLatin1String(key));
+    if (v.isUndefined()) return fallback;
+    if (v.isInteger()) return static_cast<double>(v.toInteger());
+    if (v.isDouble() && std::isfinite(v.toDouble())) return v.toDouble();
+    throw Error(QStringLiteral("Поле «%1» точки должно быть числом").arg(QLatin1String(key)));
+}
+
+}  // namespace
+
+TrackingServer::TrackingServer(ServerCore& core, QObject* parent) : QObject(parent), core_(core) {
+    connect(&core_, &ServerCore::computationFinished, this, [this](const QString& error) {
+        if (!error.isEmpty()) logLine(QStringLiteral("расчёт не выполнен: ") + error);
+        broadcast(protocol::EventEndComputing);
+    });
+}
+
+TrackingServer::~TrackingServer() = default;
+
+bool TrackingServer::listen(const QString& name, QString* error) {
+    {
+        // A socket file that answers belongs to a running server; one that does not is stale.
+        QLocalSocket probe;
+        probe.connectToServer(name);
+        if (probe.waitForConnected(500)) {
+            *error = QStringLiteral("Сервер Telvika уже работает на сокете «%1»").arg(name);
+            return false;
+        }
+    }
+    QLocalServer::removeServer(name);
+    server_ = new QLocalServer(this);
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    server_->setMaxPendingConnections(64);
+    if (!server_->listen(name)) {
+        *error = QStringLiteral("Не удалось открыть сокет «%1»: %2").arg(name, server_->errorString());
+        return false;
+    }
+    connect(server_, &QLocalServer::newConnection, this, &TrackingServer::onNewConnection);
+    return true;
+}
+
+void TrackingServer::onNewConnection() {
+    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        if (shuttingDown_) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        clients_.insert(socket, std::make_shared<Client>(core_));
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] { onDisconnected(socket); });
+        if (socket->bytesAvailable() > 0) onReadyRead(socket);
+    }
+}
+
+void TrackingServer::onDisconnected(QLocalSocket* socket) {
+    if (clients_.remove(socket) > 0) socket->deleteLater();
+}
+
+void TrackingServer::drop(QLocalSocket* socket, const QString& reason) {
+    logLine(QStringLiteral("клиент отключён: ") + reason);
+    if (clients_.remove(socket) == 0) return;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}
+
+void TrackingServer::send(QLocalSocket* socket, const QByteArray& frame) {
+    if (socket->state() == QLocalSocket::ConnectedState) socket->write(frame);
+}
+
+void TrackingServer::onReadyRead(QLocalSocket* socket) {
+    auto it = clients_.find(socket);
+    if (it == clients_.end()) return;
+    std::shared_ptr<Client> client = *it;  // stays alive even if the socket is dropped below
+    client->reader.append(socket->readAll());
+    QByteArray frame;
+    QString error;
+    while (!shuttingDown_ && clients_.contains(socket)) {
+        const FrameReader::Status status = client->reader.next(&frame, &error);
+        if (status == FrameReader::Status::NeedMore) return;
+        if (status == FrameReader::Status::Failed) return drop(socket, error);
+        Message request;
+        if (!protocol::decodeMessage(frame, &request, &error)) return drop(socket, error);
+        if (request.kind != Message::Kind::Request)
+            return drop(socket, QStringLiteral("клиент прислал не запрос"));
+
+        if (request.op == QStringLiteral("Hello")) {
+            const QCborValue version = request.args.at(0);
+            if (request.args.size() != 1 || !version.isInteger() || version.toInteger() != protocol::ProtocolVersion) {
+                send(socket, frameOf(Message::errorReply(
+                                 request.id, QStringLiteral("Неподдерживаемая версия протокола %1: сервер понимает версию %2")
+                                                 .arg(version.toVariant().toString())
+                                                 .arg(protocol::ProtocolVersion))));
+                clients_.remove(socket);
+                socket->disconnect(this);
+                socket->disconnectFromServer();
+                connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+                return;
+            }
+            client->greeted = true;
+            QCborMap hello;
+            hello.insert(QStringLiteral("version"), protocol::ProtocolVersion);
+            hello.insert(QStringLiteral("server"), QStringLiteral("telvika-server"));
+            send(socket, frameOf(Message::reply(request.id, hello)));
+            continue;
+        }
+        if (!client->greeted) {
+            send(socket, frameOf(Message::errorReply(
+                             request.id, QStringLiteral("Сначала нужен запрос Hello с версией протокола"))));
+            continue;
+        }
+        Message reply;
+        try {
+            const QCborValue result = request.op.startsWith(QStringLiteral("Admin"))
+                                          ? handleAdmin(request.op, request.args)
+                                          : client->session.handle(request.op, request.args);
+            reply = Message::reply(request.id, result);
+        } catch (const std::exception& e) {
+            reply = Message::errorReply(request.id, messageOf(e));
+        }
+        send(socket, frameOf(reply));
+    }
+}
+
+QCborValue TrackingServer::handleAdmin(const QString& op, const QCborArray& args) {
+    if (op == QStringLiteral("AdminCarsListChanged")) {
+        broadcast(protocol::EventChangeCarsList);
+        return true;
+    }
+    if (op == QStringLiteral("AdminParametersChanged")) {
+        broadcast(protocol::EventChangeParameters);
+        return true;
+    }
+    if (op == QStringLiteral("AdminOnline")) {
+        // Optional points, each {"device", "time", "lat", "lon", ...}; all are checked before any is stored.
+        QVector<QPair<int, TelemetryPoint>> points;
+        for (const QCborValue& v : args) {
+            if (!v.isMap()) throw Error(QStringLiteral("Точка телеметрии должна быть словарём"));
+            const QCborMap m = v.toMap();
+            const QCborValue device = m.value(QStringLiteral("device"));
+            if (!device.isInteger() || device.toInteger() <= 0 || device.toInteger() > INT_MAX)
+                throw Error(QStringLiteral("У точки телеметрии нет номера устройства"));
+            TelemetryPoint p;
+            p.time = number(m, "time", NAN);
+            p.lat = number(m, "lat", NAN);
+            p.lon = number(m, "lon", NAN);
+            if (std::isnan(p.time) || std::isnan(p.lat) || std::isnan(p.lon))
+                throw Error(QStringLiteral("У точки телеметрии должны быть time, lat и lon"));
+            p.speedKmh = number(m, "speed", 0.0);
+            p.odometerM = number(m, "odometer", 0.0);
+            points.append({static_cast<int>(device.toInteger()), p});
+        }
+        if (!points.isEmpty()) core_.store().appendTelemetry(points);
+        onlineDataArrived();
+        return true;
+    }
+    if (op == QStringLiteral("AdminClose")) {
+        QTimer::singleShot(0, this, &TrackingServer::shutdown);
+        return true;
+    }
+    throw Error(QStringLiteral("Неизвестная операция «%1»").arg(op));
+}
+
+void TrackingServer::broadcast(int event) {
+    const QByteArray frame = frameOf(Message::notification(event));
+    for (auto it = clients_.constBegin(); it != clients_.constEnd(); ++it)
+        if ((*it)->greeted) send(it.key(), frame);
+}
+
+void TrackingServer::onlineDataArrived() {
+    broadcast(protocol::EventReceiveOnlineData);
+    core_.refresh();
+}
+
+void TrackingServer::shutdown() {
+    if (shuttingDown_) return;
+    broadcast(protocol::EventCloseServer);
+    shuttingDown_ = true;
+    if (server_) server_->close();
+    const QList<QLocalSocket*> sockets = clients_.keys();
+    clients_.clear();
+    const QDeadlineTimer deadline(3000);
+    for (QLocalSocket* socket : sockets) {
+        socket->disconnect(this);
+        socket->flush();
+        while (socket->bytesToWrite() > 0 && !deadline.hasExpired())
+            if (!socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) break;
+        socket->disconnectFromServer();
+        socket->deleteLater();
+    }
+    emit stopped();
+}
+
+}  // namespace telvika::server

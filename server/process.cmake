@@ -1,0 +1,41 @@
+# The server process around the pure libraries: the store, the demo seeding, the socket server and
+# the program. Demo seeding links the demo generator only where that library is part of the build.
+
+add_library(telvika_store STATIC
+  store/StoreRecords.h
+  store/Store.h store/Store.cpp
+)
+target_include_directories(telvika_store PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(telvika_store PUBLIC telvika_compute telvika_common Qt6::Core Qt6::Sql)
+telvika_warnings(telvika_store)
+
+add_library(telvika_seed STATIC
+  seed/DemoSeeder.h seed/DemoSeeder.cpp
+  seed/LiveFeed.h seed/LiveFeed.cpp
+)
+target_link_libraries(telvika_seed PUBLIC telvika_store)
+if(TARGET telvika_demo)
+  target_link_libraries(telvika_seed PRIVATE telvika_demo)
+  target_compile_definitions(telvika_seed PRIVATE TELVIKA_HAVE_DEMO=1)
+endif()
+telvika_warnings(telvika_seed)
+
+add_library(telvika_server_net STATIC
+  net/ComputationRequest.h
+  net/ComputedResult.h
+  net/ComputationWorker.h net/ComputationWorker.cpp
+  net/ServerCore.h net/ServerCore.cpp
+  net/ClientSession.h net/ClientSession.cpp
+  net/TrackingServer.h net/TrackingServer.cpp
+)
+target_link_libraries(telvika_server_net PUBLIC telvika_store telvika_protocol Qt6::Core Qt6::Network)
+telvika_warnings(telvika_server_net)
+
+add_executable(telvika-server
+  app/main.cpp
+  app/ServerOptions.h app/ServerOptions.cpp
+  app/PosixSignalWatcher.h app/PosixSignalWatcher.cpp
+)
+target_include_directories(telvika-server PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(telvika-server PRIVATE telvika_server_net telvika_seed telvika_automation)
+telvika_warnings(telvika-server)

@@ -1,0 +1,432 @@
+#include "store/Store.h"
+
+#include "common/Error.h"
+#include "demo/DemoFleet.h"
+
+#include <QAtomicInt>
+#include <QHash>
+#include <QSet>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <cmath>
+
+namespace telvika::server {
+
+namespace {
+
+QAtomicInt connectionCounter;
+
+const QStringList RequiredTables{QStringLiteral("meta"), QStringLiteral("groups"), QStringLiteral("vehicles"),
+                                 QStringLiteral("telemetry"), QStringLiteral("control_point_sets"),
+                                 QStringLiteral("control_points")};
+
+QSqlDatabase db(const QString& name) { return QSqlDatabase::database(name, false); }
+
+[[noreturn]] void fail(const QString& what, const QSqlError& error) {
+    throw Error(QStringLiteral("%1: %2").arg(what, error.text()));
+}
+
+QSqlQuery exec(const QString& connection, const QString& sql, const QString& what) {
+    QSqlQuery q(db(connection));
+    if (!q.exec(sql)) fail(what, q.lastError());
+    return q;
+}
+
+QSqlQuery prepare(const QString& connection, const QString& sql) {
+    QSqlQuery q(db(connection));
+    if (!q.prepare(sql)) fail(QStringLiteral("Ошибка базы данных сервера"), q.lastError());
+    return q;
+}
+
+void run(QSqlQuery& q, const QString& what) {
+    if (!q.exec()) fail(what, q.lastError());
+}
+
+QVariant nullable(double v) { return std::isnan(v) ? QVariant() : QVariant(v); }
+double fromNullable(const QVariant& v) { return v.isNull() ? NAN : v.toDouble(); }
+
+}  // namespace
+
+// Commits when commit() is called, rolls back otherwise (an exception left the scope).
+class Store::Transaction {
+public:
+    explicit Transaction(const QString& connection) : connection_(connection) {
+        if (!db(connection_).transaction())
+            fail(QStringLiteral("Не удалось начать запись в базу данных сервера"), db(connection_).lastError());
+    }
+    ~Transaction() {
+        if (!done_) db(connection_).rollback();
+    }
+    void commit() {
+        if (!db(connection_).commit())
+            fail(QStringLiteral("Не удалось сохранить изменения в базе данных сервера"), db(connection_).lastError());
+        done_ = true;
+    }
+
+private:
+    QString connection_;
+    bool done_ = false;
+};
+
+Store::Store(const QString& path)
+    : path_(path), connectionName_(QStringLiteral("telvika-store-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath()))
+        throw Error(QStringLiteral("Не удалось создать папку данных сервера «%1»").arg(info.absolutePath()));
+    QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
+    d.setDatabaseName(path);
+    d.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    try {
+        if (!d.open()) fail(QStringLiteral("Не удалось открыть базу данных сервера «%1»").arg(path), d.lastError());
+        checkSchema();
+        exec(connectionName_, QStringLiteral("PRAGMA foreign_keys=ON"), QStringLiteral("Ошибка базы данных"));
+    } catch (...) {
+        d.close();
+        d = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName_);
+        throw;
+    }
+}
+
+Store::~Store() {
+    {
+        QSqlDatabase d = db(connectionName_);
+        if (d.isOpen()) d.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName_);
+}
+
+void Store::checkSchema() {
+    const QString what = QStringLiteral("Файл «%1» не удаётся прочитать как базу данных сервера").arg(path_);
+    QSqlQuery v = exec(connectionName_, QStringLiteral("PRAGMA user_version"), what);
+    const int version = v.next() ? v.value(0).toInt() : -1;
+    QSqlQuery t = exec(connectionName_,
+                       QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%'"),
+                       what);
+    QStringList tables;
+    while (t.next()) tables << t.value(0).toString();
+
+    if (version > SchemaVersion)
+        throw Error(QStringLiteral("База данных «%1» создана более новой версией сервера (схема %2, "
+                                   "эта версия понимает схему до %3). База оставлена без изменений.")
+                        .arg(path_)
+                        .arg(version)
+                        .arg(SchemaVersion));
+    if (version == 0 && tables.isEmpty()) {
+        exec(connectionName_, QStringLiteral("PRAGMA journal_mode=WAL"), what);
+        createSchema();
+        return;
+    }
+    if (version <= 0)
+        throw Error(QStringLiteral("Файл «%1» не является базой данных сервера Telvika (нет версии схемы). "
+                                   "Файл оставлен без изменений.")
+                        .arg(path_));
+    for (const QString& table : RequiredTables) {
+        if (!tables.contains(table))
+            throw Error(QStringLiteral("База данных «%1» повреждена: нет таблицы «%2». База оставлена без изменений.")
+                            .arg(path_, table));
+    }
+    exec(connectionName_, QStringLiteral("PRAGMA journal_mode=WAL"), what);
+}
+
+void Store::createSchema() {
+    Transaction tx(connectionName_);
+    const QString what = QStringLiteral("Не удалось создать базу данных сервера «%1»").arg(path_);
+    const char* statements[] = {
+        "CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL)",
+        "CREATE TABLE groups (seq INTEGER PRIMARY KEY AUTOINCREMENT, id TEXT NOT NULL UNIQUE, name TEXT NOT NULL)",
+        "CREATE TABLE vehicles (seq INTEGER PRIMARY KEY AUTOINCREMENT, device INTEGER NOT NULL UNIQUE, "
+        "group_id TEXT NOT NULL REFERENCES groups(id), name TEXT NOT NULL, number TEXT NOT NULL, "
+        "info TEXT NOT NULL, lat REAL NOT NULL DEFAULT 0, lon REAL NOT NULL DEFAULT 0, "
+        "last_time REAL NOT NULL DEFAULT 0)",
+        "CREATE INDEX vehicles_group ON vehicles(group_id, seq)",
+        "CREATE TABLE telemetry (device INTEGER NOT NULL, time REAL NOT NULL, lat REAL NOT NULL, "
+        "lon REAL NOT NULL, speed REAL NOT NULL, odometer REAL NOT NULL, gps_valid INTEGER NOT NULL, "
+        "ext_power INTEGER NOT NULL, tank1 REAL, tank2 REAL, sensors INTEGER NOT NULL)",
+        "CREATE INDEX telemetry_device_time ON telemetry(device, time)",
+        "CREATE TABLE control_point_sets (seq INTEGER PRIMARY KEY AUTOINCREMENT, device INTEGER NOT NULL "
+        "REFERENCES vehicles(device), name TEXT NOT NULL, UNIQUE(device, name))",
+        "CREATE TABLE control_points (seq INTEGER PRIMARY KEY AUTOINCREMENT, set_seq INTEGER NOT NULL "
+        "REFERENCES control_point_sets(seq), name TEXT NOT NULL, note TEXT NOT NULL, lat REAL NOT NULL, "
+        "lon REAL NOT NULL, radius REAL NOT NULL)",
+    };
+    for (const char* sql : statements) exec(connectionName_, QString::fromLatin1(sql), what);
+    exec(connectionName_, QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion), what);
+    tx.commit();
+}
+
+QVector<GroupRecord> Store::groups() const {
+    QSqlQuery q = exec(connectionName_, QStringLiteral("SELECT id, name FROM groups ORDER BY seq"),
+                       QStringLiteral("Не удалось прочитать группы"));
+    QVector<GroupRecord> out;
+    while (q.next()) out.push_back({q.value(0).toString(), q.value(1).toString()});
+    return out;
+}
+
+std::optional<GroupRecord> Store::group(const QString& id) const {
+    QSqlQuery q = prepare(connectionName_, QStringLiteral("SELECT id, name FROM groups WHERE id = ?"));
+    q.addBindValue(id);
+    run(q, QStringLiteral("Не удалось прочитать группу"));
+    if (!q.next()) return std::nullopt;
+    return GroupRecord{q.value(0).toString(), q.value(1).toString()};
+}
+
+namespace {
+const QString VehicleColumns = QStringLiteral("device, group_id, name, number, info, lat, lon, last_time");
+VehicleRecord vehicleFrom(const QSqlQuery& q) {
+    VehicleRecord v;
+    v.device = q.value(0).toInt();
+    v.groupId = q.value(1).toString();
+    v.name = q.value(2).toString();
+    v.number = q.value(3).toString();
+    v.info = q.value(4).toString();
+    v.lat = q.value(5).toDouble();
+    v.lon = q.value(6).toDouble();
+    v.lastTime = q.value(7).toDouble();
+    return v;
+}
+}  // namespace
+
+QVector<VehicleRecord> Store::vehicles(const QString& groupId) const {
+    QSqlQuery q = prepare(connectionName_,
+                          QStringLiteral("SELECT %1 FROM vehicles WHERE group_id = ? ORDER BY seq").arg(VehicleColumns));
+    q.addBindValue(groupId);
+    run(q, QStringLiteral("Не удалось прочитать транспортные средства"));
+    QVector<VehicleRecord> out;
+    while (q.next()) out.push_back(vehicleFrom(q));
+    return out;
+}
+
+std::optional<VehicleRecord> Store::vehicle(int device) const {
+    QSqlQuery q = prepare(connectionName_, QStringLiteral("SELECT %1 FROM vehicles WHERE device = ?").arg(VehicleColumns));
+    q.addBindValue(device);
+    run(q, QStringLiteral("Не удалось прочитать транспортное средство"));
+    if (!q.next()) return std::nullopt;
+    return vehicleFrom(q);
+}
+
+QVector<TelemetryPoint> Store::telemetry(int device, double begin, double end) const {
+    QSqlQuery q = prepare(connectionName_,
+                          QStringLiteral("SELECT time, lat, lon, speed, odometer, gps_valid, ext_power, tank1, tank2, "
+                                         "sensors FROM telemetry WHERE device = ? AND time >= ? AND time <= ? "
+                                         "ORDER BY time"));
+    q.setForwardOnly(true);
+    q.addBindValue(device);
+    q.addBindValue(begin);
+    q.addBindValue(end);
+    run(q, QStringLiteral("Не удалось прочитать телеметрию"));
+    QVector<TelemetryPoint> out;
+    while (q.next()) {
+        TelemetryPoint p;
+        p.time = q.value(0).toDouble();
+        p.lat = q.value(1).toDouble();
+        p.lon = q.value(2).toDouble();
+        p.speedKmh = q.value(3).toDouble();
+        p.odometerM = q.value(4).toDouble();
+        p.gpsValid = q.value(5).toInt() != 0;
+        p.externalPower = q.value(6).toInt() != 0;
+        p.tank1 = fromNullable(q.value(7));
+        p.tank2 = fromNullable(q.value(8));
+        p.sensors = static_cast<quint8>(q.value(9).toInt());
+        out.push_back(p);
+    }
+    return out;
+}
+
+qint64 Store::telemetryCount(int device) const {
+    QSqlQuery q = prepare(connectionName_, QStringLiteral("SELECT COUNT(*) FROM telemetry WHERE device = ?"));
+    q.addBindValue(device);
+    run(q, QStringLiteral("Не удалось прочитать телеметрию"));
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+QVector<ControlPointSet> Store::controlPointSets(int device) const {
+    QSqlQuery q = prepare(connectionName_,
+                          QStringLiteral("SELECT s.name, p.name, p.note, p.lat, p.lon, p.radius FROM control_point_sets s "
+                                         "LEFT JOIN control_points p ON p.set_seq = s.seq WHERE s.device = ? "
+                                         "ORDER BY s.seq, p.seq"));
+    q.addBindValue(device);
+    run(q, QStringLiteral("Не удалось прочитать контрольные точки"));
+    QVector<ControlPointSet> out;
+    while (q.next()) {
+        const QString setName = q.value(0).toString();
+        if (out.isEmpty() || out.back().name != setName) out.push_back(ControlPointSet{setName, {}});
+        if (q.isNull(1)) continue;
+        out.back().points.push_back(ControlPoint{q.value(1).toString(), q.value(2).toString(), q.value(3).toDouble(),
+                                                 q.value(4).toDouble(), q.value(5).toDouble()});
+    }
+    return out;
+}
+
+bool Store::isEmpty() const {
+    QSqlQuery q = exec(connectionName_, QStringLiteral("SELECT EXISTS(SELECT 1 FROM groups)"),
+                       QStringLiteral("Не удалось прочитать группы"));
+    return !(q.next() && q.value(0).toBool());
+}
+
+QString Store::meta(const QString& key) const {
+    QSqlQuery q = prepare(connectionName_, QStringLiteral("SELECT value FROM meta WHERE key = ?"));
+    q.addBindValue(key);
+    run(q, QStringLiteral("Не удалось прочитать настройки сервера"));
+    return q.next() ? q.value(0).toString() : QString();
+}
+
+void Store::setMeta(const QString& key, const QString& value) {
+    Transaction tx(connectionName_);
+    QSqlQuery q = prepare(connectionName_, QStringLiteral("INSERT OR REPLACE INTO meta(key, value) VALUES(?, ?)"));
+    q.addBindValue(key);
+    q.addBindValue(value);
+    run(q, QStringLiteral("Не удалось записать настройки сервера"));
+    tx.commit();
+}
+
+void Store::addGroup(const GroupRecord& group) {
+    if (group.id.trimmed().isEmpty()) throw Error(QStringLiteral("Идентификатор группы не может быть пустым"));
+    if (this->group(group.id)) throw Error(QStringLiteral("Группа «%1» уже есть").arg(group.id));
+    Transaction tx(connectionName_);
+    QSqlQuery q = prepare(connectionName_, QStringLiteral("INSERT INTO groups(id, name) VALUES(?, ?)"));
+    q.addBindValue(group.id);
+    q.addBindValue(group.name);
+    run(q, QStringLiteral("Не удалось добавить группу"));
+    tx.commit();
+}
+
+void Store::insertVehicle(const VehicleRecord& v) {
+    if (!group(v.groupId)) throw Error(QStringLiteral("Группы «%1» нет").arg(v.groupId));
+    if (vehicle(v.device)) throw Error(QStringLiteral("Устройство %1 уже есть").arg(v.device));
+    QSqlQuery q = prepare(connectionName_,
+                          QStringLiteral("INSERT INTO vehicles(device, group_id, name, number, info, lat, lon, last_time) "
+                                         "VALUES(?, ?, ?, ?, ?, ?, ?, ?)"));
+    q.addBindValue(v.device);
+    q.addBindValue(v.groupId);
+    q.addBindValue(v.name);
+    q.addBindValue(v.number);
+    q.addBindValue(v.info);
+    q.addBindValue(v.lat);
+    q.addBindValue(v.lon);
+    q.addBindValue(v.lastTime);
+    run(q, QStringLiteral("Не удалось добавить транспортное средство"));
+}
+
+void Store::addVehicle(const VehicleRecord& vehicle) {
+    if (vehicle.device <= 0) throw Error(QStringLiteral("Номер устройства должен быть положительным"));
+    Transaction tx(connectionName_);
+    insertVehicle(vehicle);
+    tx.commit();
+}
+
+void Store::insertControlPoint(int device, const QString& setName, const ControlPoint& point) {
+    QSqlQuery find = prepare(connectionName_, QStringLiteral("SELECT seq FROM control_point_sets WHERE device = ? AND name = ?"));
+    find.addBindValue(device);
+    find.addBindValue(setName);
+    run(find, QStringLiteral("Не удалось прочитать контрольные точки"));
+    qint64 setSeq = 0;
+    if (find.next()) {
+        setSeq = find.value(0).toLongLong();
+    } else {
+        QSqlQuery ins = prepare(connectionName_, QStringLiteral("INSERT INTO control_point_sets(device, name) VALUES(?, ?)"));
+        ins.addBindValue(device);
+        ins.addBindValue(setName);
+        run(ins, QStringLiteral("Не удалось добавить набор контрольных точек"));
+        setSeq = ins.lastInsertId().toLongLong();
+    }
+    QSqlQuery q = prepare(connectionName_,
+                          QStringLiteral("INSERT INTO control_points(set_seq, name, note, lat, lon, radius) VALUES(?, ?, ?, ?, ?, ?)"));
+    q.addBindValue(setSeq);
+    q.addBindValue(point.name);
+    q.addBindValue(point.note);
+    q.addBindValue(point.lat);
+    q.addBindValue(point.lon);
+    q.addBindValue(point.radiusM);
+    run(q, QStringLiteral("Не удалось добавить контрольную точку"));
+}
+
+void Store::addControlPoint(int device, const QString& setName, const ControlPoint& point) {
+    if (!vehicle(device)) throw Error(QStringLiteral("Устройства %1 нет").arg(device));
+    if (setName.isEmpty()) throw Error(QStringLiteral("Имя набора контрольных точек не может быть пустым"));
+    if (!(point.radiusM >= 0.0) || !std::isfinite(point.lat) || !std::isfinite(point.lon))
+        throw Error(QStringLiteral("Координаты и радиус контрольной точки должны быть числами, радиус не меньше 0"));
+    Transaction tx(connectionName_);
+    insertControlPoint(device, setName, point);
+    tx.commit();
+}
+
+void Store::insertTelemetryRows(const QVector<QPair<int, TelemetryPoint>>& points) {
+    QSqlQuery q = prepare(connectionName_,
+                          QStringLiteral("INSERT INTO telemetry(device, time, lat, lon, speed, odometer, gps_valid, "
+                                         "ext_power, tank1, tank2, sensors) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    QHash<int, TelemetryPoint> latest;
+    for (const auto& [device, p] : points) {
+        q.bindValue(0, device);
+        q.bindValue(1, p.time);
+        q.bindValue(2, p.lat);
+        q.bindValue(3, p.lon);
+        q.bindValue(4, p.speedKmh);
+        q.bindValue(5, p.odometerM);
+        q.bindValue(6, p.gpsValid ? 1 : 0);
+        q.bindValue(7, p.externalPower ? 1 : 0);
+        q.bindValue(8, nullable(p.tank1));
+        q.bindValue(9, nullable(p.tank2));
+        q.bindValue(10, static_cast<int>(p.sensors));
+        run(q, QStringLiteral("Не удалось записать телеметрию"));
+        auto it = latest.find(device);
+        if (it == latest.end() || p.time >= it->time) latest.insert(device, p);
+    }
+    QSqlQuery upd = prepare(connectionName_,
+                            QStringLiteral("UPDATE vehicles SET lat = ?, lon = ?, last_time = ? WHERE device = ? AND last_time <= ?"));
+    for (auto it = latest.constBegin(); it != latest.constEnd(); ++it) {
+        upd.bindValue(0, it->lat);
+        upd.bindValue(1, it->lon);
+        upd.bindValue(2, it->time);
+        upd.bindValue(3, it.key());
+        upd.bindValue(4, it->time);
+        run(upd, QStringLiteral("Не удалось обновить положение транспортного средства"));
+    }
+}
+
+void Store::appendTelemetry(int device, const QVector<TelemetryPoint>& points) {
+    QVector<QPair<int, TelemetryPoint>> rows;
+    rows.reserve(points.size());
+    for (const TelemetryPoint& p : points) rows.append({device, p});
+    appendTelemetry(rows);
+}
+
+void Store::appendTelemetry(const QVector<QPair<int, TelemetryPoint>>& points) {
+    QSet<int> checked;
+    for (const auto& row : points) {
+        if (checked.contains(row.first)) continue;
+        if (!vehicle(row.first)) throw Error(QStringLiteral("Устройства %1 нет").arg(row.first));
+        checked.insert(row.first);
+    }
+    Transaction tx(connectionName_);
+    insertTelemetryRows(points);
+    tx.commit();
+}
+
+void Store::importFleet(const demo::DemoFleet& fleet) {
+    Transaction tx(connectionName_);
+    for (const demo::DemoGroup& g : fleet.groups) {
+        if (group(g.id)) throw Error(QStringLiteral("Группа «%1» уже есть").arg(g.id));
+        QSqlQuery q = prepare(connectionName_, QStringLiteral("INSERT INTO groups(id, name) VALUES(?, ?)"));
+        q.addBindValue(g.id);
+        q.addBindValue(g.name);
+        run(q, QStringLiteral("Не удалось добавить группу"));
+        for (const demo::DemoVehicle& v : g.vehicles) {
+            insertVehicle(VehicleRecord{v.device, g.id, v.name, v.number, v.info, 0.0, 0.0, 0.0});
+            QVector<QPair<int, TelemetryPoint>> rows;
+            rows.reserve(v.telemetry.size());
+            for (const TelemetryPoint& p : v.telemetry) rows.append({v.device, p});
+            insertTelemetryRows(rows);
+            for (const ControlPointSet& set : v.controlPointSets)
+                for (const ControlPoint& p : set.points) insertControlPoint(v.device, set.name, p);
+        }
+    }
+    tx.commit();
+}
+
+}  // namespace telvika::server
