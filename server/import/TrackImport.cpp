@@ -1,0 +1,61 @@
+#include "import/TrackImport.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cmath>
+
+#include "compute/GeoDistance.h"
+
+namespace telvika::server::import {
+
+namespace {
+
+constexpr qint64 maxFileBytes = 1024LL * 1024 * 1024;
+
+}  // namespace
+
+ImportResult importTrackFile(const QString& path) {
+    ImportResult result;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != QLatin1String("gpx") && suffix != QLatin1String("csv")) {
+        result.error = QStringLiteral("Неизвестный формат файла трека «%1»: ожидается .gpx или .csv")
+                           .arg(QFileInfo(path).fileName());
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = QStringLiteral("Не удалось открыть файл «%1»: %2").arg(path, file.errorString());
+        return result;
+    }
+    if (file.size() > maxFileBytes) {
+        result.error = QStringLiteral("Файл «%1» слишком велик для импорта").arg(path);
+        return result;
+    }
+    const QByteArray data = file.readAll();
+    return suffix == QLatin1String("gpx") ? importGpx(data) : importCsv(data);
+}
+
+void deriveSpeedAndOdometer(QVector<TelemetryPoint>& points, bool speedKnown) {
+    const int n = static_cast<int>(points.size());
+    QVector<double> step(n, 0.0);  // metres from the previous point
+    double odometer = 0.0;
+    for (int i = 0; i < n; ++i) {
+        if (i > 0)
+            step[i] = distanceMetres(points[i - 1].lat, points[i - 1].lon, points[i].lat, points[i].lon);
+        odometer += step[i];
+        points[i].odometerM = odometer;
+    }
+    for (int i = 0; i < n; ++i) {
+        if (speedKnown && !std::isnan(points[i].speedKmh)) continue;
+        // Central difference over the neighbours, one-sided at the ends.
+        const int a = std::max(0, i - 1);
+        const int b = std::min(n - 1, i + 1);
+        double metres = 0.0;
+        for (int k = a + 1; k <= b; ++k) metres += step[k];
+        const double seconds = (points[b].time - points[a].time) * 86400.0;
+        points[i].speedKmh = seconds > 0.0 ? metres / seconds * 3.6 : 0.0;
+    }
+}
+
+}  // namespace telvika::server::import
