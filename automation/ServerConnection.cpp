@@ -41,7 +41,13 @@ bool ServerConnection::tryConnect(int waitMs, QString* error) {
     auto* s = new QLocalSocket(this);
     s->connectToServer(serverName_);
     if (!s->waitForConnected(waitMs)) {
-        *error = s->errorString();
+        switch (s->error()) {
+            case QLocalSocket::ServerNotFoundError: *error = QStringLiteral("сервер не найден"); break;
+            case QLocalSocket::ConnectionRefusedError: *error = QStringLiteral("соединение отклонено"); break;
+            case QLocalSocket::SocketTimeoutError: *error = QStringLiteral("сервер не ответил вовремя"); break;
+            case QLocalSocket::SocketAccessError: *error = QStringLiteral("нет доступа к сокету"); break;
+            default: *error = s->errorString(); break;
+        }
         s->deleteLater();
         return false;
     }

@@ -103,13 +103,16 @@ Store::~Store() {
 
 void Store::checkSchema() {
     const QString what = QStringLiteral("Файл «%1» не удаётся прочитать как базу данных сервера").arg(path_);
-    QSqlQuery v = exec(connectionName_, QStringLiteral("PRAGMA user_version"), what);
-    const int version = v.next() ? v.value(0).toInt() : -1;
-    QSqlQuery t = exec(connectionName_,
-                       QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%'"),
-                       what);
+    int version = -1;
     QStringList tables;
-    while (t.next()) tables << t.value(0).toString();
+    {
+        QSqlQuery v = exec(connectionName_, QStringLiteral("PRAGMA user_version"), what);
+        if (v.next()) version = v.value(0).toInt();
+        QSqlQuery t = exec(connectionName_,
+                           QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%'"),
+                           what);
+        while (t.next()) tables << t.value(0).toString();
+    }
 
     if (version > SchemaVersion)
         throw Error(QStringLiteral("База данных «%1» создана более новой версией сервера (схема %2, "

@@ -1,0 +1,235 @@
+#include "AdminCommand.h"
+
+#include "common/DateText.h"
+#include "common/Error.h"
+
+#include <cmath>
+
+namespace telvika::admin {
+
+namespace {
+
+struct Args {
+    QStringList list;
+    int pos = 0;
+    QString* error;
+
+    bool fail(const QString& text) {
+        *error = text;
+        return false;
+    }
+};
+
+bool toInt(const QString& text, const QString& what, int min, int max, int* out, QString* error) {
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < min || v > max) {
+        *error = QStringLiteral("%1: ожидается целое число от %2 до %3, а не «%4»").arg(what).arg(min).arg(max).arg(text);
+        return false;
+    }
+    *out = v;
+    return true;
+}
+
+bool toDouble(const QString& text, const QString& what, double min, double max, double* out, QString* error) {
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v < min || v > max) {
+        *error = QStringLiteral("%1: ожидается число от %2 до %3, а не «%4»").arg(what).arg(min).arg(max).arg(text);
+        return false;
+    }
+    *out = v;
+    return true;
+}
+
+bool toDate(const QString& text, const QString& what, QString* error) {
+    try {
+        parseFixedDateTime(text);
+        return true;
+    } catch (const Error& e) {
+        *error = QStringLiteral("%1: %2").arg(what, e.message());
+        return false;
+    }
+}
+
+}  // namespace
+
+bool AdminCommand::parse(const QStringList& arguments, AdminCommand* command, QString* error) {
+    AdminCommand c;
+    QStringList positional;
+    QStringList options;  // "--name value" pairs specific to a command, checked below
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QStringLiteral("--help") || a == QStringLiteral("-h")) {
+            *command = AdminCommand{};
+            return true;
+        }
+        if (a.startsWith(QStringLiteral("--"))) {
+            if (i + 1 >= arguments.size()) {
+                *error = QStringLiteral("После «%1» нужно значение").arg(a);
+                return false;
+            }
+            const QString value = arguments[++i];
+            if (a == QStringLiteral("--data")) c.dataFolder = value;
+            else if (a == QStringLiteral("--socket")) c.socketName = value;
+            else if (a == QStringLiteral("--server")) c.serverProgram = value;
+            else options << a << value;
+            continue;
+        }
+        positional << a;
+    }
+    if (positional.isEmpty()) {
+        *error = QStringLiteral("Не указана команда");
+        return false;
+    }
+    const QString verb = positional.takeFirst();
+    auto need = [&](int min, int max) {
+        if (positional.size() < min || positional.size() > max) {
+            *error = QStringLiteral("Команде «%1» нужно аргументов: %2").arg(verb).arg(min == max ? QString::number(min)
+                                                                                           : QStringLiteral("%1..%2").arg(min).arg(max));
+            return false;
+        }
+        return true;
+    };
+    QStringList allowed;  // options this command accepts
+    if (verb == QStringLiteral("groups")) {
+        c.action = Action::Groups;
+        if (!need(0, 0)) return false;
+    } else if (verb == QStringLiteral("add-group")) {
+        c.action = Action::AddGroup;
+        if (!need(2, 2)) return false;
+        c.groupId = positional[0];
+        c.name = positional[1];
+        if (c.groupId.trimmed().isEmpty()) {
+            *error = QStringLiteral("Идентификатор группы не может быть пустым");
+            return false;
+        }
+    } else if (verb == QStringLiteral("vehicles")) {
+        c.action = Action::Vehicles;
+        if (!need(0, 1)) return false;
+        c.groupId = positional.value(0);
+    } else if (verb == QStringLiteral("add-vehicle")) {
+        c.action = Action::AddVehicle;
+        if (!need(4, 5)) return false;
+        c.groupId = positional[0];
+        if (!toInt(positional[1], QStringLiteral("Номер устройства"), 1, INT_MAX, &c.device, error)) return false;
+        c.name = positional[2];
+        c.number = positional[3];
+        c.info = positional.value(4);
+    } else if (verb == QStringLiteral("control-points")) {
+        c.action = Action::ControlPoints;
+        if (!need(1, 1)) return false;
+        if (!toInt(positional[0], QStringLiteral("Номер устройства"), 1, INT_MAX, &c.device, error)) return false;
+    } else if (verb == QStringLiteral("add-control-point")) {
+        c.action = Action::AddControlPoint;
+        if (!need(6, 7)) return false;
+        if (!toInt(positional[0], QStringLiteral("Номер устройства"), 1, INT_MAX, &c.device, error)) return false;
+        c.setName = positional[1];
+        c.name = positional[2];
+        if (!toDouble(positional[3], QStringLiteral("Широта"), -90, 90, &c.lat, error)) return false;
+        if (!toDouble(positional[4], QStringLiteral("Долгота"), -180, 180, &c.lon, error)) return false;
+        if (!toDouble(positional[5], QStringLiteral("Радиус, м"), 0, 1e7, &c.radius, error)) return false;
+        c.note = positional.value(6);
+        if (c.setName.isEmpty()) {
+            *error = QStringLiteral("Имя набора контрольных точек не может быть пустым");
+            return false;
+        }
+    } else if (verb == QStringLiteral("import")) {
+        c.action = Action::Import;
+        if (!need(1, 1)) return false;
+        c.file = positional[0];
+        allowed << QStringLiteral("--device");
+    } else if (verb == QStringLiteral("demo")) {
+        c.action = Action::Demo;
+        if (!need(0, 0)) return false;
+        allowed << QStringLiteral("--chart") << QStringLiteral("--days");
+    } else if (verb == QStringLiteral("compute")) {
+        c.action = Action::Compute;
+        if (!need(4, 4)) return false;
+        c.groupId = positional[0];
+        if (!toInt(positional[1], QStringLiteral("Номер устройства"), 0, INT_MAX, &c.device, error)) return false;
+        c.begin = positional[2];
+        c.end = positional[3];
+        if (!toDate(c.begin, QStringLiteral("Начало периода"), error)) return false;
+        if (!toDate(c.end, QStringLiteral("Конец периода"), error)) return false;
+        allowed << QStringLiteral("--timeout");
+    } else if (verb == QStringLiteral("online")) {
+        c.action = Action::Online;
+        if (!need(0, 0)) return false;
+        allowed << QStringLiteral("--device") << QStringLiteral("--lat") << QStringLiteral("--lon")
+                << QStringLiteral("--speed") << QStringLiteral("--time");
+    } else if (verb == QStringLiteral("close")) {
+        c.action = Action::Close;
+        if (!need(0, 0)) return false;
+    } else {
+        *error = QStringLiteral("Неизвестная команда «%1»").arg(verb);
+        return false;
+    }
+
+    bool hasDevice = false, hasLat = false, hasLon = false;
+    for (int i = 0; i < options.size(); i += 2) {
+        const QString& o = options[i];
+        const QString& v = options[i + 1];
+        if (!allowed.contains(o)) {
+            *error = QStringLiteral("Команда «%1» не знает параметра «%2»").arg(verb, o);
+            return false;
+        }
+        if (o == QStringLiteral("--device")) {
+            if (!toInt(v, QStringLiteral("Номер устройства"), 1, INT_MAX, &c.device, error)) return false;
+            hasDevice = true;
+        } else if (o == QStringLiteral("--chart")) {
+            c.chartPath = v;
+        } else if (o == QStringLiteral("--days")) {
+            if (!toInt(v, QStringLiteral("Число дней"), 1, 366, &c.days, error)) return false;
+        } else if (o == QStringLiteral("--timeout")) {
+            if (!toInt(v, QStringLiteral("Время ожидания, с"), 1, 86400, &c.timeoutSeconds, error)) return false;
+        } else if (o == QStringLiteral("--lat")) {
+            if (!toDouble(v, QStringLiteral("Широта"), -90, 90, &c.lat, error)) return false;
+            hasLat = true;
+        } else if (o == QStringLiteral("--lon")) {
+            if (!toDouble(v, QStringLiteral("Долгота"), -180, 180, &c.lon, error)) return false;
+            hasLon = true;
+        } else if (o == QStringLiteral("--speed")) {
+            if (!toDouble(v, QStringLiteral("Скорость, км/ч"), 0, 1000, &c.speed, error)) return false;
+        } else if (o == QStringLiteral("--time")) {
+            if (!toDate(v, QStringLiteral("Время точки"), error)) return false;
+            c.time = parseFixedDateTime(v);
+        }
+    }
+    if (c.action == Action::Import && !hasDevice) {
+        *error = QStringLiteral("Для импорта нужен номер устройства: --device N");
+        return false;
+    }
+    if (c.action == Action::Online) {
+        c.hasPoint = hasDevice || hasLat || hasLon;
+        if (c.hasPoint && !(hasDevice && hasLat && hasLon)) {
+            *error = QStringLiteral("Для точки нужны все три параметра: --device, --lat и --lon");
+            return false;
+        }
+    }
+    *command = c;
+    return true;
+}
+
+QString AdminCommand::usage() {
+    return QStringLiteral(
+        "Использование: telvika-admin [--data ПАПКА] [--socket ИМЯ] [--server ПРОГРАММА] КОМАНДА ...\n"
+        "Команды базы (работают с базой в папке данных, работающему серверу сообщается об изменении):\n"
+        "  groups                                  список групп\n"
+        "  add-group ИД ИМЯ                        добавить группу\n"
+        "  vehicles [ИД_ГРУППЫ]                    список транспортных средств\n"
+        "  add-vehicle ИД_ГРУППЫ УСТРОЙСТВО ИМЯ НОМЕР [ИНФО]\n"
+        "  control-points УСТРОЙСТВО               контрольные точки транспортного средства\n"
+        "  add-control-point УСТРОЙСТВО НАБОР ИМЯ ШИРОТА ДОЛГОТА РАДИУС_М [ПРИМЕЧАНИЕ]\n"
+        "  import ФАЙЛ --device N                  трек GPX или CSV в телеметрию устройства\n"
+        "  demo [--chart ПУТЬ] [--days N]          демонстрационный парк и карта города\n"
+        "Команды сервера (как другой пользователь):\n"
+        "  compute ИД_ГРУППЫ УСТРОЙСТВО \"дд.мм.гггг чч:мм:сс\" \"дд.мм.гггг чч:мм:сс\" [--timeout С]\n"
+        "                                          расчёт и ожидание его окончания\n"
+        "  online [--device N --lat Ш --lon Д [--speed V] [--time \"дд.мм.гггг чч:мм:сс\"]]\n"
+        "                                          поступление данных в реальном времени\n"
+        "  close                                   закрыть сервер\n"
+        "Коды завершения: 0 успех, 1 ошибка выполнения, 2 неверные аргументы.\n");
+}
+
+}  // namespace telvika::admin

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QTextStream>
+
+#include "AdminCommand.h"
+
+namespace telvika::admin {
+
+// Carries out one checked command: store commands on the database of the data folder (then telling
+// a running server that its vehicle lists changed), server commands through the server's socket.
+class AdminRunner {
+public:
+    AdminRunner(QTextStream& out, QTextStream& err) : out_(out), err_(err) {}
+
+    // The exit code: 0 done, 1 failed (the message went to err).
+    int run(const AdminCommand& command);
+
+private:
+    void runStoreCommand(const AdminCommand& command);
+    void compute(const AdminCommand& command);
+    void online(const AdminCommand& command);
+    void close(const AdminCommand& command);
+    void notifyCarsChanged(const AdminCommand& command);
+    QString dataFolder(const AdminCommand& command) const;
+    QString socketName(const AdminCommand& command) const;
+
+    QTextStream& out_;
+    QTextStream& err_;
+};
+
+}  // namespace telvika::admin

@@ -1,0 +1,22 @@
+// telvika-admin: edits the tracking server's store and acts on the server as another user would.
+#include "AdminCommand.h"
+#include "AdminRunner.h"
+#include "common/LocaleSetup.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    telvika::admin::AdminCommand command;
+    QString error;
+    if (!telvika::admin::AdminCommand::parse(app.arguments(), &command, &error)) {
+        err << "telvika-admin: " << error << "\n\n" << telvika::admin::AdminCommand::usage();
+        return 2;
+    }
+    telvika::applyUserLocale();
+    telvika::admin::AdminRunner runner(out, err);
+    return runner.run(command);
+}
