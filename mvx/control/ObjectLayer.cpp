@@ -74,14 +74,14 @@ int ObjectLayer::load(const QString& command, const QString& defaultStyle, const
     const int latField = cmd.geometry == ObjectCommand::Geometry::Coords ? findField(table, cmd.latField) : -1;
     const int lonField = cmd.geometry == ObjectCommand::Geometry::Coords ? findField(table, cmd.lonField) : -1;
 
-    QString missing;
-    if (!cmd.styleField.isEmpty() && styleField < 0) missing = cmd.styleField;
-    if (cmd.geometry == ObjectCommand::Geometry::Metrics && metricsField < 0) missing = cmd.metricsField;
-    if (cmd.geometry == ObjectCommand::Geometry::Coords && latField < 0) missing = cmd.latField;
-    if (cmd.geometry == ObjectCommand::Geometry::Coords && lonField < 0) missing = cmd.lonField;
+    QStringList missing;
+    if (!cmd.styleField.isEmpty() && styleField < 0) missing << cmd.styleField;
+    if (cmd.geometry == ObjectCommand::Geometry::Metrics && metricsField < 0) missing << cmd.metricsField;
+    if (cmd.geometry == ObjectCommand::Geometry::Coords && latField < 0) missing << cmd.latField;
+    if (cmd.geometry == ObjectCommand::Geometry::Coords && lonField < 0) missing << cmd.lonField;
 
     if (!missing.isEmpty() && records > 0) {
-        reasons.insert(QStringLiteral("no field \"%1\" in the table").arg(missing), records);
+        reasons.insert(QStringLiteral("no field \"%1\" in the table").arg(missing.join(QStringLiteral("\", \""))), records);
         set.skippedRecords = records;
     } else {
         QHash<QString, ParsedStyle> styleCache;  // the same style text repeats over records

@@ -130,7 +130,10 @@ void ObjectRenderer::drawBox(QPainter& p, const QPointF& at, const MapObject& o)
     double left = anchor.x() - boxSize.width() / 2.0;
     if (st.align == u"left") left = anchor.x();
     if (st.align == u"right") left = anchor.x() - boxSize.width();
-    const QRectF box(QPointF(left, anchor.y() - boxSize.height() / 2.0), boxSize);
+    // Whole pixels, and for an odd frame width half-pixel lines, keep the frame crisp.
+    const double shift = st.frameWidth % 2 ? 0.5 : 0.0;
+    const QRectF box(std::round(left) + shift, std::round(anchor.y() - boxSize.height() / 2.0) + shift,
+                     std::round(boxSize.width()), std::round(boxSize.height()));
 
     p.setBrush(st.background);
     if (st.frameWidth > 0) {
