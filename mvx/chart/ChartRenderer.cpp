@@ -5,6 +5,7 @@
 #include "chart/LevelOfDetail.h"
 
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
 
@@ -19,7 +20,8 @@ constexpr double MarginPx = 48.0;          // features this close outside the vi
 constexpr double SimplifyPx = 0.6;         // points closer than this to the last drawn are skipped
 constexpr double LabelRepeatPx = 260.0;    // the same street name is not repeated closer than this
 constexpr double StraightTurnDeg = 22.0;   // a label follows a stretch turning no more than this
-constexpr int MaxCachedTexts = 4000;
+constexpr int MaxCachedLabels = 3000;
+constexpr double AngleStepDeg = 3.0;       // street label angles are rounded to this
 
 }  // namespace
 
@@ -56,6 +58,35 @@ struct ChartRenderer::Frame {
                 ++added;
             }
             if (closed && added > 0) path.closeSubpath();
+        }
+    }
+
+    // The outline of one part in screen pixels, skipping points that add nothing.
+    void partToPolygon(QPolygonF& out, const Chart& chart, const ChartPart& part) const {
+        out.clear();
+        const QPointF* run = chart.points().data() + part.firstPoint;
+        QPointF last = toScreen(run[0]);
+        out.append(last);
+        for (std::uint32_t i = 1; i < part.pointCount; ++i) {
+            const QPointF s = toScreen(run[i]);
+            if (i + 1 < part.pointCount && std::abs(s.x() - last.x()) < SimplifyPx &&
+                std::abs(s.y() - last.y()) < SimplifyPx)
+                continue;
+            out.append(s);
+            last = s;
+        }
+    }
+
+    // The segments of a line feature in screen pixels. Roads are drawn as separate square-capped
+    // segments: the raster engine draws those directly, many times faster than joined polylines,
+    // and the caps fill the corners.
+    void addSegments(std::vector<QLineF>& out, const Chart& chart, const ChartFeature& feature,
+                     QPolygonF& buffer) const {
+        for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
+            const ChartPart& part = chart.parts()[p];
+            if (part.pointCount < 2) continue;
+            partToPolygon(buffer, chart, part);
+            for (qsizetype i = 1; i < buffer.size(); ++i) out.emplace_back(buffer[i - 1], buffer[i]);
         }
     }
 
@@ -121,42 +152,75 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
 void ChartRenderer::drawAreas(Frame& f, FeatureKind kind) const {
     const auto& refs = f.buckets[static_cast<size_t>(kindIndex(kind))];
     if (refs.empty()) return;
-    QPainterPath path;
-    path.setFillRule(Qt::OddEvenFill);
+    const KindStyle& style = ChartStyle::of(kind);
+    // Outlines only where they can be seen; thin outlines on thousands of buildings are costly.
+    const bool outline = qAlpha(style.stroke) != 0 && f.lod.scaleDenominator() <= 12000;
+    f.painter.setPen(outline ? QPen(QColor(style.stroke), 1.0) : QPen(Qt::NoPen));
+    f.painter.setBrush(QColor(style.fill));
+    // Smoothing area edges pays only at large scales; elsewhere roads cover most edges anyway.
+    f.painter.setRenderHint(QPainter::Antialiasing, f.lod.scaleDenominator() <= 12000);
+    QPolygonF ring;
     int n = 0;
     for (const Ref& r : refs) {
         const ChartFeature& feature = r.chart->features()[r.feature];
         if (feature.shape != FeatureShape::Area || f.screenExtent(feature) < f.lod.minAreaPixels()) continue;
-        f.addToPath(path, *r.chart, feature, true);
         ++n;
+        if (feature.partCount == 1) {
+            const ChartPart& part = r.chart->parts()[feature.firstPart];
+            if (part.pointCount < 3) continue;
+            f.partToPolygon(ring, *r.chart, part);
+            f.painter.drawPolygon(ring);
+        } else {
+            // Several rings: holes and islands need the even-odd rule over the whole feature.
+            QPainterPath path;
+            path.setFillRule(Qt::OddEvenFill);
+            f.addToPath(path, *r.chart, feature, true);
+            f.painter.drawPath(path);
+        }
     }
-    const KindStyle& style = ChartStyle::of(kind);
-    // Outlines only where they can be seen; thin outlines on thousands of buildings are costly.
-    const bool outline = qAlpha(style.stroke) != 0 && f.lod.scaleDenominator() <= 12000;
-    if (outline)
-        f.painter.setPen(QPen(QColor(style.stroke), 1.0));
-    else
-        f.painter.setPen(Qt::NoPen);
-    f.painter.setBrush(QColor(style.fill));
-    f.painter.drawPath(path);
+    f.painter.setRenderHint(QPainter::Antialiasing, true);
     f.count(kind, n);
+}
+
+void ChartRenderer::drawSegments(Frame& f, FeatureKind kind, const QPen& pen) const {
+    const auto& refs = f.buckets[static_cast<size_t>(kindIndex(kind))];
+    if (refs.empty()) return;
+    std::vector<QLineF> segments;
+    QPolygonF buffer;
+    for (const Ref& r : refs) {
+        const ChartFeature& feature = r.chart->features()[r.feature];
+        if (feature.shape == FeatureShape::Line) f.addSegments(segments, *r.chart, feature, buffer);
+    }
+    f.painter.setPen(pen);
+    f.painter.setBrush(Qt::NoBrush);
+    f.painter.drawLines(segments.data(), static_cast<int>(segments.size()));
 }
 
 void ChartRenderer::drawLines(Frame& f, FeatureKind kind, const QPen& pen) const {
     const auto& refs = f.buckets[static_cast<size_t>(kindIndex(kind))];
     if (refs.empty()) return;
-    QPainterPath path;
-    int n = 0;
+    if (pen.style() == Qt::SolidLine) {
+        QPen square(pen);
+        square.setCapStyle(Qt::SquareCap);
+        drawSegments(f, kind, square);
+        f.count(kind, static_cast<int>(refs.size()));
+        return;
+    }
+    // Dashed lines keep their pattern along the whole line.
+    f.painter.setPen(pen);
+    f.painter.setBrush(Qt::NoBrush);
+    QPolygonF line;
     for (const Ref& r : refs) {
         const ChartFeature& feature = r.chart->features()[r.feature];
         if (feature.shape != FeatureShape::Line) continue;
-        f.addToPath(path, *r.chart, feature, false);
-        ++n;
+        for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
+            const ChartPart& part = r.chart->parts()[p];
+            if (part.pointCount < 2) continue;
+            f.partToPolygon(line, *r.chart, part);
+            f.painter.drawPolyline(line);
+        }
     }
-    f.painter.setPen(pen);
-    f.painter.setBrush(Qt::NoBrush);
-    f.painter.drawPath(path);
-    f.count(kind, n);
+    f.count(kind, static_cast<int>(refs.size()));
 }
 
 void ChartRenderer::drawRoads(Frame& f) const {
@@ -167,11 +231,7 @@ void ChartRenderer::drawRoads(Frame& f) const {
         if (casing <= 0) continue;
         const auto& refs = f.buckets[static_cast<size_t>(k)];
         if (refs.empty()) continue;
-        QPainterPath path;
-        for (const Ref& r : refs) f.addToPath(path, *r.chart, r.chart->features()[r.feature], false);
-        f.painter.setPen(QPen(QColor(ChartStyle::of(kind).stroke), casing, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        f.painter.setBrush(Qt::NoBrush);
-        f.painter.drawPath(path);
+        drawSegments(f, kind, QPen(QColor(ChartStyle::of(kind).stroke), casing, Qt::SolidLine, Qt::SquareCap));
     }
     for (int k = kindIndex(FeatureKind::Path); k <= kindIndex(FeatureKind::Motorway); ++k) {
         const auto kind = static_cast<FeatureKind>(k);
@@ -194,11 +254,16 @@ void ChartRenderer::drawRailways(Frame& f) const {
         // The classic rail look: white dashes along the grey line.
         QPen dashes(ChartStyle::railDash(), w * 0.45, Qt::CustomDashLine, Qt::FlatCap);
         dashes.setDashPattern({4.0 / 0.45 * 1.2, 4.0 / 0.45 * 1.2});
-        auto& refs = f.buckets[static_cast<size_t>(kindIndex(FeatureKind::Rail))];
-        QPainterPath path;
-        for (const Ref& r : refs) f.addToPath(path, *r.chart, r.chart->features()[r.feature], false);
+        QPolygonF line;
         f.painter.setPen(dashes);
-        f.painter.drawPath(path);
+        for (const Ref& r : f.buckets[static_cast<size_t>(kindIndex(FeatureKind::Rail))]) {
+            const ChartFeature& feature = r.chart->features()[r.feature];
+            for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
+                if (r.chart->parts()[p].pointCount < 2) continue;
+                f.partToPolygon(line, *r.chart, r.chart->parts()[p]);
+                f.painter.drawPolyline(line);
+            }
+        }
     }
 }
 
@@ -230,34 +295,54 @@ QFont ChartRenderer::fontFor(FeatureKind kind) const {
     return font;
 }
 
-const QPainterPath& ChartRenderer::textPath(const QString& text, const QFont& font) const {
-    const QString key = QString::number(font.pixelSize()) + (font.bold() ? u'b' : u'n') + (font.italic() ? u'i' : u'r') + text;
-    auto it = textPaths_.constFind(key);
-    if (it != textPaths_.constEnd()) return it.value();
-    if (textPaths_.size() >= MaxCachedTexts) textPaths_.clear();
-    QPainterPath path;
-    path.addText(0, 0, font, text);
-    // Centre the text on the origin: horizontally by its advance, vertically on the x-height band.
+double ChartRenderer::textWidth(const QString& text, const QFont& font, FeatureKind kind) const {
+    // Measuring shapes the text; streets are measured every frame, so widths are kept.
+    const QString key = QString::number(kindIndex(kind)) + u'|' + text;
+    auto it = textWidths_.constFind(key);
+    if (it != textWidths_.constEnd()) return it.value();
+    if (textWidths_.size() >= MaxCachedLabels * 4) textWidths_.clear();
+    return textWidths_.insert(key, QFontMetricsF(font).horizontalAdvance(text)).value();
+}
+
+const QImage& ChartRenderer::labelImage(const QString& text, const QFont& font, FeatureKind kind, int angle) const {
+    const QString key = QString::number(kindIndex(kind)) + u'|' + QString::number(angle) + u'|' + text;
+    auto it = labelImages_.constFind(key);
+    if (it != labelImages_.constEnd()) return it.value();
+    if (labelImages_.size() >= MaxCachedLabels) labelImages_.clear();
+    // Text and halo are drawn once, already turned, into a small image that is then only blended:
+    // stroking glyph outlines or turning images every frame would cost far more.
     const QFontMetricsF fm(font);
-    const double w = fm.horizontalAdvance(text);
-    path.translate(-w / 2.0, (fm.ascent() - fm.descent()) / 2.0);
-    return textPaths_.insert(key, path).value();
+    const double halo = isPlace(kind) ? 1.8 : 1.5;
+    const double w = fm.horizontalAdvance(text) + 2 * halo + 2;
+    const double h = fm.height() + 2 * halo + 2;
+    QTransform turn;
+    turn.rotate(angle);
+    const QRectF bounds = turn.mapRect(QRectF(-w / 2, -h / 2, w, h));
+    QImage image(std::max(1, static_cast<int>(std::ceil(bounds.width())) + 2),
+                 std::max(1, static_cast<int>(std::ceil(bounds.height())) + 2), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainterPath path;
+    path.addText(-w / 2 + halo + 1, -h / 2 + halo + 1 + fm.ascent(), font, text);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.translate(image.width() / 2.0, image.height() / 2.0);
+    p.rotate(angle);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(ChartStyle::halo(), 2 * halo, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPath(path);
+    p.setPen(Qt::NoPen);
+    p.setBrush(ChartStyle::labelText(kind));
+    p.drawPath(path);
+    p.end();
+    return labelImages_.insert(key, image).value();
 }
 
 void ChartRenderer::drawLabel(Frame& f, const QString& text, const QFont& font, const QPointF& centre, double angle,
                               FeatureKind kind, const QPolygonF& box) const {
-    const QPainterPath& path = textPath(text, font);
-    QTransform t;
-    t.translate(centre.x(), centre.y());
-    t.rotate(angle);
-    f.painter.setTransform(t * f.base);
-    f.painter.setBrush(Qt::NoBrush);
-    f.painter.setPen(QPen(ChartStyle::halo(), isPlace(kind) ? 3.5 : 3.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    f.painter.drawPath(path);
-    f.painter.setPen(Qt::NoPen);
-    f.painter.setBrush(ChartStyle::labelText(kind));
-    f.painter.drawPath(path);
-    f.painter.setTransform(f.base);
+    const QImage& image = labelImage(text, font, kind, static_cast<int>(std::lround(angle)));
+    // Whole pixels keep the text sharp.
+    f.painter.drawImage(QPointF(std::round(centre.x() - image.width() / 2.0), std::round(centre.y() - image.height() / 2.0)),
+                        image);
     if (f.report) f.report->labels.push_back({text, box, kind});
 }
 
@@ -282,7 +367,7 @@ void ChartRenderer::placePlaceLabels(Frame& f, LabelPlacer& placer) const {
             const QString& name = r.chart->names()[static_cast<size_t>(feature.name)];
             const ChartPart& part = r.chart->parts()[feature.firstPart];
             const QPointF c = f.toScreen(r.chart->points()[part.firstPoint]);
-            const QPolygonF box = LabelPlacer::orientedBox(c, fm.horizontalAdvance(name) + 6, fm.height() + 2, 0);
+            const QPolygonF box = LabelPlacer::orientedBox(c, textWidth(name, font, kind) + 6, fm.height() + 2, 0);
             if (placer.tryPlace(box)) drawLabel(f, name, font, c, 0, kind, box);
         }
     }
@@ -299,7 +384,7 @@ void ChartRenderer::placeLineLabels(Frame& f, LabelPlacer& placer, FeatureKind k
         const ChartFeature& feature = r.chart->features()[r.feature];
         if (feature.name < 0 || f.screenExtent(feature) < 24) continue;
         const QString& name = r.chart->names()[static_cast<size_t>(feature.name)];
-        const double textWidth = fm.horizontalAdvance(name) + 8;
+        const double labelWidth = textWidth(name, font, kind) + 8;
         for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
             const ChartPart& part = r.chart->parts()[p];
             line.clear();
@@ -333,10 +418,13 @@ void ChartRenderer::placeLineLabels(Frame& f, LabelPlacer& placer, FeatureKind k
             }
             QPointF centre;
             double angle = 0;
-            if (bestLen >= textWidth) {
+            if (bestLen >= labelWidth) {
                 centre = (bestA + bestB) / 2.0;
                 angle = std::atan2(bestB.y() - bestA.y(), bestB.x() - bestA.x()) * 180.0 / M_PI;
                 if (angle > 90.0) angle -= 180.0;
+                if (angle <= -90.0) angle += 180.0;
+                // Turned label images are kept per angle step; the step is too small to see.
+                angle = std::round(angle / AngleStepDeg) * AngleStepDeg;
                 if (angle <= -90.0) angle += 180.0;
             } else if (bestLen >= 16 && f.lod.scaleDenominator() <= 12000) {
                 // Too short to carry its name: the name goes beside it, level, just above.
@@ -349,7 +437,7 @@ void ChartRenderer::placeLineLabels(Frame& f, LabelPlacer& placer, FeatureKind k
             for (const QPointF& q : seen)
                 near = near || std::hypot(q.x() - centre.x(), q.y() - centre.y()) < LabelRepeatPx;
             if (near) continue;
-            const QPolygonF box = LabelPlacer::orientedBox(centre, textWidth, h, angle);
+            const QPolygonF box = LabelPlacer::orientedBox(centre, labelWidth, h, angle);
             if (!placer.tryPlace(box)) continue;
             seen.push_back(centre);
             drawLabel(f, name, font, centre, angle, kind, box);
@@ -366,7 +454,7 @@ void ChartRenderer::placeAreaLabels(Frame& f, LabelPlacer& placer, FeatureKind k
         const ChartFeature& feature = r.chart->features()[r.feature];
         if (feature.name < 0) continue;
         const QString& name = r.chart->names()[static_cast<size_t>(feature.name)];
-        const double w = fm.horizontalAdvance(name) + 6;
+        const double w = textWidth(name, font, kind) + 6;
         // Only areas large enough on screen to hold their name.
         if (feature.bounds.width() * f.sx < w) continue;
         const QPointF c = f.toScreen(feature.bounds.center());

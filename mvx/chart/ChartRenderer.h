@@ -6,6 +6,7 @@
 
 #include <QFont>
 #include <QHash>
+#include <QImage>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QString>
@@ -54,6 +55,7 @@ private:
 
     void drawAreas(Frame& f, FeatureKind kind) const;
     void drawLines(Frame& f, FeatureKind kind, const QPen& pen) const;
+    void drawSegments(Frame& f, FeatureKind kind, const QPen& pen) const;
     void drawRoads(Frame& f) const;
     void drawRailways(Frame& f) const;
     void drawLabels(Frame& f) const;
@@ -62,10 +64,12 @@ private:
     void placeAreaLabels(Frame& f, LabelPlacer& placer, FeatureKind kind) const;
     void drawLabel(Frame& f, const QString& text, const QFont& font, const QPointF& centre, double angle,
                    FeatureKind kind, const QPolygonF& box) const;
-    const QPainterPath& textPath(const QString& text, const QFont& font) const;
+    double textWidth(const QString& text, const QFont& font, FeatureKind kind) const;
+    const QImage& labelImage(const QString& text, const QFont& font, FeatureKind kind, int angle) const;
     QFont fontFor(FeatureKind kind) const;
 
-    mutable QHash<QString, QPainterPath> textPaths_;
+    mutable QHash<QString, QImage> labelImages_;
+    mutable QHash<QString, double> textWidths_;
 };
 
 }  // namespace mvx

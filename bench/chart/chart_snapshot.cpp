@@ -1,0 +1,66 @@
+// Renders a view of a .chart to a PNG, to look at the map as a dispatcher will; also makes the
+// synthetic city chart used by the benchmarks.
+//   chart_snapshot city <out.chart> [blocksX blocksY]
+//   chart_snapshot render <in.chart> <out.png> <scale> [width height [lon lat]]
+#include "SyntheticCity.h"
+#include "chart/ChartCollection.h"
+#include "core/Projection.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() >= 3 && args[1] == "city") {
+        SyntheticCity::Options o;
+        if (args.size() >= 5) {
+            o.blocksX = args[3].toInt();
+            o.blocksY = args[4].toInt();
+        }
+        QString error;
+        if (!SyntheticCity(o).writeChart(args[2], &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        return 0;
+    }
+    if (args.size() < 5 || args[1] != "render") {
+        std::fprintf(stderr, "usage: chart_snapshot city <out.chart> | render <in.chart> <out.png> <scale> [w h [lon lat]]\n");
+        return 2;
+    }
+    mvx::ChartCollection charts;
+    QElapsedTimer loadTimer;
+    loadTimer.start();
+    const int code = charts.load(args[2]);
+    std::printf("loaded in %.0f ms\n", loadTimer.nsecsElapsed() / 1e6);
+    if (code != 0) {
+        std::fprintf(stderr, "load failed: code %d %s\n", code, qPrintable(charts.lastError()));
+        return 1;
+    }
+    const QSize size(args.size() >= 7 ? args[5].toInt() : 1920, args.size() >= 7 ? args[6].toInt() : 1080);
+    QPointF centre = charts.extentMercator().center();
+    if (args.size() >= 9) centre = mvx::lonLatToMercator(args[7].toDouble(), args[8].toDouble());
+    mvx::MapView view(centre, 1.0, size);
+    view.setScaleDenominator(args[4].toDouble(), 96.0);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    mvx::RenderReport report;
+    charts.render(painter, view, report);
+    painter.end();
+    // A rough figure for the one who looks at the picture; the benchmarks give the real ones.
+    QElapsedTimer timer;
+    timer.start();
+    constexpr int Rounds = 5;
+    for (int i = 0; i < Rounds; ++i) {
+        QPainter again(&image);
+        charts.render(again, view);
+    }
+    std::printf("scale 1:%.0f, %zu labels, %.1f ms per redraw\n", report.scaleDenominator, report.labels.size(),
+                timer.nsecsElapsed() / 1e6 / Rounds);
+    return image.save(args[3]) ? 0 : 1;
+}
