@@ -128,14 +128,15 @@ QCborValue ServerConnection::call(const QString& op, const QCborArray& args) {
     const QDeadlineTimer deadline(timeoutMs_);
     bool gotReply = false;
     QCborValue result;
-    QString error;
+    QString replyError;
+    QString streamError;
     for (;;) {
-        drain(id, &gotReply, &result, &error);
+        drain(id, &gotReply, &result, &replyError, &streamError);
+        if (!streamError.isEmpty()) failCall(streamError);
         if (gotReply) {
-            if (!error.isEmpty()) throw Error(error);
+            if (!replyError.isEmpty()) throw Error(replyError);
             return result;
         }
-        if (!error.isEmpty()) failCall(error);
         if (!socket_ || socket_->state() != QLocalSocket::ConnectedState)
             failCall(QStringLiteral("Соединение с сервером Telvika прервано во время вызова «%1»").arg(op));
         if (deadline.hasExpired())
@@ -145,7 +146,8 @@ QCborValue ServerConnection::call(const QString& op, const QCborArray& args) {
     }
 }
 
-void ServerConnection::drain(qint64 awaitedId, bool* gotReply, QCborValue* result, QString* error) {
+void ServerConnection::drain(qint64 awaitedId, bool* gotReply, QCborValue* result, QString* replyError,
+                             QString* error) {
     if (!socket_) return;
     if (socket_->bytesAvailable() > 0) reader_.append(socket_->readAll());
     QByteArray frame;
@@ -165,10 +167,11 @@ void ServerConnection::drain(qint64 awaitedId, bool* gotReply, QCborValue* resul
         if (m.kind == Message::Kind::Notification) {
             queueNotification(m.event);
         } else if (m.kind == Message::Kind::Reply && awaitedId != 0 && m.id == awaitedId) {
+            // Frames behind the reply (notifications) are taken now: no readyRead will come for
+            // bytes that were already read from the socket.
             *gotReply = true;
             *result = m.result;
-            *error = m.error;
-            return;
+            *replyError = m.error;
         }
         // Replies to calls abandoned earlier and requests from the server are ignored.
     }
@@ -178,8 +181,9 @@ void ServerConnection::onReadyRead() {
     if (inCall_) return;  // the waiting call reads the socket itself
     bool gotReply = false;
     QCborValue result;
+    QString replyError;
     QString error;
-    drain(0, &gotReply, &result, &error);
+    drain(0, &gotReply, &result, &replyError, &error);
     if (!error.isEmpty()) close();
 }
 

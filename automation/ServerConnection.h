@@ -57,7 +57,7 @@ private:
     bool tryConnect(int waitMs, QString* error);
     void handshake();
     void onReadyRead();
-    void drain(qint64 awaitedId, bool* gotReply, QCborValue* result, QString* error);
+    void drain(qint64 awaitedId, bool* gotReply, QCborValue* result, QString* replyError, QString* error);
     void queueNotification(int event);
     void deliverQueued();
     [[noreturn]] void failCall(const QString& message);

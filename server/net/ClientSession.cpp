@@ -102,7 +102,7 @@ QCborValue ClientSession::handle(const QString& op, const QCborArray& args) {
                 throw Error(QStringLiteral("Группа с идентификатором «%1» не найдена").arg(id));
             selectedGroupId_ = id;
             carIndex_ = 0;
-            return QCborValue();
+            return QCborValue(nullptr);
         }
         if (op == QStringLiteral("SetCarIndex")) {
             const int index = intArg(op, args);
@@ -116,7 +116,7 @@ QCborValue ClientSession::handle(const QString& op, const QCborArray& args) {
                 throw Error(QStringLiteral("Транспортное средство с устройством %1 не найдено").arg(device));
             selectedCarId_ = device;
             controlPointIndex_ = 0;
-            return QCborValue();
+            return QCborValue(nullptr);
         }
         if (op == QStringLiteral("SetPropertyName")) {
             const QString name = textArg(op, args);
@@ -137,12 +137,12 @@ QCborValue ClientSession::handle(const QString& op, const QCborArray& args) {
         if (op == QStringLiteral("SetTripEntriesListTypeName")) {
             entriesType_ = textArg(op, args);
             entryIndex_ = 0;
-            return QCborValue();
+            return QCborValue(nullptr);
         }
         if (op == QStringLiteral("SetTripEntriesListKindName")) {
             entriesKind_ = textArg(op, args);
             entryIndex_ = 0;
-            return QCborValue();
+            return QCborValue(nullptr);
         }
         if (op == QStringLiteral("SetTripEntryIndex")) {
             const int index = intArg(op, args);
@@ -153,7 +153,7 @@ QCborValue ClientSession::handle(const QString& op, const QCborArray& args) {
         if (op == QStringLiteral("SetControlPointsName")) {
             controlPointsName_ = textArg(op, args);
             controlPointIndex_ = 0;
-            return QCborValue();
+            return QCborValue(nullptr);
         }
         if (op == QStringLiteral("SetControlPointIndex")) {
             const int index = intArg(op, args);
@@ -164,7 +164,7 @@ QCborValue ClientSession::handle(const QString& op, const QCborArray& args) {
     }
     if (op == QStringLiteral("StartComputing")) {
         startComputing(args);
-        return QCborValue();
+        return QCborValue(nullptr);
     }
     if (!args.isEmpty()) throw Error(QStringLiteral("Операция «%1» не принимает аргументов").arg(op));
     return read(op);
@@ -179,7 +179,7 @@ QCborValue ClientSession::read(const QString& property) {
     if (property == QStringLiteral("ComputedCarID")) return result_->request.device;
     if (property == QStringLiteral("PropertyValue")) {
         const QCborValue v = propertyValue();
-        if (v.isNull()) throw Error(QStringLiteral("Не задано имя свойства (PropertyName)"));
+        if (v.isUndefined()) throw Error(QStringLiteral("Не задано имя свойства (PropertyName)"));
         return v;
     }
     if (property == QStringLiteral("TripsCount")) return result_->trips.size();

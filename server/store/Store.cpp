@@ -47,6 +47,9 @@ void run(QSqlQuery& q, const QString& what) {
     if (!q.exec()) fail(what, q.lastError());
 }
 
+// A null QString would be stored as NULL; texts are never NULL in the store.
+QString text(const QString& s) { return s.isNull() ? QStringLiteral("") : s; }
+
 QVariant nullable(double v) { return std::isnan(v) ? QVariant() : QVariant(v); }
 double fromNullable(const QVariant& v) { return v.isNull() ? NAN : v.toDouble(); }
 
@@ -294,7 +297,7 @@ void Store::addGroup(const GroupRecord& group) {
     Transaction tx(connectionName_);
     QSqlQuery q = prepare(connectionName_, QStringLiteral("INSERT INTO groups(id, name) VALUES(?, ?)"));
     q.addBindValue(group.id);
-    q.addBindValue(group.name);
+    q.addBindValue(text(group.name));
     run(q, QStringLiteral("Не удалось добавить группу"));
     tx.commit();
 }
@@ -306,10 +309,10 @@ void Store::insertVehicle(const VehicleRecord& v) {
                           QStringLiteral("INSERT INTO vehicles(device, group_id, name, number, info, lat, lon, last_time) "
                                          "VALUES(?, ?, ?, ?, ?, ?, ?, ?)"));
     q.addBindValue(v.device);
-    q.addBindValue(v.groupId);
-    q.addBindValue(v.name);
-    q.addBindValue(v.number);
-    q.addBindValue(v.info);
+    q.addBindValue(text(v.groupId));
+    q.addBindValue(text(v.name));
+    q.addBindValue(text(v.number));
+    q.addBindValue(text(v.info));
     q.addBindValue(v.lat);
     q.addBindValue(v.lon);
     q.addBindValue(v.lastTime);
@@ -326,7 +329,7 @@ void Store::addVehicle(const VehicleRecord& vehicle) {
 void Store::insertControlPoint(int device, const QString& setName, const ControlPoint& point) {
     QSqlQuery find = prepare(connectionName_, QStringLiteral("SELECT seq FROM control_point_sets WHERE device = ? AND name = ?"));
     find.addBindValue(device);
-    find.addBindValue(setName);
+    find.addBindValue(text(setName));
     run(find, QStringLiteral("Не удалось прочитать контрольные точки"));
     qint64 setSeq = 0;
     if (find.next()) {
@@ -334,15 +337,15 @@ void Store::insertControlPoint(int device, const QString& setName, const Control
     } else {
         QSqlQuery ins = prepare(connectionName_, QStringLiteral("INSERT INTO control_point_sets(device, name) VALUES(?, ?)"));
         ins.addBindValue(device);
-        ins.addBindValue(setName);
+        ins.addBindValue(text(setName));
         run(ins, QStringLiteral("Не удалось добавить набор контрольных точек"));
         setSeq = ins.lastInsertId().toLongLong();
     }
     QSqlQuery q = prepare(connectionName_,
                           QStringLiteral("INSERT INTO control_points(set_seq, name, note, lat, lon, radius) VALUES(?, ?, ?, ?, ?, ?)"));
     q.addBindValue(setSeq);
-    q.addBindValue(point.name);
-    q.addBindValue(point.note);
+    q.addBindValue(text(point.name));
+    q.addBindValue(text(point.note));
     q.addBindValue(point.lat);
     q.addBindValue(point.lon);
     q.addBindValue(point.radiusM);
@@ -417,7 +420,7 @@ void Store::importFleet(const demo::DemoFleet& fleet) {
         if (group(g.id)) throw Error(QStringLiteral("Группа «%1» уже есть").arg(g.id));
         QSqlQuery q = prepare(connectionName_, QStringLiteral("INSERT INTO groups(id, name) VALUES(?, ?)"));
         q.addBindValue(g.id);
-        q.addBindValue(g.name);
+        q.addBindValue(text(g.name));
         run(q, QStringLiteral("Не удалось добавить группу"));
         for (const demo::DemoVehicle& v : g.vehicles) {
             insertVehicle(VehicleRecord{v.device, g.id, v.name, v.number, v.info, 0.0, 0.0, 0.0});
