@@ -27,31 +27,41 @@ bool readQuoted(std::string_view text, size_t& pos, std::string& out) {
     return false;
 }
 
+// Reads "key"=>"value" starting at pos.
+bool readPair(std::string_view text, size_t& pos, std::string& key, std::string& value) {
+    if (!readQuoted(text, pos, key)) return false;
+    skipSpaces(text, pos);
+    if (text.substr(pos, 2) != "=>") return false;
+    pos += 2;
+    skipSpaces(text, pos);
+    return readQuoted(text, pos, value);
+}
+
 }  // namespace
 
 OtherTags OtherTags::parse(std::string_view text) {
     OtherTags tags;
     size_t pos = 0;
-    skipSpaces(text, pos);
     std::string key;
     std::string value;
+    skipSpaces(text, pos);
     while (pos < text.size()) {
-        if (!readQuoted(text, pos, key)) break;
-        skipSpaces(text, pos);
-        if (text.substr(pos, 2) != "=>") break;
-        pos += 2;
-        skipSpaces(text, pos);
-        if (!readQuoted(text, pos, value)) break;
+        if (!readPair(text, pos, key, value)) {
+            tags.complete_ = false;
+            break;
+        }
         tags.pairs_.emplace_back(key, value);
         skipSpaces(text, pos);
-        if (pos == text.size()) return tags;
-        if (text[pos] != ',') break;
+        if (pos == text.size()) break;
+        // Pairs are separated by commas; a trailing comma is malformed too.
+        if (text[pos] != ',') {
+            tags.complete_ = false;
+            break;
+        }
         ++pos;
         skipSpaces(text, pos);
-        if (pos == text.size()) break;  // a trailing comma
+        if (pos == text.size()) tags.complete_ = false;
     }
-    // Reached on a malformed pair, or at once for an empty text (which is well formed).
-    tags.complete_ = tags.pairs_.empty() && pos == text.size();
     return tags;
 }
 

@@ -1,0 +1,224 @@
+// Pure logic of base maps: projection round trips, the spatial index, label collision, level of
+// detail, the other_tags parser and tag classification.
+#include "chart/FeatureClassifier.h"
+#include "chart/LabelPlacer.h"
+#include "chart/LevelOfDetail.h"
+#include "chart/OtherTags.h"
+#include "chart/SpatialGrid.h"
+#include "core/Projection.h"
+
+#include <QtTest>
+
+#include <random>
+
+using namespace mvx;
+
+class TestChartGeometry : public QObject {
+    Q_OBJECT
+private slots:
+    void projectionRoundTrips();
+    void viewRoundTripsAndScale();
+    void gridFindsEveryIntersectingItem();
+    void placedLabelsNeverOverlap();
+    void overlapOfTurnedBoxes();
+    void levelOfDetailByScale();
+    void linesWidenWhenZoomingIn();
+    void otherTagsParsing();
+    void classificationEdges();
+};
+
+void TestChartGeometry::projectionRoundTrips() {
+    for (double lat = -85.0; lat <= 85.0; lat += 8.5) {
+        for (double lon = -180.0; lon <= 180.0; lon += 22.5) {
+            const QPointF m = lonLatToMercator(lon, lat);
+            const QPointF back = mercatorToLonLat(m);
+            QVERIFY2(std::abs(back.x() - lon) < 1e-9 && std::abs(back.y() - lat) < 1e-9,
+                     qPrintable(QString("%1 %2 -> %3 %4").arg(lon).arg(lat).arg(back.x()).arg(back.y())));
+        }
+    }
+    // Known values: the equator and the prime meridian are the origin; 180 degrees east is half
+    // the equator's length; latitudes beyond the Mercator limit are clamped, not infinite.
+    QVERIFY(lonLatToMercator(0, 0).manhattanLength() < 1e-6);
+    QVERIFY(std::abs(lonLatToMercator(180, 0).x() - M_PI * EarthRadius) < 1e-6);
+    QVERIFY(std::isfinite(lonLatToMercator(0, 90).y()));
+    QVERIFY(std::abs(lonLatToMercator(0, 90).y() - lonLatToMercator(0, MaxMercatorLatitude).y()) < 1e-6);
+}
+
+void TestChartGeometry::viewRoundTripsAndScale() {
+    MapView view(lonLatToMercator(49.12, 55.79), 3.7, QSize(1920, 1080));
+    for (const QPointF px : {QPointF(0, 0), QPointF(1919.5, 1079.5), QPointF(960, 540), QPointF(-300, 2000)}) {
+        const QPointF back = view.mercToScreen(view.screenToMerc(px));
+        QVERIFY(std::abs(back.x() - px.x()) < 1e-6 && std::abs(back.y() - px.y()) < 1e-6);
+    }
+    const QPointF geo = view.screenToGeo(QPointF(100, 200));  // x lon, y lat
+    const QPointF px = view.geoToScreen(geo.y(), geo.x());
+    QVERIFY(std::abs(px.x() - 100) < 1e-6 && std::abs(px.y() - 200) < 1e-6);
+    // North is up: a point north of the centre is above it.
+    QVERIFY(view.geoToScreen(55.80, 49.12).y() < 540);
+    for (double scale : {1000.0, 20000.0, 200000.0}) {
+        view.setScaleDenominator(scale, 96);
+        QVERIFY(std::abs(view.scaleDenominator(96) - scale) < 1e-6 * scale);
+    }
+}
+
+void TestChartGeometry::gridFindsEveryIntersectingItem() {
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<double> pos(0, 1000), len(0, 60);
+    std::vector<QRectF> items;
+    for (int i = 0; i < 3000; ++i) {
+        const double w = i % 10 == 0 ? 0.0 : len(rng);  // some points and straight lines
+        items.emplace_back(pos(rng), pos(rng), w, len(rng));
+    }
+    items.emplace_back(-50, -50, 1100, 1100);  // one spanning everything
+    SpatialGrid grid;
+    grid.build(items, QRectF(-50, -50, 1100, 1100));
+    for (int q = 0; q < 200; ++q) {
+        const QRectF query(pos(rng) - 100, pos(rng) - 100, len(rng) * 4, len(rng) * 4);
+        std::vector<int> hits(items.size(), 0);
+        grid.query(query, [&](std::uint32_t i) { ++hits[i]; });
+        for (size_t i = 0; i < items.size(); ++i) {
+            const QRectF& b = items[i];
+            const bool meets = b.right() >= query.left() && b.left() <= query.right() && b.bottom() >= query.top() &&
+                               b.top() <= query.bottom();
+            QVERIFY2(hits[i] <= 1, "an item was reported twice");
+            if (meets) QVERIFY2(hits[i] == 1, qPrintable(QString("item %1 missed").arg(i)));
+        }
+    }
+    // A query far away from everything finds nothing.
+    int found = 0;
+    grid.query(QRectF(5000, 5000, 10, 10), [&](std::uint32_t) { ++found; });
+    QCOMPARE(found, 0);
+}
+
+void TestChartGeometry::placedLabelsNeverOverlap() {
+    const QRectF area(0, 0, 800, 600);
+    LabelPlacer placer(area);
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> x(-50, 850), y(-50, 650), w(20, 160), a(-90, 90);
+    int rejected = 0;
+    for (int i = 0; i < 2000; ++i) {
+        const QPolygonF box = LabelPlacer::orientedBox(QPointF(x(rng), y(rng)), w(rng), 14, i % 3 ? a(rng) : 0.0);
+        if (!placer.tryPlace(box)) ++rejected;
+    }
+    const auto& placed = placer.placed();
+    QVERIFY(placed.size() > 40);
+    QVERIFY(rejected > 0);
+    // Checked with Qt's own polygon intersection, independent of the placer's test.
+    for (size_t i = 0; i < placed.size(); ++i) {
+        QVERIFY(area.contains(placed[i].boundingRect()));
+        for (size_t j = i + 1; j < placed.size(); ++j)
+            QVERIFY2(!placed[i].intersects(placed[j]), qPrintable(QString("labels %1 and %2 overlap").arg(i).arg(j)));
+    }
+}
+
+void TestChartGeometry::overlapOfTurnedBoxes() {
+    // Two long thin labels crossing like an X overlap although no corner lies inside the other.
+    const QPolygonF a = LabelPlacer::orientedBox(QPointF(100, 100), 120, 10, 45);
+    const QPolygonF b = LabelPlacer::orientedBox(QPointF(100, 100), 120, 10, -45);
+    QVERIFY(LabelPlacer::overlaps(a, b));
+    // Parallel diagonal labels whose bounding rectangles overlap but which do not touch.
+    const QPolygonF c = LabelPlacer::orientedBox(QPointF(100, 100), 120, 10, 45);
+    const QPolygonF d = LabelPlacer::orientedBox(QPointF(120, 80), 120, 10, 45);
+    QVERIFY(c.boundingRect().intersects(d.boundingRect()));
+    QVERIFY(!LabelPlacer::overlaps(c, d));
+    LabelPlacer placer(QRectF(0, 0, 300, 300));
+    QVERIFY(placer.tryPlace(c));
+    QVERIFY(placer.tryPlace(d));
+    QVERIFY(!placer.tryPlace(a));
+    // A label running off the area is refused.
+    QVERIFY(!placer.tryPlace(LabelPlacer::orientedBox(QPointF(295, 150), 40, 10, 0)));
+}
+
+void TestChartGeometry::levelOfDetailByScale() {
+    const LevelOfDetail town(200000, 53);
+    QVERIFY(town.visible(FeatureKind::Primary));
+    QVERIFY(town.visible(FeatureKind::Water));
+    QVERIFY(!town.visible(FeatureKind::Building));
+    QVERIFY(!town.visible(FeatureKind::MinorRoad));
+    QVERIFY(!town.visible(FeatureKind::Path));
+    QVERIFY(town.labelled(FeatureKind::PlaceCity));
+    QVERIFY(!town.labelled(FeatureKind::PlaceSuburb));
+    QVERIFY(!town.labelled(FeatureKind::Primary));
+    QCOMPARE(town.casingWidth(FeatureKind::MinorRoad), 0.0);
+
+    const LevelOfDetail streets(20000, 5.3);
+    QVERIFY(streets.visible(FeatureKind::Building));
+    QVERIFY(streets.visible(FeatureKind::MinorRoad));
+    QVERIFY(streets.labelled(FeatureKind::MinorRoad));
+    QVERIFY(streets.labelled(FeatureKind::PlaceSuburb));
+    QVERIFY(!streets.visible(FeatureKind::Path));
+    QVERIFY(!streets.visible(FeatureKind::None));
+
+    const LevelOfDetail yard(5000, 1.3);
+    QVERIFY(yard.visible(FeatureKind::Path));
+    QVERIFY(yard.visible(FeatureKind::Parking));
+    QVERIFY(yard.labelled(FeatureKind::Park));
+}
+
+void TestChartGeometry::linesWidenWhenZoomingIn() {
+    double previous = 0;
+    for (double scale : {500000.0, 200000.0, 50000.0, 20000.0, 10000.0, 5000.0, 2000.0}) {
+        const LevelOfDetail lod(scale, scale * 0.0254 / 96.0);
+        const double w = lod.lineWidth(FeatureKind::Primary);
+        QVERIFY2(w >= previous, qPrintable(QString("1:%1 narrower than the scale before").arg(scale)));
+        QVERIFY(w <= 48.0);
+        QVERIFY(lod.casingWidth(FeatureKind::Primary) > w);
+        // Major roads are never drawn narrower than minor ones.
+        QVERIFY(lod.lineWidth(FeatureKind::Motorway) >= lod.lineWidth(FeatureKind::MinorRoad));
+        previous = w;
+    }
+    QVERIFY(LevelOfDetail(2000, 0.53).lineWidth(FeatureKind::Primary) > 2 * LevelOfDetail(50000, 13).lineWidth(FeatureKind::Primary));
+}
+
+void TestChartGeometry::otherTagsParsing() {
+    const auto t = OtherTags::parse(R"("surface"=>"asphalt","name:en"=>"Lenin \"Big\" Street","path"=>"C:\\x")");
+    QVERIFY(t.complete());
+    QCOMPARE(t.pairs().size(), size_t(3));
+    QCOMPARE(std::string(t.value("surface")), std::string("asphalt"));
+    QCOMPARE(std::string(t.value("name:en")), std::string("Lenin \"Big\" Street"));
+    QCOMPARE(std::string(t.value("path")), std::string("C:\\x"));
+    QVERIFY(t.value("missing").empty());
+    // UTF-8 values pass through untouched.
+    QCOMPARE(QString::fromStdString(std::string(OtherTags::parse(R"("name"=>"Улица")").value("name"))), QString("Улица"));
+    // Malformed text keeps the pairs read before the fault.
+    const auto broken = OtherTags::parse(R"("a"=>"1","b"=>"2,"c")");
+    QVERIFY(!broken.complete());
+    QCOMPARE(std::string(broken.value("a")), std::string("1"));
+    QVERIFY(broken.value("c").empty());
+    for (const char* bad : {R"("a"=>)", R"("a"="1")", R"("a"=>"1",)", R"(a=>"1")", "\"", R"("a"=>"1"x)"})
+        QVERIFY2(!OtherTags::parse(bad).complete(), bad);
+    QVERIFY(OtherTags::parse("").complete());
+    QVERIFY(OtherTags::parse("   ").complete());
+}
+
+void TestChartGeometry::classificationEdges() {
+    FeatureTags tags;
+    tags.set(FeatureTags::Building, "no");
+    tags.set(FeatureTags::Landuse, "residential");
+    QCOMPARE(FeatureClassifier::classify(tags, FeatureShape::Area), FeatureKind::Residential);
+    tags.set(FeatureTags::Building, "yes");
+    QCOMPARE(FeatureClassifier::classify(tags, FeatureShape::Area), FeatureKind::Building);
+    // An area tag on a line, or a road tag on an area, is not drawn.
+    QCOMPARE(FeatureClassifier::classify(tags, FeatureShape::Line), FeatureKind::None);
+    tags.clear();
+    tags.set(FeatureTags::Highway, "primary");
+    QCOMPARE(FeatureClassifier::classify(tags, FeatureShape::Area), FeatureKind::None);
+    QCOMPARE(FeatureClassifier::classify(tags, FeatureShape::Line), FeatureKind::Primary);
+    // A road wins over a railway on the same way; an unknown road class falls through to it.
+    tags.set(FeatureTags::Railway, "tram");
+    QCOMPARE(FeatureClassifier::classify(tags, FeatureShape::Line), FeatureKind::Primary);
+    tags.set(FeatureTags::Highway, "proposed");
+    QCOMPARE(FeatureClassifier::classify(tags, FeatureShape::Line), FeatureKind::MinorRail);
+    tags.clear();
+    tags.set(FeatureTags::Water, "pond");
+    QCOMPARE(FeatureClassifier::classify(tags, FeatureShape::Area), FeatureKind::Water);
+    tags.clear();
+    tags.set(FeatureTags::Place, "town");
+    QCOMPARE(FeatureClassifier::classify(tags, FeatureShape::Area), FeatureKind::PlaceCity);
+    QCOMPARE(FeatureClassifier::classify(tags, FeatureShape::Point), FeatureKind::PlaceCity);
+    tags.set(FeatureTags::Place, "country");
+    QCOMPARE(FeatureClassifier::classify(tags, FeatureShape::Point), FeatureKind::None);
+}
+
+QTEST_GUILESS_MAIN(TestChartGeometry)
+#include "tst_chart_geometry.moc"
