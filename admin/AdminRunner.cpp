@@ -136,17 +136,29 @@ void AdminRunner::compute(const AdminCommand& c) {
     client.SetServerArguments(serverArgs);
     client.Start();
     QEventLoop loop;
-    bool ended = false;
+    bool ours = false;
+    bool closed = false;
+    // Other users' computations and online refreshes end with the same notice: wait for the one
+    // whose result is this choice.
     QObject::connect(&client, &TTelvikaAutomation::OnEndComputing, &loop, [&] {
-        ended = true;
+        try {
+            ours = client.ComputingState() == 0 && client.ComputedGroupID() == c.groupId &&
+                   client.ComputedCarID() == c.device;
+        } catch (const Error&) {
+            ours = false;
+        }
+        if (ours) loop.quit();
+    });
+    QObject::connect(&client, &TTelvikaAutomation::OnCloseServer, &loop, [&] {
+        closed = true;
         loop.quit();
     });
-    QObject::connect(&client, &TTelvikaAutomation::OnCloseServer, &loop, &QEventLoop::quit);
     QTimer::singleShot(c.timeoutSeconds * 1000, &loop, &QEventLoop::quit);
     client.StartComputing(c.groupId, c.device, c.begin, c.end, QStringLiteral("GSM"), 1);
     // A connection that is idle reads the socket only from the event loop, so wait there.
     loop.exec();
-    if (!ended) throw Error(QStringLiteral("Сервер не сообщил об окончании расчёта за %1 с").arg(c.timeoutSeconds));
+    if (closed) throw Error(QStringLiteral("Сервер закрылся до окончания расчёта"));
+    if (!ours) throw Error(QStringLiteral("Сервер не сообщил об окончании расчёта за %1 с").arg(c.timeoutSeconds));
     out_ << "ComputedGroupID\t" << client.ComputedGroupID() << '\n';
     out_ << "ComputedCarID\t" << client.ComputedCarID() << '\n';
     const int trips = client.TripsCount();
