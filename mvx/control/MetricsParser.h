@@ -8,7 +8,7 @@ namespace mvx {
 
 // Parses a geometry text "L E lon lat, lon lat, ...": "L" a chain of points (a line, or the ring
 // of an area), "E" geographic degrees, then "lon lat" pairs joined by ','. Numbers use '.' as the
-// decimal separator. A trailing ',' is tolerated. Never throws.
+// decimal separator, no exponents. A trailing ',' is tolerated. Never throws.
 class MetricsParser {
 public:
     // x = longitude, y = latitude. False with a reason on a malformed text, a non-finite or

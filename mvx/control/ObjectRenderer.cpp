@@ -23,12 +23,21 @@ constexpr double ClipMargin = 64.0;
 }  // namespace
 
 void ObjectRenderer::render(QPainter& painter, const MapView& view, const ObjectLayer& layer, IconLibrary& icons) {
+    render(painter, view, layer, icons, QRectF(QPointF(0, 0), QSizeF(view.size())));
+}
+
+void ObjectRenderer::render(QPainter& painter, const MapView& view, const ObjectLayer& layer, IconLibrary& icons,
+                            const QRectF& area) {
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
-    const QRectF visible = view.visibleMercator();
-    const double marginMerc = ClipMargin * view.mercatorPerPixel();
-    const QRectF reach = visible.adjusted(-marginMerc, -marginMerc, marginMerc, marginMerc);
-    const QRectF screenReach = QRectF(QPointF(0, 0), QSizeF(view.size())).adjusted(-ClipMargin, -ClipMargin, ClipMargin, ClipMargin);
+    // Pixels to keep geometry in, and the same in Mercator metres for a cheap first test.
+    const QRectF clip = area.adjusted(-ClipMargin, -ClipMargin, ClipMargin, ClipMargin);
+    const QPointF m1 = view.screenToMerc(clip.topLeft()), m2 = view.screenToMerc(clip.bottomRight());
+    const QRectF reach = QRectF(m1, m2).normalized();
+    // Point objects are cheap and may reach far (a caption's text): they are tested against the
+    // whole view and left to the painter's clip.
+    const QRectF screenReach =
+        QRectF(QPointF(0, 0), QSizeF(view.size())).adjusted(-ClipMargin, -ClipMargin, ClipMargin, ClipMargin);
 
     for (const ObjectSet& set : layer.sets()) {
         for (const MapObject& o : set.objects) {
@@ -48,14 +57,14 @@ void ObjectRenderer::render(QPainter& painter, const MapView& view, const Object
             if (b.right() < reach.left() || b.left() > reach.right() || b.bottom() < reach.top() || b.top() > reach.bottom())
                 continue;
             if (o.style.kind == StyleKind::Line)
-                drawLine(painter, view, o);
+                drawLine(painter, view, o, clip);
             else
-                drawArea(painter, view, o);
+                drawArea(painter, view, o, clip);
         }
     }
 }
 
-void ObjectRenderer::drawLine(QPainter& p, const MapView& view, const MapObject& o) {
+void ObjectRenderer::drawLine(QPainter& p, const MapView& view, const MapObject& o, const QRectF& clip) {
     if (o.style.width <= 0.0) return;
     screen_.resize(o.merc.size());
     const double mpp = view.mercatorPerPixel();
@@ -66,11 +75,14 @@ void ObjectRenderer::drawLine(QPainter& p, const MapView& view, const MapObject&
     for (qsizetype i = 0, n = o.merc.size(); i < n; ++i)
         dst[i] = QPointF((src[i].x() - cx) / mpp + hw, (cy - src[i].y()) / mpp + hh);
 
-    QPen pen(o.style.color, o.style.width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    // Bevel joins: round joins cost the stroker an arc at every vertex, which on a dense track is
+    // most of the time, and at these widths a bevel looks the same. Points closer than half the
+    // pen's width cannot change the stroke visibly, so they are dropped too.
+    QPen pen(o.style.color, o.style.width, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin);
+    const double minStep = std::max(1.0, o.style.width / 2.0);
     p.setPen(pen);
     p.setBrush(Qt::NoBrush);
-    const QRectF clip = QRectF(QPointF(0, 0), QSizeF(view.size())).adjusted(-ClipMargin, -ClipMargin, ClipMargin, ClipMargin);
-    ScreenClipper::clipPolyline(screen_.constData(), static_cast<int>(screen_.size()), clip, 1.0,
+    ScreenClipper::clipPolyline(screen_.constData(), static_cast<int>(screen_.size()), clip, minStep,
                                 [&](const QVector<QPointF>& run) {
                                     const int n = static_cast<int>(run.size());
                                     if (n == 2 && run[0] == run[1]) {
@@ -82,12 +94,11 @@ void ObjectRenderer::drawLine(QPainter& p, const MapView& view, const MapObject&
                                 });
 }
 
-void ObjectRenderer::drawArea(QPainter& p, const MapView& view, const MapObject& o) {
+void ObjectRenderer::drawArea(QPainter& p, const MapView& view, const MapObject& o, const QRectF& clip) {
     if (o.merc.size() < 3 || o.style.opacity <= 0) return;
     QPolygonF ring;
     ring.reserve(o.merc.size());
     for (const QPointF& m : o.merc) ring.append(view.mercToScreen(m));
-    const QRectF clip = QRectF(QPointF(0, 0), QSizeF(view.size())).adjusted(-ClipMargin, -ClipMargin, ClipMargin, ClipMargin);
     const QPolygonF visible = ScreenClipper::clipPolygon(ring, clip);
     if (visible.isEmpty()) return;
     QColor fill = o.style.color;

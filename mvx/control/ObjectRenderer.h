@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointF>
+#include <QRectF>
 #include <QVector>
 
 class QPainter;
@@ -13,19 +14,24 @@ class ObjectLayer;
 struct MapObject;
 
 // Draws the object sets of a layer for a view, in load order. Lines are cut to the view, thinned
-// to a pixel and handed to the painter in short pieces (long antialiased wide polylines are very
+// to a pixel (half the pen width for wide pens) and handed to the painter in short pieces (long antialiased wide polylines are very
 // slow in one call); point objects outside the view are skipped before any text or icon work.
 class ObjectRenderer {
 public:
     // Painter sized view.size(); antialiasing is switched on here.
     void render(QPainter& painter, const MapView& view, const ObjectLayer& layer, IconLibrary& icons);
+    // Only what falls in `area` (pixels) needs to be right: lines and areas are cut to it (plus a
+    // margin), so redrawing a strip uncovered by a pan costs in proportion to the strip. The
+    // caller clips the painter to the area.
+    void render(QPainter& painter, const MapView& view, const ObjectLayer& layer, IconLibrary& icons,
+                const QRectF& area);
 
     // Points per drawPolyline call.
     static constexpr int ChunkPoints = 64;
 
 private:
-    void drawLine(QPainter& p, const MapView& view, const MapObject& o);
-    void drawArea(QPainter& p, const MapView& view, const MapObject& o);
+    void drawLine(QPainter& p, const MapView& view, const MapObject& o, const QRectF& clip);
+    void drawArea(QPainter& p, const MapView& view, const MapObject& o, const QRectF& clip);
     void drawIcon(QPainter& p, const QPointF& at, const MapObject& o, IconLibrary& icons);
     void drawText(QPainter& p, const QPointF& at, const MapObject& o);
     void drawBox(QPainter& p, const QPointF& at, const MapObject& o);

@@ -61,7 +61,6 @@ void TMVControl::setView(const MapView& view) {
     if (view == view_) return;
     view_ = view;
     overlay_.clear();  // its pixels belong to the old view
-    sceneValid_ = false;
     update();
     if (onViewChanged_) onViewChanged_();
 }
@@ -184,19 +183,17 @@ void TMVControl::renderBase(QPainter& painter, const MapView& view) const {
 #endif
 }
 
-void TMVControl::updateScene() {
-    if (sceneValid_ && scene_.size() == view_.size()) return;
+void TMVControl::updateBase() {
     const QSize size = view_.size();
     QPoint shift;
-    if (baseValid_ && base_.size() == size && baseView_ == view_) {
-        // the base picture is current
-    } else if (baseValid_ && base_.size() == size && pixelShift(baseView_, view_, shift)) {
+    if (baseValid_ && base_.size() == size && baseView_ == view_) return;
+    if (baseValid_ && base_.size() == size && pixelShift(baseView_, view_, shift)) {
         QImage shifted(size, QImage::Format_ARGB32_Premultiplied);
         QPainter p(&shifted);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
         p.drawImage(shift, base_);
-        QRegion exposed(QRect(QPoint(0, 0), size));
-        exposed -= QRect(shift, size);
-        p.setClipRegion(exposed);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        p.setClipRegion(QRegion(QRect(QPoint(0, 0), size)) - QRect(shift, size));
         renderBase(p, view_);
         p.end();
         base_ = std::move(shifted);
@@ -208,10 +205,35 @@ void TMVControl::updateScene() {
     }
     baseView_ = view_;
     baseValid_ = true;
+}
 
-    scene_ = base_.copy();
-    QPainter p(&scene_);
-    renderer_.render(p, view_, layer_, icons_);
+void TMVControl::updateScene() {
+    const QSize size = view_.size();
+    if (sceneValid_ && scene_.size() == size && sceneView_ == view_) return;
+    updateBase();
+    QPoint shift;
+    if (sceneValid_ && scene_.size() == size && pixelShift(sceneView_, view_, shift)) {
+        QImage shifted(size, QImage::Format_ARGB32_Premultiplied);
+        QPainter p(&shifted);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(shift, scene_);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        const QRegion exposed = QRegion(QRect(QPoint(0, 0), size)) - QRect(shift, size);
+        for (const QRect& strip : exposed) {
+            p.save();
+            p.setClipRect(strip);
+            p.drawImage(strip.topLeft(), base_, strip);
+            renderer_.render(p, view_, layer_, icons_, QRectF(strip));
+            p.restore();
+        }
+        p.end();
+        scene_ = std::move(shifted);
+    } else {
+        scene_ = base_.copy();
+        QPainter p(&scene_);
+        renderer_.render(p, view_, layer_, icons_);
+    }
+    sceneView_ = view_;
     sceneValid_ = true;
 }
 

@@ -22,9 +22,9 @@ namespace mvx {
 
 // The map control: a north-up Web Mercator view of the loaded charts with the object sets drawn
 // over them and the host's overlay on top. Pictures are cached per view: the base map (charts)
-// is rendered only when the view changes, and a pan shifts it and renders only the uncovered
-// strips; the object sets are drawn over a copy of it into the scene image; a repaint without a
-// view change only blits the scene and paints the overlay.
+// is rendered only when the view changes; the object sets are drawn over a copy of it into the
+// scene image; a pan shifts both pictures and renders only the uncovered strips; a repaint
+// without a view change only blits the scene and paints the overlay.
 class TMVControl : public QWidget, public IMVControl {
     Q_OBJECT
 public:
@@ -76,6 +76,7 @@ protected:
 
 private:
     void setView(const MapView& view);
+    void updateBase();
     void updateScene();
     void renderBase(QPainter& painter, const MapView& view) const;
     bool raiseMouseAction(int action, int message, const QPoint& at);
@@ -88,8 +89,9 @@ private:
     QImage base_;        // charts for baseView_
     MapView baseView_;
     bool baseValid_ = false;
-    QImage scene_;       // base_ plus the object sets
-    bool sceneValid_ = false;
+    QImage scene_;       // base_ plus the object sets, for sceneView_
+    MapView sceneView_;
+    bool sceneValid_ = false;  // false when the sets, icons or base changed (not the view)
 
     ObjectLayer layer_;
     ObjectRenderer renderer_;

@@ -54,6 +54,7 @@ private slots:
     void stopCaptionBoxIsDrawn();
     void overlayIsDroppedWhenTheViewChanges();
     void clickRaisesActionAtPixelDragPans();
+    void panRedrawsUncoveredStripsLikeAFreshView();
     void wheelZoomKeepsGroundUnderPointer();
     void selfDrawRunsAfterThePicture();
     void controlDirDefaultsToLibraryFolder();
@@ -345,6 +346,40 @@ void TestControl::clickRaisesActionAtPixelDragPans() {
     QTest::mouseRelease(w, Qt::LeftButton, {}, QPoint(51, 61));
     QCOMPARE(actions.last()[0], MouseAction::LeftClick);
     QCOMPARE(actions.last()[2], 50);
+}
+
+void TestControl::panRedrawsUncoveredStripsLikeAFreshView() {
+    // Sets crossing the whole view and beyond, so that the uncovered strips cut through them.
+    IMapTable* line = trackTable({{-300, 50}, {900, 420}, {100, 700}, {-100, -200}, {700, -100}});
+    map_->LoadObjects(QStringLiteral("name=nametab1;metrics=[metr]"), TrackStyle, line);
+    map_->LoadObjects(QStringLiteral("name=nametab2;metrics=[metr]"), QStringLiteral("l rgb(255,0,0) 2"), line);
+    IMapTable* area = trackTable({{500, 300}, {800, 300}, {800, 600}, {500, 600}, {500, 300}});
+    map_->LoadObjects(QStringLiteral("name='Контрольная точка';metrics=[metr]"), QStringLiteral("a rgb(0,0,255) 40"), area);
+    QWidget* w = map_->widget();
+    w->grab();
+    QTest::mousePress(w, Qt::LeftButton, {}, QPoint(300, 300));
+    for (int i = 1; i <= 12; ++i) {
+        QTest::mouseMove(w, QPoint(300 - 9 * i, 300 - 6 * i));
+        w->grab();  // each step shifts the previous picture
+    }
+    QTest::mouseRelease(w, Qt::LeftButton, {}, QPoint(192, 228));
+    const QImage panned = w->grab().toImage();
+
+    double lat, lon;
+    map_->GetCenter(lat, lon);
+    map_->SetCenter(lat + 0.01, lon);  // any other view, then back: a full drawing
+    map_->SetCenter(lat, lon);
+    const QImage fresh = w->grab().toImage();
+    int differing = 0;
+    for (int y = 0; y < fresh.height(); ++y)
+        for (int x = 0; x < fresh.width(); ++x) {
+            const QColor a = panned.pixelColor(x, y), b = fresh.pixelColor(x, y);
+            differing += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue()) > 48;
+        }
+    QVERIFY2(differing < 20, qPrintable(QString::number(differing)));
+    // The area moved with the pointer: its corner (500,300) is now at (392,228).
+    QVERIFY(near(panned.pixelColor(400, 236), QColor(qRound(242 * 0.6), qRound(239 * 0.6), qRound(233 * 0.6 + 102)), 3));
+    QCOMPARE(panned.pixelColor(384, 236), Land);
 }
 
 void TestControl::wheelZoomKeepsGroundUnderPointer() {
