@@ -43,6 +43,9 @@ namespace {
 QVector<TripEntry> tankEntries(std::span<const TelemetryPoint> points, const ComputeSettings& settings,
                                int tank) {
     FuelSeries series;
+    series.times.reserve(points.size());
+    series.levels.reserve(points.size());
+    series.records.reserve(points.size());
     for (int k = 0; k < static_cast<int>(points.size()); ++k) {
         const double level = tank == 1 ? points[k].tank1 : points[k].tank2;
         if (std::isnan(level)) continue;

@@ -10,6 +10,12 @@ double distanceMetres(double lat1, double lon1, double lat2, double lon2) {
     constexpr double rad = std::numbers::pi / 180.0;
     const double dLat = (lat2 - lat1) * rad;
     const double dLon = (lon2 - lon1) * rad;
+    if (std::fabs(dLat) < 1e-3 && std::fabs(dLon) < 1e-3) {
+        // Steps of up to a few kilometres: the flat approximation agrees with the haversine to
+        // a few millimetres and needs one cosine instead of four trigonometric calls.
+        const double x = dLon * std::cos((lat1 + lat2) / 2.0 * rad);
+        return earthRadiusM * std::sqrt(x * x + dLat * dLat);
+    }
     const double s1 = std::sin(dLat / 2.0);
     const double s2 = std::sin(dLon / 2.0);
     const double a = s1 * s1 + std::cos(lat1 * rad) * std::cos(lat2 * rad) * s2 * s2;

@@ -42,42 +42,46 @@ bool TelemetryCleaner::plausibleStep(const TelemetryPoint& a, const TelemetryPoi
 }
 
 int TelemetryCleaner::dropJumps(QVector<TelemetryPoint>& points) const {
-    QVector<TelemetryPoint> kept;
-    kept.reserve(points.size());
+    // Compacts in place: kept records move towards the front.
+    int out = 0;
     int dropped = 0;
-    const TelemetryPoint* anchor = nullptr;  // the last kept record with a valid fix
-    for (int i = 0; i < points.size(); ++i) {
-        const TelemetryPoint& p = points[i];
+    bool anchored = false;
+    TelemetryPoint anchor;  // the last kept record with a valid fix
+    const int n = static_cast<int>(points.size());
+    for (int i = 0; i < n; ++i) {
+        const TelemetryPoint p = points[i];
         if (!p.gpsValid) {
-            kept.push_back(p);
+            points[out++] = p;
             continue;
         }
         bool keep;
-        if (!anchor) {
+        if (!anchored) {
             // The first fix must agree with one of the next two, or it could be a wild one that
             // would then make every good fix look like a jump.
             const int q1 = nextValidFix(points, i);
             const int q2 = q1 < 0 ? -1 : nextValidFix(points, q1);
             keep = q1 < 0 || plausibleStep(p, points[q1]) || (q2 >= 0 && plausibleStep(p, points[q2]));
         } else {
-            keep = plausibleStep(*anchor, p);
-        }
-        if (!keep && anchor) {
-            // When the next two fixes agree with this one and not with the anchor, the anchor was
-            // the odd one out (or the vehicle reappeared elsewhere after a long gap): follow them.
-            const int q1 = nextValidFix(points, i);
-            const int q2 = q1 < 0 ? -1 : nextValidFix(points, q1);
-            keep = q2 >= 0 && plausibleStep(p, points[q1]) && plausibleStep(points[q1], points[q2]) &&
-                   !plausibleStep(*anchor, points[q1]);
+            keep = plausibleStep(anchor, p);
+            if (!keep) {
+                // When the next two fixes agree with this one and not with the anchor, the anchor
+                // was the odd one out (or the vehicle reappeared elsewhere after a long gap):
+                // follow them.
+                const int q1 = nextValidFix(points, i);
+                const int q2 = q1 < 0 ? -1 : nextValidFix(points, q1);
+                keep = q2 >= 0 && plausibleStep(p, points[q1]) && plausibleStep(points[q1], points[q2]) &&
+                       !plausibleStep(anchor, points[q1]);
+            }
         }
         if (!keep) {
             ++dropped;
             continue;
         }
-        kept.push_back(p);
-        anchor = &points[i];
+        points[out++] = p;
+        anchor = p;
+        anchored = true;
     }
-    points.swap(kept);
+    points.resize(out);
     return dropped;
 }
 
@@ -86,9 +90,11 @@ CleanTelemetry TelemetryCleaner::clean(QVector<TelemetryPoint> rows, double peri
     CleanTelemetry result;
     const qint64 beginKey = millisecondKey(periodBegin);
     const qint64 endKey = millisecondKey(periodEnd);
-    QVector<TelemetryPoint> points;
-    points.reserve(rows.size());
-    for (TelemetryPoint& p : rows) {
+    // Filtered in place (the rows were passed by value).
+    QVector<TelemetryPoint> points = std::move(rows);
+    int kept = 0;
+    for (int i = 0; i < points.size(); ++i) {
+        TelemetryPoint p = points[i];
         if (!std::isfinite(p.time)) {
             ++result.dropped;
             continue;
@@ -100,9 +106,9 @@ CleanTelemetry TelemetryCleaner::clean(QVector<TelemetryPoint> rows, double peri
             continue;
         }
         if (!p.gpsValid && (!std::isfinite(p.lat) || !std::isfinite(p.lon))) p.lat = p.lon = 0.0;
-        points.push_back(p);
+        points[kept++] = p;
     }
-    rows = {};
+    points.resize(kept);
 
     const bool sorted = std::is_sorted(points.begin(), points.end(), [](const auto& a, const auto& b) {
         return a.time < b.time;
