@@ -1,6 +1,6 @@
 // Renders a view of a .chart to a PNG, to look at the map as a dispatcher will; also makes the
 // synthetic city chart used by the benchmarks.
-//   chart_snapshot city <out.chart> [blocksX blocksY]
+//   chart_snapshot city <out.chart> [blocksX blocksY [buildingsPerSide]]
 //   chart_snapshot render <in.chart> <out.png> <scale> [width height [lon lat]]
 #include "SyntheticCity.h"
 #include "chart/ChartCollection.h"
@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
         if (args.size() >= 5) {
             o.blocksX = args[3].toInt();
             o.blocksY = args[4].toInt();
+            if (args.size() >= 6) o.buildingsPerSide = args[5].toInt();
         }
         QString error;
         if (!SyntheticCity(o).writeChart(args[2], &error)) {

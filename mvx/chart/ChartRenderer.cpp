@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace mvx {
 
@@ -21,6 +22,7 @@ constexpr double SimplifyPx = 0.6;         // points closer than this to the las
 constexpr double LabelRepeatPx = 260.0;    // the same street name is not repeated closer than this
 constexpr double StraightTurnDeg = 22.0;   // a label follows a stretch turning no more than this
 constexpr int MaxCachedLabels = 3000;
+constexpr qint64 MinPixelsForBands = 400000;  // smaller views are drawn on one thread
 constexpr double AngleStepDeg = 3.0;       // street label angles are rounded to this
 
 }  // namespace
@@ -95,56 +97,96 @@ struct ChartRenderer::Frame {
         return std::max(feature.bounds.width(), feature.bounds.height()) * sx;
     }
 
-    void count(FeatureKind k, int n) const {
-        if (report) report->drawn[static_cast<size_t>(kindIndex(k))] += n;
-    }
 };
 
 ChartRenderer::ChartRenderer() = default;
 
-void ChartRenderer::render(QPainter& painter, const MapView& view, const std::vector<const Chart*>& charts,
-                           RenderReport* report) const {
-    const QSize size = view.size();
-    painter.save();
-    painter.fillRect(QRect(QPoint(0, 0), size), ChartStyle::land());
-
-    double dpi = DefaultDpi;
-    if (painter.device() != nullptr && painter.device()->logicalDpiX() > 0) dpi = painter.device()->logicalDpiX();
-    const double scale = view.scaleDenominator(dpi);
-    const double groundPerPixel = scale * 0.0254 / dpi;
-    const LevelOfDetail lod(scale, groundPerPixel);
-    if (report) {
-        *report = RenderReport();
-        report->scaleDenominator = scale;
-    }
-
-    Frame f{painter, view, lod, {}, report};
-    f.base = painter.transform();
-    f.sx = 1.0 / view.mercatorPerPixel();
-    f.cx = view.center().x();
-    f.cy = view.center().y();
-    f.hw = size.width() / 2.0;
-    f.hh = size.height() / 2.0;
-
-    const double margin = MarginPx * view.mercatorPerPixel();
-    const QRectF area = view.visibleMercator().adjusted(-margin, -margin, margin, margin);
+void ChartRenderer::collect(Frame& f, const std::vector<const Chart*>& charts, const QRectF& screenRect,
+                            bool labelledOnly) const {
+    f.sx = 1.0 / f.view.mercatorPerPixel();
+    f.cx = f.view.center().x();
+    f.cy = f.view.center().y();
+    f.hw = f.view.size().width() / 2.0;
+    f.hh = f.view.size().height() / 2.0;
+    const QRectF px = screenRect.adjusted(-MarginPx, -MarginPx, MarginPx, MarginPx);
+    const QPointF a = f.view.screenToMerc(px.topLeft());
+    const QPointF b = f.view.screenToMerc(px.bottomRight());
+    const QRectF area(QPointF(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                      QPointF(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
     for (const Chart* chart : charts) {
         if (chart == nullptr) continue;
         chart->forEachIn(area, [&](std::uint32_t i) {
             const FeatureKind k = chart->features()[i].kind;
-            if (lod.visible(k)) f.buckets[static_cast<size_t>(kindIndex(k))].push_back({chart, i});
+            if (labelledOnly ? f.lod.labelled(k) : f.lod.visible(k))
+                f.buckets[static_cast<size_t>(kindIndex(k))].push_back({chart, i});
         });
     }
+}
 
-    painter.setRenderHint(QPainter::Antialiasing, true);
+void ChartRenderer::drawGeometry(Frame& f) const {
+    f.painter.setRenderHint(QPainter::Antialiasing, true);
     for (int k = 0; k <= kindIndex(FeatureKind::Water); ++k) drawAreas(f, static_cast<FeatureKind>(k));
     for (FeatureKind k : {FeatureKind::Stream, FeatureKind::River}) {
-        QPen pen(QColor(ChartStyle::of(k).fill), lod.lineWidth(k), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        QPen pen(QColor(ChartStyle::of(k).fill), f.lod.lineWidth(k), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
         drawLines(f, k, pen);
     }
     drawAreas(f, FeatureKind::Building);
     drawRoads(f);
     drawRailways(f);
+}
+
+void ChartRenderer::render(QPainter& painter, const MapView& view, const std::vector<const Chart*>& charts,
+                           RenderReport* report) const {
+    const QSize size = view.size();
+    if (size.isEmpty()) return;
+    double dpi = DefaultDpi;
+    if (painter.device() != nullptr && painter.device()->logicalDpiX() > 0) dpi = painter.device()->logicalDpiX();
+    const double scale = view.scaleDenominator(dpi);
+    const LevelOfDetail lod(scale, scale * 0.0254 / dpi);
+    const QRectF whole(QPointF(0, 0), QSizeF(size));
+
+    painter.save();
+    const qint64 pixels = static_cast<qint64>(size.width()) * size.height();
+    if (threads_ > 1 && pixels >= MinPixelsForBands && std::thread::hardware_concurrency() > 1) {
+        // Two bands drawn at once, one per core, into a picture that then goes to the painter.
+        if (bands_.size() != size) bands_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        const int split = size.height() / 2;
+        auto drawBand = [&](int y0, int y1) {
+            QImage band(bands_.bits() + static_cast<qsizetype>(y0) * bands_.bytesPerLine(), size.width(), y1 - y0,
+                        bands_.bytesPerLine(), bands_.format());
+            QPainter p(&band);
+            p.fillRect(band.rect(), ChartStyle::land());
+            p.translate(0, -y0);
+            Frame f{p, view, lod, {}, nullptr};
+            collect(f, charts, QRectF(0, y0, size.width(), y1 - y0), false);
+            drawGeometry(f);
+        };
+        std::thread lower([&] { drawBand(split, size.height()); });
+        drawBand(0, split);
+        lower.join();
+        painter.drawImage(QPointF(0, 0), bands_);
+    } else {
+        painter.fillRect(whole, ChartStyle::land());
+        Frame f{painter, view, lod, {}, nullptr};
+        collect(f, charts, whole, false);
+        drawGeometry(f);
+    }
+
+    Frame f{painter, view, lod, {}, report};
+    f.base = painter.transform();
+    collect(f, charts, whole, report == nullptr);
+    if (report) {
+        *report = RenderReport();
+        report->scaleDenominator = scale;
+        for (int k = 0; k < FeatureKindCount; ++k) {
+            int n = 0;
+            for (const Ref& r : f.buckets[static_cast<size_t>(k)]) {
+                const ChartFeature& feature = r.chart->features()[r.feature];
+                if (feature.shape != FeatureShape::Area || f.screenExtent(feature) >= lod.minAreaPixels()) ++n;
+            }
+            report->drawn[static_cast<size_t>(k)] = n;
+        }
+    }
     drawLabels(f);
     painter.restore();
 }
@@ -179,7 +221,6 @@ void ChartRenderer::drawAreas(Frame& f, FeatureKind kind) const {
         }
     }
     f.painter.setRenderHint(QPainter::Antialiasing, true);
-    f.count(kind, n);
 }
 
 void ChartRenderer::drawSegments(Frame& f, FeatureKind kind, const QPen& pen) const {
@@ -203,7 +244,6 @@ void ChartRenderer::drawLines(Frame& f, FeatureKind kind, const QPen& pen) const
         QPen square(pen);
         square.setCapStyle(Qt::SquareCap);
         drawSegments(f, kind, square);
-        f.count(kind, static_cast<int>(refs.size()));
         return;
     }
     // Dashed lines keep their pattern along the whole line.
@@ -220,7 +260,6 @@ void ChartRenderer::drawLines(Frame& f, FeatureKind kind, const QPen& pen) const
             f.painter.drawPolyline(line);
         }
     }
-    f.count(kind, static_cast<int>(refs.size()));
 }
 
 void ChartRenderer::drawRoads(Frame& f) const {

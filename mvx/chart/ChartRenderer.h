@@ -21,7 +21,8 @@ namespace mvx {
 class LabelPlacer;
 class LevelOfDetail;
 
-// What one redraw drew: the labels it placed and how many features of each kind.
+// What one redraw drew: the labels it placed and how many features of each kind were in view and
+// shown at its scale.
 struct RenderReport {
     struct Label {
         QString text;
@@ -38,6 +39,9 @@ struct RenderReport {
 class ChartRenderer {
 public:
     ChartRenderer();
+    // Large views are drawn in two bands on two threads when the machine has two cores; 1 keeps
+    // all drawing on the calling thread.
+    void setThreads(int threads) { threads_ = threads; }
     void render(QPainter& painter, const MapView& view, const std::vector<const Chart*>& charts,
                 RenderReport* report = nullptr) const;
 
@@ -53,6 +57,8 @@ private:
 
     struct Frame;
 
+    void collect(Frame& f, const std::vector<const Chart*>& charts, const QRectF& screenRect, bool labelledOnly) const;
+    void drawGeometry(Frame& f) const;
     void drawAreas(Frame& f, FeatureKind kind) const;
     void drawLines(Frame& f, FeatureKind kind, const QPen& pen) const;
     void drawSegments(Frame& f, FeatureKind kind, const QPen& pen) const;
@@ -68,6 +74,8 @@ private:
     const QImage& labelImage(const QString& text, const QFont& font, FeatureKind kind, int angle) const;
     QFont fontFor(FeatureKind kind) const;
 
+    int threads_ = 2;
+    mutable QImage bands_;  // the picture the two drawing threads share
     mutable QHash<QString, QImage> labelImages_;
     mutable QHash<QString, double> textWidths_;
 };
