@@ -275,9 +275,15 @@ void ChartRenderer::drawRoads(Frame& f) const {
     for (int k = kindIndex(FeatureKind::Path); k <= kindIndex(FeatureKind::Motorway); ++k) {
         const auto kind = static_cast<FeatureKind>(k);
         const KindStyle& style = ChartStyle::of(kind);
-        // Uncased minor roads at small scales are drawn in their casing colour.
+        // Uncased roads would vanish on light land in their pale fill colours; they take on some
+        // of their casing colour instead, minor roads all of it, so that major roads stay brightest.
         QColor colour(style.fill);
-        if (isRoad(kind) && qAlpha(style.stroke) != 0 && f.lod.casingWidth(kind) <= 0) colour = QColor(style.stroke);
+        if (isRoad(kind) && qAlpha(style.stroke) != 0 && f.lod.casingWidth(kind) <= 0) {
+            const double t = kind <= FeatureKind::MinorRoad ? 1.0 : (kind <= FeatureKind::Secondary ? 0.45 : 0.25);
+            const QColor a(style.fill), b(style.stroke);
+            colour = QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t, a.greenF() + (b.greenF() - a.greenF()) * t,
+                                      a.blueF() + (b.blueF() - a.blueF()) * t);
+        }
         QPen pen(colour, f.lod.lineWidth(kind), style.dash, style.dash == Qt::SolidLine ? Qt::RoundCap : Qt::FlatCap,
                  Qt::RoundJoin);
         drawLines(f, kind, pen);

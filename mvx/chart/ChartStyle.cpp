@@ -28,7 +28,7 @@ const std::array<KindStyle, FeatureKindCount> kStyles = {{
     {qRgb(0x99, 0x66, 0x00), 0, 3, 1.0, Qt::DashLine, 25000, 0},                      // Track
     {qRgb(0xff, 0xff, 0xff), qRgb(0xbb, 0xbb, 0xbb), 6, 2.0, Qt::SolidLine, 25000, 0},     // Service
     {qRgb(0xff, 0xff, 0xff), qRgb(0xbb, 0xbb, 0xbb), 10, 3.0, Qt::SolidLine, 100000, 30000},  // MinorRoad
-    {qRgb(0xff, 0xff, 0xff), qRgb(0xa0, 0xa0, 0xa0), 12, 4.0, Qt::SolidLine, 200000, 30000},  // Tertiary
+    {qRgb(0xff, 0xff, 0xff), qRgb(0xa0, 0xa0, 0xa0), 12, 4.0, Qt::SolidLine, 100000, 30000},  // Tertiary
     {qRgb(0xf7, 0xfa, 0xbf), qRgb(0xa3, 0x7b, 0x48), 14, 4.5, Qt::SolidLine, 500000, 60000},  // Secondary
     {qRgb(0xfc, 0xd6, 0xa4), qRgb(0xa0, 0x6b, 0x00), 16, 5.0, Qt::SolidLine, Always, 60000},  // Primary
     {qRgb(0xf9, 0xb2, 0x9c), qRgb(0xc8, 0x4e, 0x2f), 18, 5.5, Qt::SolidLine, Always, 60000},  // Trunk

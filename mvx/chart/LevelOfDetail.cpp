@@ -36,7 +36,9 @@ double LevelOfDetail::lineWidth(FeatureKind kind) const {
 
 double LevelOfDetail::casingWidth(FeatureKind kind) const {
     if (!isRoad(kind) || qAlpha(ChartStyle::of(kind).stroke) == 0) return 0.0;
-    // Minor roads lose their casing at small scales and are drawn as thin grey lines instead.
+    // Zoomed out, roads lose their casings, minor roads first: thin lines read better than
+    // a mesh of outlines.
+    if (scale_ > 120000) return 0.0;
     if (scale_ > 60000 && kind <= FeatureKind::MinorRoad) return 0.0;
     const double border = scale_ > 60000 ? 0.6 : (scale_ > 15000 ? 1.0 : 1.5);
     return lineWidth(kind) + 2.0 * border;

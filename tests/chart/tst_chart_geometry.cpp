@@ -162,7 +162,11 @@ void TestChartGeometry::linesWidenWhenZoomingIn() {
         const double w = lod.lineWidth(FeatureKind::Primary);
         QVERIFY2(w >= previous, qPrintable(QString("1:%1 narrower than the scale before").arg(scale)));
         QVERIFY(w <= 48.0);
-        QVERIFY(lod.casingWidth(FeatureKind::Primary) > w);
+        // Casings appear once roads are wide enough to carry them.
+        if (scale <= 120000)
+            QVERIFY(lod.casingWidth(FeatureKind::Primary) > w);
+        else
+            QCOMPARE(lod.casingWidth(FeatureKind::Primary), 0.0);
         // Major roads are never drawn narrower than minor ones.
         QVERIFY(lod.lineWidth(FeatureKind::Motorway) >= lod.lineWidth(FeatureKind::MinorRoad));
         previous = w;
