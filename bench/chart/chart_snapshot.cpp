@@ -1,8 +1,12 @@
 // Renders a view of a .chart to a PNG, to look at the map as a dispatcher will; also makes the
 // synthetic city chart used by the benchmarks.
 //   chart_snapshot city <out.chart> [blocksX blocksY [buildingsPerSide]]
+//   chart_snapshot demo <out.chart>            (the demo town, when its generator is built)
 //   chart_snapshot render <in.chart> <out.png> <scale> [width height [lon lat]]
 #include "SyntheticCity.h"
+#ifdef CHART_BENCH_DEMO_TOWN
+#include "demo/DemoTown.h"
+#endif
 #include "chart/ChartCollection.h"
 #include "core/Projection.h"
 
@@ -30,6 +34,16 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+#ifdef CHART_BENCH_DEMO_TOWN
+    if (args.size() >= 3 && args[1] == "demo") {
+        QString error;
+        if (!telvika::server::demo::writeDemoTownChart(args[2], 20091, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        return 0;
+    }
+#endif
     if (args.size() < 5 || args[1] != "render") {
         std::fprintf(stderr, "usage: chart_snapshot city <out.chart> | render <in.chart> <out.png> <scale> [w h [lon lat]]\n");
         return 2;
