@@ -14,6 +14,7 @@
 #include <QLibrary>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -230,7 +231,7 @@ void TestControl::iconsComeFromResourceBundles() {
         t->SetFieldValue(lon, 0);
         t->SetFieldValue(lat, 1);
         t->SetFieldValue(style, 2);
-        t->SetFieldValue(QStringLiteral("ТС"), 3);
+        t->SetFieldValue(x == 100 ? QStringLiteral("ТС") : QString(), 3);
     };
     add(100, 100, QStringLiteral("m 'TVAllTS.res' 1 rgb(0,0,0) 35"));
     add(300, 100, QStringLiteral("m 'TVIcons.res' 1 rgb(0,0,0) 25"));
@@ -250,6 +251,16 @@ void TestControl::iconsComeFromResourceBundles() {
     // A missing bundle still marks the place with a small ring, and nothing else breaks.
     QVERIFY(changed(500, 100, 6) > 0);
     QVERIFY(changed(500, 100, 6) < 80);
+
+    // The record's Name shows as a tooltip where the pointer rests on the icon, and nowhere else.
+    QWidget* w = map_->widget();
+    QHelpEvent onIcon(QEvent::ToolTip, QPoint(105, 95), w->mapToGlobal(QPoint(105, 95)));
+    QApplication::sendEvent(w, &onIcon);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), QStringLiteral("ТС"));
+    QHelpEvent offIcon(QEvent::ToolTip, QPoint(200, 300), w->mapToGlobal(QPoint(200, 300)));
+    QApplication::sendEvent(w, &offIcon);
+    QTRY_VERIFY(!QToolTip::isVisible());
 }
 
 void TestControl::stopCaptionBoxIsDrawn() {
