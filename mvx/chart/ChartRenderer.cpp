@@ -151,9 +151,11 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
         // Two bands drawn at once, one per core, into a picture that then goes to the painter.
         if (bands_.size() != size) bands_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
         const int split = size.height() / 2;
+        uchar* const bits = bands_.bits();  // taken once: the threads only share plain memory
+        const qsizetype stride = bands_.bytesPerLine();
         auto drawBand = [&](int y0, int y1) {
-            QImage band(bands_.bits() + static_cast<qsizetype>(y0) * bands_.bytesPerLine(), size.width(), y1 - y0,
-                        bands_.bytesPerLine(), bands_.format());
+            QImage band(bits + static_cast<qsizetype>(y0) * stride, size.width(), y1 - y0, stride,
+                        QImage::Format_ARGB32_Premultiplied);
             QPainter p(&band);
             p.fillRect(band.rect(), ChartStyle::land());
             p.translate(0, -y0);
