@@ -2,7 +2,7 @@
 // that the map control does when the view has not changed.
 //
 // Data: a synthetic city written as OpenStreetMap XML and converted with GDAL's OSM driver (about
-// 100 x 80 blocks, 20 MB as a GeoPackage, ~90 000 ways), made once per run in a temporary folder,
+// 100 x 80 blocks, 20 MB as a GeoPackage, ~71 000 ways), made once per run in a temporary folder,
 // and, when the demo generator is built, the demo town.
 #include "SyntheticCity.h"
 #include "chart/ChartCollection.h"
