@@ -192,10 +192,8 @@ void readTags(OGRFeature& f, const LayerColumns& c, OtherTags& other, FeatureTag
     }
 }
 
-void readLayer(OGRLayer& layer, const LayerColumns& columns, Chart& chart) {
+void readLayer(OGRLayer& layer, const LayerColumns& columns, const LayerProjection& projection, Chart& chart) {
     ignoreOtherColumns(layer, columns);
-    const LayerProjection projection(layer.GetSpatialRef());
-    if (!projection.valid()) return;
     GeometryWalker walker(chart, projection);
     FeatureTags tags;
     OtherTags other;
@@ -284,8 +282,15 @@ int ChartReader::readInto(const QString& gdalPath, const char* driverName, Chart
         if (layer == nullptr) continue;
         const LayerColumns columns = columnsOf(*layer);
         if (!columns.drawable) continue;
+        const LayerProjection projection(layer->GetSpatialRef());
+        if (!projection.valid()) {
+            // A coordinate system that cannot be turned into longitude and latitude: the layer
+            // cannot be placed on the map, which is no fault of the file.
+            filter.clearFailures();
+            continue;
+        }
         ++drawable;
-        readLayer(*layer, columns, chart);
+        readLayer(*layer, columns, projection, chart);
     }
     if (filter.failed()) {
         error = filter.firstFailure();

@@ -17,6 +17,11 @@ public:
     bool failed() const { return failures_ > 0; }
     QString firstFailure() const { return firstFailure_; }
     int droppedWarnings() const { return dropped_; }
+    // Forgets the failures recorded so far (for a failure the caller has dealt with).
+    void clearFailures() {
+        failures_ = 0;
+        firstFailure_.clear();
+    }
 
     // Whether a GDAL message is the non-standard extension warning.
     static bool isExtensionWarning(const char* message);

@@ -30,6 +30,7 @@ private slots:
     void extentIsTheUnionOfTheMaps();
     void readsTheOsmDriverSchema();
     void reprojectsLayersInOtherSystems();
+    void layersThatCannotBePlacedAreSkipped();
     void noExtensionWarningReachesGdal();
 
 private:
@@ -210,6 +211,40 @@ void TestChartLoad::reprojectsLayersInOtherSystems() {
     const QPointF sw = mercatorToLonLat(charts.extentMercator().topLeft());
     QVERIFY2(std::abs(sw.x() - 39.0) < 0.01 && std::abs(sw.y() - 55.0) < 0.01,
              qPrintable(QString("%1 %2").arg(sw.x()).arg(sw.y())));
+}
+
+void TestChartLoad::layersThatCannotBePlacedAreSkipped() {
+    // A layer in a local engineering system (plant coordinates) has no place on the Earth.
+    auto write = [&](const QString& name, bool withGoodLayer) {
+        QString path = dir_.filePath(name);
+        GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GPKG");
+        CPLPushErrorHandler(CPLQuietErrorHandler);
+        GDALDataset* ds = driver->Create(path.toUtf8().constData(), 0, 0, 0, GDT_Unknown, nullptr);
+        CPLPopErrorHandler();
+        if (ds == nullptr) return QString();
+        OGRSpatialReference local;
+        local.SetLocalCS("plant");
+        OGRSpatialReference wgs84;
+        wgs84.importFromEPSG(4326);
+        wgs84.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+        for (int i = 0; i < (withGoodLayer ? 2 : 1); ++i) {
+            OGRLayer* layer = ds->CreateLayer(i == 0 ? "plant" : "lines", i == 0 ? &local : &wgs84, wkbLineString, nullptr);
+            OGRFieldDefn fd("highway", OFTString);
+            layer->CreateField(&fd);
+            OGRFeature feature(layer->GetLayerDefn());
+            feature.SetField("highway", "primary");
+            OGRLineString line;
+            line.addPoint(37.0, 55.0);
+            line.addPoint(37.01, 55.01);
+            feature.SetGeometry(&line);
+            if (layer->CreateFeature(&feature) != OGRERR_NONE) path.clear();
+        }
+        GDALClose(ds);
+        return path;
+    };
+    ChartCollection charts;
+    QCOMPARE(charts.load(write("plant.chart", false)), int(ChartNoDrawableLayer));
+    QCOMPARE(charts.load(write("plant-and-town.chart", true)), int(ChartLoaded));
 }
 
 namespace {
