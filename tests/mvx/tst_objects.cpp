@@ -19,12 +19,10 @@ private slots:
     void tableFieldsAndValues();
     void tableErrors();
     void tableEmptyingLoop();
-    void trackSetFromMetrics();
     void pointSetFromTextAndDoubleFields();
     void badRecordsAreSkippedOthersKept();
     void missingFieldSkipsTheSet();
     void badCommandLeavesSetsUnchanged();
-    void setsKeepFirstLoadOrder();
     void tooltipNames();
     void clipSegmentAndFarCoordinates();
     void polylineRunsAndThinning();
@@ -129,25 +127,6 @@ void TestObjects::tableEmptyingLoop() {
     QCOMPARE(t.FieldValue(1, 3).toString(), QStringLiteral("2"));
 }
 
-void TestObjects::trackSetFromMetrics() {
-    MapTable t;
-    t.AddField(QStringLiteral("TEXT"), QStringLiteral("metr"), QStringLiteral("metr"));
-    t.AddRecord();
-    t.SetFieldValue(QStringLiteral("L E 37.6 55.7,37.61 55.71,37.62 55.7"), 0);
-    ObjectLayer layer;
-    QCOMPARE(layer.load(QStringLiteral("name=nametab1;metrics=[metr]"), QStringLiteral("l rgb(0,0,0) 4"), t), 1);
-    const ObjectSetInfo info = layer.info(QStringLiteral("nametab1"));
-    QCOMPARE(info.records.size(), 1);
-    QCOMPARE(info.records[0].kind, QStringLiteral("line"));
-    QCOMPARE(info.records[0].style, QStringLiteral("l rgb(0,0,0) 4"));
-    QCOMPARE(info.records[0].lonLat.size(), 3);
-    QCOMPARE(info.records[0].lonLat[1], QPointF(37.61, 55.71));
-    const MapObject& o = layer.find(QStringLiteral("nametab1"))->objects[0];
-    const QPointF m = lonLatToMercator(37.61, 55.71);
-    QCOMPARE(o.merc[1], m);
-    QVERIFY(o.mercBounds.contains(m));
-}
-
 void TestObjects::pointSetFromTextAndDoubleFields() {
     // Control-point centres come as texts with '.' decimals, information points as doubles.
     MapTable centres;
@@ -230,26 +209,6 @@ void TestObjects::badCommandLeavesSetsUnchanged() {
     QCOMPARE(layer.load(QStringLiteral("name='a;metrics=[metr]"), QStringLiteral("l rgb(0,0,0) 1"), t), -1);
     QCOMPARE(layer.names(), QStringList{QStringLiteral("a")});
     QCOMPARE(layer.info(QStringLiteral("a")).records.size(), 1);
-}
-
-void TestObjects::setsKeepFirstLoadOrder() {
-    MapTable t;
-    t.AddField(QStringLiteral("TEXT"), QStringLiteral("metr"), QStringLiteral("metr"));
-    t.AddRecord();
-    t.SetFieldValue(QStringLiteral("L E 1 2,3 4"), 0);
-    ObjectLayer layer;
-    const QString style = QStringLiteral("l rgb(0,0,0) 4");
-    layer.load(QStringLiteral("name=nametab1;metrics=[metr]"), style, t);
-    layer.load(QStringLiteral("name=nametab2;metrics=[metr]"), QStringLiteral("l rgb(255,0,0) 2"), t);
-    layer.load(QStringLiteral("name='Контрольная точка';metrics=[metr]"), QStringLiteral("a rgb(255,0,0) 10"), t);
-    // Emptying and reloading the first set keeps its place, with its new content.
-    t.MoveFirst();
-    t.DeleteRecord();
-    QCOMPARE(layer.load(QStringLiteral("name=nametab1;metrics=[metr]"), style, t), 0);
-    QCOMPARE(layer.names(),
-             (QStringList{QStringLiteral("nametab1"), QStringLiteral("nametab2"), QStringLiteral("Контрольная точка")}));
-    QVERIFY(layer.info(QStringLiteral("nametab1")).records.isEmpty());
-    QCOMPARE(layer.info(QStringLiteral("nametab2")).records.size(), 1);
 }
 
 void TestObjects::tooltipNames() {
