@@ -344,7 +344,7 @@ QFont ChartRenderer::fontFor(FeatureKind kind) const {
 
 double ChartRenderer::textWidth(const QString& text, const QFont& font, FeatureKind kind) const {
     // Measuring shapes the text; streets are measured every frame, so widths are kept.
-    const QString key = QString::number(kindIndex(kind)) + u'|' + text;
+    const LabelKey key{text, kindIndex(kind), 0};
     auto it = textWidths_.constFind(key);
     if (it != textWidths_.constEnd()) return it.value();
     if (textWidths_.size() >= MaxCachedLabels * 4) textWidths_.clear();
@@ -352,7 +352,7 @@ double ChartRenderer::textWidth(const QString& text, const QFont& font, FeatureK
 }
 
 const QImage& ChartRenderer::labelImage(const QString& text, const QFont& font, FeatureKind kind, int angle) const {
-    const QString key = QString::number(kindIndex(kind)) + u'|' + QString::number(angle) + u'|' + text;
+    const LabelKey key{text, kindIndex(kind), angle};
     auto it = labelImages_.constFind(key);
     if (it != labelImages_.constEnd()) return it.value();
     if (labelImages_.size() >= MaxCachedLabels) labelImages_.clear();

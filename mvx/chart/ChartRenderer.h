@@ -76,8 +76,18 @@ private:
 
     int threads_ = 2;
     mutable QImage bands_;  // the picture the two drawing threads share
-    mutable QHash<QString, QImage> labelImages_;
-    mutable QHash<QString, double> textWidths_;
+    // Kept label pictures and text widths, by text, kind and (for pictures) angle.
+    struct LabelKey {
+        QString text;
+        int kind;
+        int angle;
+        bool operator==(const LabelKey& o) const { return kind == o.kind && angle == o.angle && text == o.text; }
+    };
+    friend size_t qHash(const LabelKey& k, size_t seed) noexcept {
+        return qHashMulti(seed, k.text, k.kind, k.angle);
+    }
+    mutable QHash<LabelKey, QImage> labelImages_;
+    mutable QHash<LabelKey, double> textWidths_;
 };
 
 }  // namespace mvx
