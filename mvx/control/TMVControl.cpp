@@ -1,6 +1,7 @@
 #include "TMVControl.h"
 
 #include "LibraryLocation.h"
+#include "ScreenClipper.h"
 #include "mvx/MouseAction.h"
 
 #include <QDir>
@@ -246,12 +247,20 @@ void TMVControl::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawImage(0, 0, scene_);
     if (overlayView_ == view_ && !overlay_.isEmpty()) {
+        p.save();
         p.setRenderHint(QPainter::Antialiasing, false);
+        // Host pixels may lie anywhere; the painter only gets what is near the view.
+        const QRectF near = QRectF(rect()).adjusted(-64, -64, 64, 64);
         for (const OverlayPolygon& poly : std::as_const(overlay_)) {
+            const QPolygonF visible = near.contains(poly.points.boundingRect())
+                                          ? poly.points
+                                          : ScreenClipper::clipPolygon(poly.points, near);
+            if (visible.isEmpty()) continue;
             p.setPen(poly.penColor.isValid() ? QPen(poly.penColor, poly.penWidth) : QPen(Qt::NoPen));
             p.setBrush(poly.brushColor.isValid() ? QBrush(poly.brushColor) : QBrush(Qt::NoBrush));
-            p.drawPolygon(poly.points);
+            p.drawPolygon(visible);
         }
+        p.restore();
     }
     if (onSelfDraw_) {
         try {

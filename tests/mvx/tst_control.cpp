@@ -313,6 +313,15 @@ void TestControl::overlayIsDroppedWhenTheViewChanges() {
     map_->RepaintNow();
     QCOMPARE(pixel(320, 240), QColor(0, 200, 0));
 
+    // Polygons reaching far outside the view are drawn where they cross it.
+    OverlayPolygon huge;
+    huge.points = QPolygonF{{-1e7, 100}, {1e7, 100}, {1e7, 140}, {-1e7, 140}};
+    huge.brushColor = QColor(200, 0, 200);
+    map_->SetOverlay({outer, huge});
+    QCOMPARE(pixel(320, 240), QColor(0, 200, 0));
+    QCOMPARE(pixel(10, 120), QColor(200, 0, 200));
+    QCOMPARE(pixel(630, 120), QColor(200, 0, 200));
+
     map_->SetCenter(55.751, 37.62);
     QCOMPARE(viewChanges, 1);
     QVERIFY(map_->Overlay().isEmpty());
