@@ -370,11 +370,3 @@ bool TMVControl::event(QEvent* event) {
 }
 
 }  // namespace mvx
-
-extern "C" Q_DECL_EXPORT mvx::IMVControl* mvxCreateControl(QWidget* parent) {
-    try {
-        return new mvx::TMVControl(parent);
-    } catch (...) {
-        return nullptr;
-    }
-}
