@@ -60,6 +60,11 @@ void ignoreOtherColumns(OGRLayer& layer, const LayerColumns& c) {
     layer.SetIgnoredFields(const_cast<const char**>(ignored.List()));
 }
 
+// Damaged or foreign data can hold any number; only real longitudes and latitudes are kept.
+bool onEarth(double lon, double lat) {
+    return std::isfinite(lon) && std::isfinite(lat) && std::abs(lon) <= 360.0 && std::abs(lat) <= 90.0;
+}
+
 // Transforms layer coordinates to longitude/latitude, or nothing when they already are.
 class LayerProjection {
 public:
@@ -85,12 +90,11 @@ public:
             if (!transform_->Transform(static_cast<int>(xs.size()), xs.data(), ys.data(), nullptr, ok.data()))
                 return;
             for (size_t i = 0; i < xs.size(); ++i)
-                if (ok[i] && std::isfinite(xs[i]) && std::isfinite(ys[i])) out.push_back(lonLatToMercator(xs[i], ys[i]));
+                if (ok[i] && onEarth(xs[i], ys[i])) out.push_back(lonLatToMercator(xs[i], ys[i]));
             return;
         }
         for (size_t i = 0; i < xs.size(); ++i)
-            if (std::isfinite(xs[i]) && std::isfinite(ys[i]) && std::abs(xs[i]) <= 360.0 && std::abs(ys[i]) <= 90.0)
-                out.push_back(lonLatToMercator(xs[i], ys[i]));
+            if (onEarth(xs[i], ys[i])) out.push_back(lonLatToMercator(xs[i], ys[i]));
     }
 
 private:

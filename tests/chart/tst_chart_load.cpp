@@ -28,6 +28,7 @@ private slots:
     void systemErrorWhenTheDriverIsMissing();
     void loadAlreadyLoadedAndClose();
     void extentIsTheUnionOfTheMaps();
+    void coordinatesOffTheEarthAreDropped();
     void readsTheOsmDriverSchema();
     void reprojectsLayersInOtherSystems();
     void layersThatCannotBePlacedAreSkipped();
@@ -139,6 +140,20 @@ void TestChartLoad::extentIsTheUnionOfTheMaps() {
     const QRectF both = charts.extentMercator();
     QCOMPARE(both.left(), ea.left());
     QVERIFY(std::abs(both.right() - lonLatToMercator(38.01, 55.0).x()) < 0.01);
+}
+
+void TestChartLoad::coordinatesOffTheEarthAreDropped() {
+    ChartFixture fixture;
+    fixture.addLine({{37.0, 55.0}, {1e300, 55.0}, {37.01, 1e9}, {37.01, 55.01}}, {{"highway", "primary"}});
+    fixture.addLine({{-1e200, 0}, {500, 100}}, {{"highway", "primary"}});
+    const QString path = dir_.filePath("far.chart");
+    QVERIFY(fixture.write(path));
+    ChartCollection charts;
+    QCOMPARE(charts.load(path), int(ChartLoaded));
+    const QRectF e = charts.extentMercator();
+    QVERIFY(std::abs(e.left() - lonLatToMercator(37.0, 55.0).x()) < 0.01);
+    QVERIFY(std::abs(e.right() - lonLatToMercator(37.01, 55.0).x()) < 0.01);
+    QVERIFY(std::abs(e.bottom() - lonLatToMercator(37.0, 55.01).y()) < 0.01);
 }
 
 void TestChartLoad::readsTheOsmDriverSchema() {
