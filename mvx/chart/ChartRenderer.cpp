@@ -22,6 +22,7 @@ constexpr double SimplifyPx = 0.6;         // points closer than this to the las
 constexpr double LabelRepeatPx = 260.0;    // the same street name is not repeated closer than this
 constexpr double StraightTurnDeg = 22.0;   // a label follows a stretch turning no more than this
 constexpr int MaxCachedLabels = 3000;
+constexpr int HaloSteps = 12;              // copies of a label's text that make its halo
 constexpr qint64 MinPixelsForBands = 400000;  // smaller views are drawn on one thread
 constexpr double AngleStepDeg = 3.0;       // street label angles are rounded to this
 
@@ -356,8 +357,7 @@ const QImage& ChartRenderer::labelImage(const QString& text, const QFont& font, 
     auto it = labelImages_.constFind(key);
     if (it != labelImages_.constEnd()) return it.value();
     if (labelImages_.size() >= MaxCachedLabels) labelImages_.clear();
-    // Text and halo are drawn once, already turned, into a small image that is then only blended:
-    // stroking glyph outlines or turning images every frame would cost far more.
+    // Text and halo are drawn once, already turned, into a small image that is then only blended.
     const QFontMetricsF fm(font);
     const double halo = isPlace(kind) ? 1.8 : 1.5;
     const double w = fm.horizontalAdvance(text) + 2 * halo + 2;
@@ -368,18 +368,22 @@ const QImage& ChartRenderer::labelImage(const QString& text, const QFont& font, 
     QImage image(std::max(1, static_cast<int>(std::ceil(bounds.width())) + 2),
                  std::max(1, static_cast<int>(std::ceil(bounds.height())) + 2), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    QPainterPath path;
-    path.addText(-w / 2 + halo + 1, -h / 2 + halo + 1 + fm.ascent(), font, text);
+    const QPointF origin(-w / 2 + halo + 1, -h / 2 + halo + 1 + fm.ascent());
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, true);
+    p.setRenderHint(QPainter::TextAntialiasing, true);
     p.translate(image.width() / 2.0, image.height() / 2.0);
     p.rotate(angle);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(ChartStyle::halo(), 2 * halo, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawPath(path);
-    p.setPen(Qt::NoPen);
-    p.setBrush(ChartStyle::labelText(kind));
-    p.drawPath(path);
+    p.setFont(font);
+    // The halo: the text drawn round itself in the halo colour, from the font's glyph cache,
+    // many times cheaper than stroking the glyph outlines.
+    p.setPen(QColor(ChartStyle::halo().rgb()));
+    for (int k = 0; k < HaloSteps; ++k) {
+        const double a = 2.0 * M_PI * k / HaloSteps;
+        p.drawText(origin + QPointF(std::cos(a) * halo, std::sin(a) * halo), text);
+    }
+    p.setPen(ChartStyle::labelText(kind));
+    p.drawText(origin, text);
     p.end();
     return labelImages_.insert(key, image).value();
 }
