@@ -163,12 +163,10 @@ private:
             addRoad(pts, service, QString());
             plan_->depots.push_back({names[d], QStringLiteral("стоянка"), plan_->graph.nodeAt(pts.last()), pts.last()});
             const QPointF c = pts.last();
-            const QPointF half(250, 250);
             addArea(rect(c.x() - 250, c.y() - 250, c.x() + 250, c.y() + 250),
                     {{QStringLiteral("landuse"), QStringLiteral("industrial")}, {QStringLiteral("name"), names[d]}});
             addArea(rect(c.x() - 120, c.y() + 40, c.x() + 120, c.y() + 110), {{QStringLiteral("building"), QStringLiteral("yes")}});
             addArea(rect(c.x() - 100, c.y() - 150, c.x() + 100, c.y() - 60), {{QStringLiteral("amenity"), QStringLiteral("parking")}});
-            Q_UNUSED(half);
         }
     }
 

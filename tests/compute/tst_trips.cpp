@@ -235,6 +235,58 @@ private slots:
         QCOMPARE(secondsBetween(on[0].begin, on[0].end), 26.0 * 3600);
     }
 
+    void randomRowsKeepTheInvariants() {
+        // Random walks with stops, wild values, shuffled order: whatever comes in, trips are
+        // ordered and disjoint, tracks run forward in time and distance, entries lie in their trip.
+        QRandomGenerator rng(99);
+        int trips = 0, entries = 0;
+        for (int round = 0; round < 40; ++round) {
+            TelemetryScript s(1.0 + rng.bounded(30));
+            s.start();
+            for (int leg = 0; leg < 12; ++leg) {
+                s.fix(rng.bounded(10) > 0).power(rng.bounded(10) > 0).sensors(static_cast<quint8>(rng.bounded(64)));
+                s.tank1(rng.bounded(100) < 90 ? rng.bounded(300.0) : NAN);
+                if (rng.bounded(3) == 0) s.stand(rng.bounded(4000.0));
+                else s.drive(rng.bounded(1500.0), rng.bounded(130.0));
+                if (rng.bounded(8) == 0) s.skip(rng.bounded(5000.0));
+            }
+            QVector<TelemetryPoint> rows = s.points();
+            for (int k = 0; k < rows.size() / 20; ++k) {
+                TelemetryPoint& p = rows[rng.bounded(static_cast<int>(rows.size()))];
+                switch (rng.bounded(5)) {
+                    case 0: p.lat = std::numeric_limits<double>::quiet_NaN(); break;
+                    case 1: p.lon += rng.bounded(2.0) - 1.0; break;
+                    case 2: p.speedKmh = -1.0; break;
+                    case 3: p.time = std::numeric_limits<double>::infinity(); break;
+                    default: rows.push_back(p);
+                }
+            }
+            std::shuffle(rows.begin(), rows.end(), rng);
+            const ComputeResult r = compute(rows);
+            QVERIFY(r.droppedPoints > 0);
+            trips += r.trips.size();
+            for (int t = 0; t < r.trips.size(); ++t) {
+                const Trip& trip = r.trips[t];
+                QVERIFY(trip.begin < trip.end);
+                if (t > 0) QVERIFY(r.trips[t - 1].end <= trip.begin);
+                for (int k = 1; k < trip.pointCount(); ++k) {
+                    QVERIFY(trip.track[5 * k] > trip.track[5 * (k - 1)]);
+                    QVERIFY(trip.track[5 * k + 3] >= trip.track[5 * (k - 1) + 3]);
+                }
+                for (auto it = trip.entries.cbegin(); it != trip.entries.cend(); ++it) {
+                    if (it.key().startsWith(QLatin1String("tank"))) continue;  // may lie between trips
+                    entries += it.value().size();
+                    for (const TripEntry& e : it.value()) {
+                        QVERIFY2(e.begin >= trip.begin && e.end <= trip.end && e.begin < e.end, qPrintable(it.key()));
+                        QVERIFY(std::isfinite(e.lon) && std::isfinite(e.lat));
+                    }
+                }
+            }
+        }
+        QVERIFY(trips > 40);
+        QVERIFY(entries > 100);
+    }
+
     void emptyAndSingleRows() {
         QCOMPARE(compute({}).trips.size(), 0);
         TelemetryScript s;
