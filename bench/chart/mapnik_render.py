@@ -169,17 +169,19 @@ def main():
     m = mapnik.Map(args.width, args.height)
     mapnik.load_map_from_string(m, stylesheet(args.chart, args.scale, ground_per_pixel, args.width, args.height))
     m.zoom_to_box(mapnik.Box2d(cx - half_w, cy - half_h, cx + half_w, cy + half_h))
-    times = []
+    times, cpu = [], []
     image = None
     for _ in range(args.runs + 1):  # the first run warms GDAL's caches and is not counted
         image = mapnik.Image(args.width, args.height)
-        start = time.perf_counter()
+        start, start_cpu = time.perf_counter(), time.process_time()
         mapnik.render(m, image)
         times.append((time.perf_counter() - start) * 1000.0)
+        cpu.append((time.process_time() - start_cpu) * 1000.0)
     if args.out:
         image.save(args.out, "png")
     print(json.dumps({"chart": args.chart, "scale": args.scale, "runs": args.runs,
-                      "median_ms": statistics.median(times[1:]), "min_ms": min(times[1:])}))
+                      "median_ms": round(statistics.median(times[1:]), 1), "min_ms": round(min(times[1:]), 1),
+                      "median_cpu_ms": round(statistics.median(cpu[1:]), 1)}))
 
 
 if __name__ == "__main__":
