@@ -113,11 +113,11 @@ void ServerConnection::failCall(const QString& message) {
     throw Error(message);
 }
 
-QCborValue ServerConnection::call(const QString& op, const QCborArray& args) {
+QCborValue ServerConnection::call(const QString& op, const QCborArray& args, QByteArray* bytes) {
     if (!isOpen())
         throw Error(QStringLiteral("Нет соединения с сервером Telvika для вызова «%1»").arg(op));
     const qint64 id = nextId_++;
-    socket_->write(FrameReader::encode(protocol::encodeMessage(Message::request(id, op, args))));
+    socket_->write(protocol::encodeMessageFrame(Message::request(id, op, args)));
 
     struct CallGuard {
         bool& flag;
@@ -127,15 +127,19 @@ QCborValue ServerConnection::call(const QString& op, const QCborArray& args) {
 
     const QDeadlineTimer deadline(timeoutMs_);
     bool gotReply = false;
-    QCborValue result;
-    QString replyError;
+    Message reply;
     QString streamError;
     for (;;) {
-        drain(id, &gotReply, &result, &replyError, &streamError);
+        drain(id, &gotReply, &reply, &streamError);
         if (!streamError.isEmpty()) failCall(streamError);
         if (gotReply) {
-            if (!replyError.isEmpty()) throw Error(replyError);
-            return result;
+            if (reply.failed()) throw Error(reply.error);
+            if (!reply.resultIsBytes) return reply.result;
+            if (bytes) {
+                *bytes = reply.resultBytes;
+                return QCborValue(QCborValue::ByteArray);
+            }
+            return QCborValue(reply.resultBytes);
         }
         if (!socket_ || socket_->state() != QLocalSocket::ConnectedState)
             failCall(QStringLiteral("Соединение с сервером Telvika прервано во время вызова «%1»").arg(op));
@@ -146,21 +150,21 @@ QCborValue ServerConnection::call(const QString& op, const QCborArray& args) {
     }
 }
 
-void ServerConnection::drain(qint64 awaitedId, bool* gotReply, QCborValue* result, QString* replyError,
-                             QString* error) {
+void ServerConnection::drain(qint64 awaitedId, bool* gotReply, Message* reply, QString* error) {
     if (!socket_) return;
     if (socket_->bytesAvailable() > 0) reader_.append(socket_->readAll());
-    QByteArray frame;
+    const char* frame = nullptr;
+    qsizetype frameSize = 0;
     QString frameError;
     for (;;) {
-        const FrameReader::Status status = reader_.next(&frame, &frameError);
+        const FrameReader::Status status = reader_.nextView(&frame, &frameSize, &frameError);
         if (status == FrameReader::Status::NeedMore) return;
         if (status == FrameReader::Status::Failed) {
             *error = QStringLiteral("Сервер Telvika прислал повреждённые данные: %1").arg(frameError);
             return;
         }
         Message m;
-        if (!protocol::decodeMessage(frame, &m, &frameError)) {
+        if (!protocol::decodeMessage(frame, frameSize, &m, &frameError)) {
             *error = QStringLiteral("Сервер Telvika прислал повреждённое сообщение: %1").arg(frameError);
             return;
         }
@@ -170,8 +174,7 @@ void ServerConnection::drain(qint64 awaitedId, bool* gotReply, QCborValue* resul
             // Frames behind the reply (notifications) are taken now: no readyRead will come for
             // bytes that were already read from the socket.
             *gotReply = true;
-            *result = m.result;
-            *replyError = m.error;
+            *reply = std::move(m);
         }
         // Replies to calls abandoned earlier and requests from the server are ignored.
     }
@@ -180,10 +183,9 @@ void ServerConnection::drain(qint64 awaitedId, bool* gotReply, QCborValue* resul
 void ServerConnection::onReadyRead() {
     if (inCall_) return;  // the waiting call reads the socket itself
     bool gotReply = false;
-    QCborValue result;
-    QString replyError;
+    Message reply;
     QString error;
-    drain(0, &gotReply, &result, &replyError, &error);
+    drain(0, &gotReply, &reply, &error);
     if (!error.isEmpty()) close();
 }
 

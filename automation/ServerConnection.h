@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "protocol/FrameReader.h"
+#include "protocol/Message.h"
 
 class QLocalSocket;
 
@@ -43,7 +44,8 @@ public:
     int timeout() const { return timeoutMs_; }
 
     // Sends one request and waits for its reply; the reply's error text is thrown as telvika::Error.
-    QCborValue call(const QString& op, const QCborArray& args = {});
+    // A reply that is a byte string goes to *bytes when given (without copying it into a QCborValue).
+    QCborValue call(const QString& op, const QCborArray& args = {}, QByteArray* bytes = nullptr);
 
     // Called at once (not through the event loop) whenever a notification arrives, before it is
     // delivered: lets the owner drop values that the notification may have made stale.
@@ -57,7 +59,7 @@ private:
     bool tryConnect(int waitMs, QString* error);
     void handshake();
     void onReadyRead();
-    void drain(qint64 awaitedId, bool* gotReply, QCborValue* result, QString* replyError, QString* error);
+    void drain(qint64 awaitedId, bool* gotReply, protocol::Message* reply, QString* error);
     void queueNotification(int event);
     void deliverQueued();
     [[noreturn]] void failCall(const QString& message);

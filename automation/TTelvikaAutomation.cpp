@@ -50,10 +50,11 @@ public:
         q->Connect();
     }
 
-    QCborValue call(TTelvikaAutomation* q, const QString& op, const QCborArray& args = {}) {
+    QCborValue call(TTelvikaAutomation* q, const QString& op, const QCborArray& args = {},
+                    QByteArray* bytes = nullptr) {
         ensureConnected(q);
         try {
-            return connection.call(op, args);
+            return connection.call(op, args, bytes);
         } catch (...) {
             cache.clear();
             throw;
@@ -192,11 +193,12 @@ QString TTelvikaAutomation::TripDuration() { return d->text(this, QStringLiteral
 int TTelvikaAutomation::TrackPointsCount() { return d->integer(this, QStringLiteral("TrackPointsCount")); }
 
 QVector<double> TTelvikaAutomation::TrackCrdsArray() {
-    const QCborValue v = d->call(this, QStringLiteral("TrackCrdsArray"));
+    QByteArray bytes;
+    const QCborValue v = d->call(this, QStringLiteral("TrackCrdsArray"), {}, &bytes);
     if (!v.isByteArray()) throw TTelvikaAutomationPrivate::badType(QStringLiteral("TrackCrdsArray"));
     QVector<double> values;
     QString error;
-    if (!telvika::protocol::bytesToDoubles(v.toByteArray(), &values, &error) || values.size() % 5 != 0)
+    if (!telvika::protocol::bytesToDoubles(bytes, &values, &error) || values.size() % 5 != 0)
         throw Error(QStringLiteral("Сервер Telvika прислал повреждённый массив трека: %1")
                         .arg(error.isEmpty() ? QStringLiteral("число значений не кратно 5") : error));
     return values;

@@ -22,9 +22,21 @@ void FrameReader::append(const QByteArray& bytes) {
 }
 
 FrameReader::Status FrameReader::next(QByteArray* frame, QString* error) {
+    const char* data = nullptr;
+    qsizetype size = 0;
+    const Status status = nextView(&data, &size, error);
+    if (status == Status::Frame) *frame = QByteArray(data, size);
+    return status;
+}
+
+FrameReader::Status FrameReader::nextView(const char** data, qsizetype* size, QString* error) {
     if (!failure_.isEmpty()) {
         if (error) *error = failure_;
         return Status::Failed;
+    }
+    if (offset_ == buffer_.size() && offset_ > 0) {
+        buffer_.clear();
+        offset_ = 0;
     }
     if (buffered() < FrameHeaderSize) return Status::NeedMore;
     const quint32 length = qFromBigEndian<quint32>(buffer_.constData() + offset_);
@@ -37,13 +49,20 @@ FrameReader::Status FrameReader::next(QByteArray* frame, QString* error) {
         if (error) *error = failure_;
         return Status::Failed;
     }
-    if (buffered() < FrameHeaderSize + static_cast<qint64>(length)) return Status::NeedMore;
-    *frame = buffer_.mid(offset_ + FrameHeaderSize, length);
-    offset_ += FrameHeaderSize + length;
-    if (offset_ == buffer_.size()) {
-        buffer_.clear();
-        offset_ = 0;
+    const qint64 total = FrameHeaderSize + static_cast<qint64>(length);
+    if (buffered() < total) {
+        // Make room for the whole frame once, so a large frame arriving in many pieces is not
+        // reallocated again and again.
+        if (offset_ > 0) {
+            buffer_.remove(0, offset_);
+            offset_ = 0;
+        }
+        if (buffer_.capacity() < total) buffer_.reserve(total);
+        return Status::NeedMore;
     }
+    *data = buffer_.constData() + offset_ + FrameHeaderSize;
+    *size = length;
+    offset_ += total;
     return Status::Frame;
 }
 

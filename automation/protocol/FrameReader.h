@@ -17,6 +17,9 @@ public:
     void append(const QByteArray& bytes);
     // The next complete frame's payload into *frame; Failed sets *error.
     Status next(QByteArray* frame, QString* error);
+    // The same without copying: *data points into the reader and stays valid until the next call
+    // of append(), next() or nextView().
+    Status nextView(const char** data, qsizetype* size, QString* error);
     qint64 buffered() const { return buffer_.size() - offset_; }
 
     // A frame holding `payload`.

@@ -2,8 +2,12 @@
 
 #include "protocol/ProtocolConstants.h"
 
+#include <QBuffer>
 #include <QCborMap>
-#include <QCborParserError>
+#include <QCborStreamReader>
+#include <QCborStreamWriter>
+#include <QHash>
+#include <QtEndian>
 
 namespace telvika::protocol {
 
@@ -19,6 +23,65 @@ bool fail(QString* error, const QString& text) {
     if (error) *error = text;
     return false;
 }
+
+void writeMessage(QCborStreamWriter& w, const Message& message) {
+    switch (message.kind) {
+        case Message::Kind::Request:
+            w.startMap(3);
+            w.append(kId);
+            w.append(message.id);
+            w.append(kOp);
+            w.append(message.op);
+            w.append(kArgs);
+            message.args.toCborValue().toCbor(w);
+            w.endMap();
+            break;
+        case Message::Kind::Reply:
+            w.startMap(2);
+            w.append(kId);
+            w.append(message.id);
+            if (!message.error.isEmpty()) {
+                w.append(kError);
+                w.append(message.error);
+            } else if (message.resultIsBytes) {
+                w.append(kResult);
+                w.appendByteString(message.resultBytes.constData(), message.resultBytes.size());
+            } else {
+                w.append(kResult);
+                message.result.toCbor(w);
+            }
+            w.endMap();
+            break;
+        case Message::Kind::Notification:
+            w.startMap(1);
+            w.append(kEvent);
+            w.append(message.event);
+            w.endMap();
+            break;
+    }
+}
+
+bool readText(QCborStreamReader& r, QString* out) {
+    out->clear();
+    auto chunk = r.readString();
+    while (chunk.status == QCborStreamReader::Ok) {
+        *out += chunk.data;
+        chunk = r.readString();
+    }
+    return chunk.status == QCborStreamReader::EndOfString;
+}
+
+bool readBytes(QCborStreamReader& r, QByteArray* out) {
+    out->clear();
+    auto chunk = r.readByteArray();
+    while (chunk.status == QCborStreamReader::Ok) {
+        if (out->isEmpty()) *out = chunk.data;  // a definite-length string is one chunk: no second copy
+        else out->append(chunk.data);
+        chunk = r.readByteArray();
+    }
+    return chunk.status == QCborStreamReader::EndOfString;
+}
+
 }  // namespace
 
 Message Message::request(qint64 id, const QString& op, const QCborArray& args) {
@@ -38,6 +101,15 @@ Message Message::reply(qint64 id, const QCborValue& result) {
     return m;
 }
 
+Message Message::bytesReply(qint64 id, const QByteArray& bytes) {
+    Message m;
+    m.kind = Kind::Reply;
+    m.id = id;
+    m.resultBytes = bytes;
+    m.resultIsBytes = true;
+    return m;
+}
+
 Message Message::errorReply(qint64 id, const QString& error) {
     Message m;
     m.kind = Kind::Reply;
@@ -54,39 +126,61 @@ Message Message::notification(int event) {
 }
 
 QByteArray encodeMessage(const Message& message) {
-    QCborMap map;
-    switch (message.kind) {
-        case Message::Kind::Request:
-            map.insert(kId, message.id);
-            map.insert(kOp, message.op);
-            map.insert(kArgs, message.args);
-            break;
-        case Message::Kind::Reply:
-            map.insert(kId, message.id);
-            if (message.error.isEmpty())
-                map.insert(kResult, message.result);
-            else
-                map.insert(kError, message.error);
-            break;
-        case Message::Kind::Notification:
-            map.insert(kEvent, message.event);
-            break;
+    QByteArray out;
+    QCborStreamWriter w(&out);
+    writeMessage(w, message);
+    return out;
+}
+
+QByteArray encodeMessageFrame(const Message& message) {
+    QByteArray out;
+    out.reserve(FrameHeaderSize + 64 + (message.resultIsBytes ? message.resultBytes.size() : 0));
+    out.resize(FrameHeaderSize);
+    {
+        // Appended after the header (a writer on the array itself would start at its beginning).
+        QBuffer buffer(&out);
+        buffer.open(QIODevice::WriteOnly | QIODevice::Append);
+        QCborStreamWriter w(&buffer);
+        writeMessage(w, message);
     }
-    return map.toCborValue().toCbor();
+    qToBigEndian<quint32>(static_cast<quint32>(out.size() - FrameHeaderSize), out.data());
+    return out;
 }
 
 bool decodeMessage(const QByteArray& payload, Message* message, QString* error) {
-    QCborParserError parseError;
-    const QCborValue value = QCborValue::fromCbor(payload, &parseError);
-    if (parseError.error != QCborError::NoError)
-        return fail(error, QStringLiteral("Сообщение не является корректным CBOR: %1").arg(parseError.errorString()));
-    if (parseError.offset != payload.size())
-        return fail(error, QStringLiteral("После сообщения остались лишние байты"));
-    if (!value.isMap()) return fail(error, QStringLiteral("Сообщение должно быть CBOR-словарём"));
-    const QCborMap map = value.toMap();
+    return decodeMessage(payload.constData(), payload.size(), message, error);
+}
+
+bool decodeMessage(const char* data, qsizetype size, Message* message, QString* error) {
+    QCborStreamReader r(data, size);
+    if (r.lastError() != QCborError::NoError || !r.isMap())
+        return fail(error, QStringLiteral("Сообщение должно быть CBOR-словарём"));
+    if (!r.enterContainer()) return fail(error, QStringLiteral("Сообщение не является корректным CBOR"));
+    QHash<QString, QCborValue> fields;
+    QByteArray bytes;
+    bool resultIsBytes = false;
+    QString key;
+    while (r.lastError() == QCborError::NoError && r.hasNext()) {
+        if (!r.isString() || !readText(r, &key))
+            return fail(error, QStringLiteral("Ключи сообщения должны быть строками"));
+        if (key == kResult && r.isByteArray()) {
+            if (!readBytes(r, &bytes)) break;
+            resultIsBytes = true;
+            fields.insert(key, QCborValue(QCborValue::ByteArray));  // present; the bytes are kept apart
+            continue;
+        }
+        const QCborValue value = QCborValue::fromCbor(r);
+        if (r.lastError() != QCborError::NoError) break;
+        fields.insert(key, value);
+    }
+    if (r.lastError() == QCborError::NoError) r.leaveContainer();
+    if (r.lastError() != QCborError::NoError)
+        return fail(error, QStringLiteral("Сообщение не является корректным CBOR: %1").arg(r.lastError().toString()));
+    if (r.currentOffset() != size) return fail(error, QStringLiteral("После сообщения остались лишние байты"));
+
     Message m;
-    if (map.contains(kEvent)) {
-        const QCborValue ev = map.value(kEvent);
+    if (fields.contains(kEvent)) {
+        const QCborValue ev = fields.value(kEvent);
         if (!ev.isInteger() || !isKnownEvent(ev.toInteger()))
             return fail(error, QStringLiteral("Неизвестный номер уведомления"));
         m.kind = Message::Kind::Notification;
@@ -94,15 +188,15 @@ bool decodeMessage(const QByteArray& payload, Message* message, QString* error) 
         *message = m;
         return true;
     }
-    const QCborValue id = map.value(kId);
+    const QCborValue id = fields.value(kId);
     if (!id.isInteger() || id.toInteger() <= 0)
         return fail(error, QStringLiteral("В сообщении нет номера запроса (поле \"id\")"));
     m.id = id.toInteger();
-    if (map.contains(kOp)) {
-        const QCborValue op = map.value(kOp);
+    if (fields.contains(kOp)) {
+        const QCborValue op = fields.value(kOp);
         if (!op.isString() || op.toString().isEmpty())
             return fail(error, QStringLiteral("Имя операции (поле \"op\") должно быть непустой строкой"));
-        const QCborValue args = map.value(kArgs);
+        const QCborValue args = fields.value(kArgs);
         if (!args.isUndefined() && !args.isArray())
             return fail(error, QStringLiteral("Аргументы (поле \"args\") должны быть массивом"));
         m.kind = Message::Kind::Request;
@@ -112,17 +206,20 @@ bool decodeMessage(const QByteArray& payload, Message* message, QString* error) 
         return true;
     }
     m.kind = Message::Kind::Reply;
-    const bool hasResult = map.contains(kResult);
-    const bool hasError = map.contains(kError);
+    const bool hasResult = fields.contains(kResult);
+    const bool hasError = fields.contains(kError);
     if (hasResult == hasError)
         return fail(error, QStringLiteral("Ответ должен содержать ровно одно из полей \"result\" и \"error\""));
     if (hasError) {
-        const QCborValue text = map.value(kError);
+        const QCborValue text = fields.value(kError);
         if (!text.isString() || text.toString().isEmpty())
             return fail(error, QStringLiteral("Текст ошибки (поле \"error\") должен быть непустой строкой"));
         m.error = text.toString();
+    } else if (resultIsBytes) {
+        m.resultBytes = bytes;
+        m.resultIsBytes = true;
     } else {
-        m.result = map.value(kResult);
+        m.result = fields.value(kResult);
     }
     *message = m;
     return true;

@@ -19,6 +19,10 @@ struct Message {
     QString op;
     QCborArray args;
     QCborValue result;
+    // A byte-string result (numeric arrays) is kept apart from the CBOR tree: tens of megabytes then
+    // go from the frame to the caller without being copied into and out of a QCborValue.
+    QByteArray resultBytes;
+    bool resultIsBytes = false;
     QString error;   // a failed request's reason; empty on success
     int event = 0;
 
@@ -26,13 +30,17 @@ struct Message {
 
     static Message request(qint64 id, const QString& op, const QCborArray& args = {});
     static Message reply(qint64 id, const QCborValue& result);
+    static Message bytesReply(qint64 id, const QByteArray& bytes);
     static Message errorReply(qint64 id, const QString& error);
     static Message notification(int event);
 };
 
 // The CBOR payload of a message (without the frame header).
 QByteArray encodeMessage(const Message& message);
+// The whole frame (length header and payload) of a message, written in one buffer.
+QByteArray encodeMessageFrame(const Message& message);
 // Reads a payload; false with *error for anything that is not a well-formed message.
 bool decodeMessage(const QByteArray& payload, Message* message, QString* error);
+bool decodeMessage(const char* data, qsizetype size, Message* message, QString* error);
 
 }  // namespace telvika::protocol

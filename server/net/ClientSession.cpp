@@ -87,7 +87,7 @@ void checkSelected(int index, const QString& what) {
 
 ClientSession::ClientSession(ServerCore& core) : core_(core) {}
 
-QCborValue ClientSession::handle(const QString& op, const QCborArray& args) {
+QCborValue ClientSession::handle(const QString& op, const QCborArray& args, QByteArray* bytes) {
     result_ = core_.result();
     if (op.startsWith(QStringLiteral("Set"))) {
         if (op == QStringLiteral("SetGroupIndex")) {
@@ -167,10 +167,10 @@ QCborValue ClientSession::handle(const QString& op, const QCborArray& args) {
         return QCborValue(nullptr);
     }
     if (!args.isEmpty()) throw Error(QStringLiteral("Операция «%1» не принимает аргументов").arg(op));
-    return read(op);
+    return read(op, bytes);
 }
 
-QCborValue ClientSession::read(const QString& property) {
+QCborValue ClientSession::read(const QString& property, QByteArray* bytes) {
     if (property == QStringLiteral("Start")) return true;
     if (property == QStringLiteral("GroupsCount")) return core_.store().groups().size();
     if (property == QStringLiteral("CarsCount")) return selectedGroupCars().size();
@@ -183,7 +183,10 @@ QCborValue ClientSession::read(const QString& property) {
         return v;
     }
     if (property == QStringLiteral("TripsCount")) return result_->trips.size();
-    if (property == QStringLiteral("TrackCrdsArray")) return protocol::doublesToBytes(currentTrip().track);
+    if (property == QStringLiteral("TrackCrdsArray")) {
+        *bytes = protocol::doublesToBytes(currentTrip().track);
+        return QCborValue(QCborValue::ByteArray);
+    }
     if (property == QStringLiteral("TrackCrdsString")) {
         const QVector<double>& track = currentTrip().track;
         QString text;

@@ -22,11 +22,12 @@ class ClientSession {
 public:
     explicit ClientSession(ServerCore& core);
 
-    // Runs one operation (not "Hello", which the connection handles).
-    QCborValue handle(const QString& op, const QCborArray& args);
+    // Runs one operation (not "Hello", which the connection handles). A numeric array result goes
+    // to *bytes (little-endian doubles) and the returned value is then an empty byte string.
+    QCborValue handle(const QString& op, const QCborArray& args, QByteArray* bytes);
 
 private:
-    QCborValue read(const QString& property);
+    QCborValue read(const QString& property, QByteArray* bytes);
 
     QCborMap groupRecord();
     QCborMap carRecord();

@@ -36,7 +36,7 @@ void logLine(const QString& text) {
     err << "telvika-server: " << text << Qt::endl;
 }
 
-QByteArray frameOf(const Message& m) { return FrameReader::encode(protocol::encodeMessage(m)); }
+QByteArray frameOf(const Message& m) { return protocol::encodeMessageFrame(m); }
 
 double number(const QCborMap& map, const char* key, double fallback) {
     const QCborValue v = map.value(QLatin1String(key));
@@ -152,10 +152,11 @@ void TrackingServer::onReadyRead(QLocalSocket* socket) {
         }
         Message reply;
         try {
+            QByteArray bytes;
             const QCborValue result = request.op.startsWith(QStringLiteral("Admin"))
                                           ? handleAdmin(request.op, request.args)
-                                          : client->session.handle(request.op, request.args);
-            reply = Message::reply(request.id, result);
+                                          : client->session.handle(request.op, request.args, &bytes);
+            reply = result.isByteArray() ? Message::bytesReply(request.id, bytes) : Message::reply(request.id, result);
         } catch (const std::exception& e) {
             reply = Message::errorReply(request.id, messageOf(e));
         }

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 using namespace telvika::protocol;
 
 namespace {
-QByteArray frameOf(const Message& m) { return FrameReader::encode(encodeMessage(m)); }
+QByteArray frameOf(const Message& m) { return encodeMessageFrame(m); }
 
 QByteArray cbor(const QCborValue& v) { return v.toCbor(); }
 }  // namespace
@@ -49,6 +49,23 @@ private slots:
             QCOMPARE(m.result.toInteger(), 7);
             QCOMPARE(reader.buffered(), 0);
         }
+    }
+
+    void wholeFramesEqualHeaderPlusPayload() {
+        const Message messages[] = {Message::request(3, QStringLiteral("SetTripIndex"), QCborArray{2}),
+                                    Message::bytesReply(4, doublesToBytes({1.0, 2.0})),
+                                    Message::notification(EventChangeCarsList)};
+        for (const Message& m : messages) QCOMPARE(encodeMessageFrame(m), FrameReader::encode(encodeMessage(m)));
+        // A byte-string result comes back apart from the CBOR tree, and a byte string is a byte
+        // string whichever way it was put in.
+        Message back;
+        QString error;
+        QVERIFY(decodeMessage(encodeMessage(Message::bytesReply(4, doublesToBytes({1.0, 2.0}))), &back, &error));
+        QVERIFY(back.resultIsBytes);
+        QCOMPARE(back.resultBytes, doublesToBytes({1.0, 2.0}));
+        QVERIFY(decodeMessage(encodeMessage(Message::reply(5, QCborValue(QByteArray("ab")))), &back, &error));
+        QVERIFY(back.resultIsBytes);
+        QCOMPARE(back.resultBytes, QByteArray("ab"));
     }
 
     void absurdLengthsBreakTheStreamForGood() {
