@@ -252,11 +252,11 @@ private:
                 const bool central = std::abs(i) <= 2 && std::abs(j) <= 2;
                 addArea(rect(x0, y0, x1, y1), {{QStringLiteral("landuse"), central ? QStringLiteral("commercial")
                                                                                    : QStringLiteral("residential")}});
-                // Four houses per block, of slightly different sizes.
-                for (int bx = 0; bx < 2; ++bx)
+                // Six houses per block along its two long sides, of slightly different sizes.
+                for (int bx = 0; bx < 3; ++bx)
                     for (int by = 0; by < 2; ++by) {
-                        const double w = uniform(50, 90), h = uniform(20, 40);
-                        const double hx = x0 + 25 + bx * 140, hy = y0 + 25 + by * 140;
+                        const double w = uniform(35, 70), h = uniform(18, 35);
+                        const double hx = x0 + 18 + bx * 90, hy = by == 0 ? y0 + 18 : y1 - 18 - h;
                         addArea(rect(hx, hy, hx + w, hy + h), {{QStringLiteral("building"), QStringLiteral("yes")}});
                     }
             }
