@@ -40,27 +40,14 @@ struct ChartRenderer::Frame {
 
     QPointF toScreen(const QPointF& m) const { return {(m.x() - cx) * sx + hw, (cy - m.y()) * sx + hh}; }
 
-    // Adds the parts of a feature to a path in screen pixels, skipping points that add nothing.
-    void addToPath(QPainterPath& path, const Chart& chart, const ChartFeature& feature, bool closed) const {
-        const auto& parts = chart.parts();
-        const auto& pts = chart.points();
+    // Adds the rings of an area to a path in screen pixels.
+    void addRings(QPainterPath& path, const Chart& chart, const ChartFeature& feature, QPolygonF& buffer) const {
         for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
-            const ChartPart& part = parts[p];
-            if (part.pointCount < 2) continue;
-            const QPointF* run = pts.data() + part.firstPoint;
-            QPointF last = toScreen(run[0]);
-            path.moveTo(last);
-            int added = 0;
-            for (std::uint32_t i = 1; i < part.pointCount; ++i) {
-                const QPointF s = toScreen(run[i]);
-                if (i + 1 < part.pointCount && std::abs(s.x() - last.x()) < SimplifyPx &&
-                    std::abs(s.y() - last.y()) < SimplifyPx)
-                    continue;
-                path.lineTo(s);
-                last = s;
-                ++added;
-            }
-            if (closed && added > 0) path.closeSubpath();
+            const ChartPart& part = chart.parts()[p];
+            if (part.pointCount < 3) continue;
+            partToPolygon(buffer, chart, part);
+            path.addPolygon(buffer);
+            path.closeSubpath();
         }
     }
 
@@ -97,7 +84,6 @@ struct ChartRenderer::Frame {
     double screenExtent(const ChartFeature& feature) const {
         return std::max(feature.bounds.width(), feature.bounds.height()) * sx;
     }
-
 };
 
 ChartRenderer::ChartRenderer() = default;
@@ -128,8 +114,7 @@ void ChartRenderer::drawGeometry(Frame& f) const {
     f.painter.setRenderHint(QPainter::Antialiasing, true);
     for (int k = 0; k <= kindIndex(FeatureKind::Water); ++k) drawAreas(f, static_cast<FeatureKind>(k));
     for (FeatureKind k : {FeatureKind::Stream, FeatureKind::River}) {
-        QPen pen(QColor(ChartStyle::of(k).fill), f.lod.lineWidth(k), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-        drawLines(f, k, pen);
+        drawLines(f, k, QPen(QColor(ChartStyle::of(k).fill), f.lod.lineWidth(k), Qt::SolidLine, Qt::SquareCap));
     }
     drawAreas(f, FeatureKind::Building);
     drawRoads(f);
@@ -219,7 +204,7 @@ void ChartRenderer::drawAreas(Frame& f, FeatureKind kind) const {
             // Several rings: holes and islands need the even-odd rule over the whole feature.
             QPainterPath path;
             path.setFillRule(Qt::OddEvenFill);
-            f.addToPath(path, *r.chart, feature, true);
+            f.addRings(path, *r.chart, feature, ring);
             f.painter.drawPath(path);
         }
     }
@@ -244,6 +229,7 @@ void ChartRenderer::drawLines(Frame& f, FeatureKind kind, const QPen& pen) const
     const auto& refs = f.buckets[static_cast<size_t>(kindIndex(kind))];
     if (refs.empty()) return;
     if (pen.style() == Qt::SolidLine) {
+        // Square caps close the joints between separately drawn segments.
         QPen square(pen);
         square.setCapStyle(Qt::SquareCap);
         drawSegments(f, kind, square);
@@ -287,9 +273,8 @@ void ChartRenderer::drawRoads(Frame& f) const {
             colour = QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t, a.greenF() + (b.greenF() - a.greenF()) * t,
                                       a.blueF() + (b.blueF() - a.blueF()) * t);
         }
-        QPen pen(colour, f.lod.lineWidth(kind), style.dash, style.dash == Qt::SolidLine ? Qt::RoundCap : Qt::FlatCap,
-                 Qt::RoundJoin);
-        drawLines(f, kind, pen);
+        drawLines(f, kind, QPen(colour, f.lod.lineWidth(kind), style.dash,
+                                style.dash == Qt::SolidLine ? Qt::SquareCap : Qt::FlatCap, Qt::RoundJoin));
     }
 }
 
@@ -299,9 +284,11 @@ void ChartRenderer::drawRailways(Frame& f) const {
               QPen(QColor(ChartStyle::of(FeatureKind::MinorRail).fill), f.lod.lineWidth(FeatureKind::MinorRail)));
     drawLines(f, FeatureKind::Rail, QPen(QColor(ChartStyle::of(FeatureKind::Rail).fill), w, Qt::SolidLine, Qt::FlatCap));
     if (f.lod.scaleDenominator() <= 50000 && w >= 2.5) {
-        // The classic rail look: white dashes along the grey line.
-        QPen dashes(ChartStyle::railDash(), w * 0.45, Qt::CustomDashLine, Qt::FlatCap);
-        dashes.setDashPattern({4.0 / 0.45 * 1.2, 4.0 / 0.45 * 1.2});
+        // The classic rail look: white dashes along the grey line, dashes and gaps five line
+        // widths long (a dash pattern counts in widths of its own pen).
+        const double dashWidth = w * 0.45;
+        QPen dashes(ChartStyle::railDash(), dashWidth, Qt::CustomDashLine, Qt::FlatCap);
+        dashes.setDashPattern({5.0 * w / dashWidth, 5.0 * w / dashWidth});
         QPolygonF line;
         f.painter.setPen(dashes);
         for (const Ref& r : f.buckets[static_cast<size_t>(kindIndex(FeatureKind::Rail))]) {
