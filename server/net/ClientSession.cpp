@@ -10,6 +10,7 @@
 #include "store/Store.h"
 
 #include <QHash>
+#include <QSysInfo>
 
 #include <cmath>
 #include <functional>
@@ -184,7 +185,15 @@ QCborValue ClientSession::read(const QString& property, QByteArray* bytes) {
     }
     if (property == QStringLiteral("TripsCount")) return result_->trips.size();
     if (property == QStringLiteral("TrackCrdsArray")) {
-        *bytes = protocol::doublesToBytes(currentTrip().track);
+        const QVector<double>& track = currentTrip().track;
+        if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+            // The track's own memory, not a copy: the frame is written before this session runs
+            // another operation, and result_ keeps the track alive until then.
+            *bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(track.constData()),
+                                             track.size() * static_cast<qsizetype>(sizeof(double)));
+        } else {
+            *bytes = protocol::doublesToBytes(track);
+        }
         return QCborValue(QCborValue::ByteArray);
     }
     if (property == QStringLiteral("TrackCrdsString")) {
