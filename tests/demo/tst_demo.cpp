@@ -207,6 +207,10 @@ private slots:
         for (const char* name : {"Орманск", "Кольцевая автодорога", "река Ормань", "улица Ленина", "Городской парк"})
             QVERIFY2(names.contains(QString::fromUtf8(name)), name);
         QVERIFY(holes >= 1);  // the park around its pond
+
+        error.clear();
+        QVERIFY(!writeDemoTownChart(dir.filePath(QStringLiteral("no/such/folder/town.chart")), 20091, &error));
+        QVERIFY(!error.isEmpty());
     }
 
     void townRoadsAreConnected() {
