@@ -41,6 +41,7 @@ public:
     QString serverName() const { return serverName_; }
 
     void setTimeout(int ms) { timeoutMs_ = ms; }
+    qint64 requestCount() const { return nextId_ - 1; }
     int timeout() const { return timeoutMs_; }
 
     // Sends one request and waits for its reply; the reply's error text is thrown as telvika::Error.

@@ -151,6 +151,7 @@ void TTelvikaAutomation::SetAutoStart(bool on) { d->start.enabled = on; }
 void TTelvikaAutomation::SetAutoConnect(bool on) { d->autoConnect = on; }
 void TTelvikaAutomation::SetServerArguments(const QStringList& arguments) { d->start.arguments = arguments; }
 void TTelvikaAutomation::SetStartTimeout(int ms) { d->start.waitMs = ms; }
+qint64 TTelvikaAutomation::RequestCount() const { return d->connection.requestCount(); }
 
 void TTelvikaAutomation::Start() { d->call(this, QStringLiteral("Start")); }
 

@@ -38,6 +38,7 @@ public:
     // Extra arguments for a server this client starts (e.g. "--data DIR", "--no-demo").
     void SetServerArguments(const QStringList& arguments);
     void SetStartTimeout(int ms);               // how long a started server may take (default 60000)
+    qint64 RequestCount() const;                // requests sent so far (handshakes included)
 
     // Server.
     void Start();  // first call after creation; success means the server works

@@ -166,6 +166,42 @@ private slots:
         QCOMPARE(a->TripBegin(), b->TripBegin());
     }
 
+    void listingTripsCostsOneRequestPerTrip() {
+        auto c = client();
+        computeAndWait(*c);
+        const int trips = c->TripsCount();
+        QCOMPARE(trips, 2);
+        const qint64 before = c->RequestCount();
+        QStringList rows;
+        for (int i = 1; i <= trips; ++i) {
+            c->SetTripIndex(i);
+            rows << c->TripBegin() + c->TripEnd() + c->TripDuration() + QString::number(c->TrackPointsCount());
+        }
+        QCOMPARE(c->RequestCount() - before, trips);
+        QCOMPARE(rows.size(), 2);
+        QVERIFY(rows[0] != rows[1]);
+        // A value of another cursor is read from the server, not from the trip's record.
+        c->SetSelectedGroupID(QStringLiteral("grp-north"));
+        c->SetCarIndex(2);
+        QCOMPARE(c->CarName(), QStringLiteral("КамАЗ"));
+    }
+
+    void aNewResultIsNeverServedFromOldRecords() {
+        auto a = client();
+        auto b = client();
+        computeAndWait(*a);
+        a->SetTripIndex(2);
+        const QString oldBegin = a->TripBegin();
+        QVERIFY(!oldBegin.isEmpty());
+        // Another user computes a vehicle without data: the shared result has no trips any more.
+        QSignalSpy aEnded(a.get(), &TTelvikaAutomation::OnEndComputing);
+        b->StartComputing(QStringLiteral("grp-north"), 102, Begin, End, QStringLiteral("GSM"), 1);
+        QVERIFY(aEnded.wait(15000));
+        QCOMPARE(a->ComputedCarID(), 102);
+        QCOMPARE(a->TripsCount(), 0);
+        QVERIFY_THROWS_EXCEPTION(Error, a->TripBegin());
+    }
+
     void entriesAndControlPoints() {
         auto c = client();
         computeAndWait(*c);
