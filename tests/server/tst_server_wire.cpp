@@ -8,6 +8,7 @@
 #include "protocol/ProtocolConstants.h"
 
 #include <QLocalSocket>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -166,6 +167,33 @@ private slots:
         QVERIFY(m.failed());
         QVERIFY(m.error.contains(QString::number(ProtocolVersion + 1)));
         QVERIFY(c.closedByServer());
+        goodClientStillWorks();
+    }
+
+    void randomlyDamagedStreamsNeverStopTheServer() {
+        const QList<QByteArray> seeds{
+            FrameReader::encode(encodeMessage(Message::request(1, QStringLiteral("Hello"), QCborArray{ProtocolVersion}))) +
+                FrameReader::encode(encodeMessage(Message::request(2, QStringLiteral("SetGroupIndex"), QCborArray{1}))),
+            FrameReader::encode(encodeMessage(Message::request(1, QStringLiteral("Hello"), QCborArray{ProtocolVersion}))) +
+                FrameReader::encode(encodeMessage(Message::request(
+                    2, QStringLiteral("StartComputing"),
+                    QCborArray{QStringLiteral("grp-north"), 101, QStringLiteral("01.03.2026 00:00:00"),
+                               QStringLiteral("06.03.2026 00:00:00"), QStringLiteral("GSM"), 1}))),
+        };
+        QRandomGenerator rng(7);
+        for (int round = 0; round < 60; ++round) {
+            QByteArray data = seeds[rng.bounded(seeds.size())];
+            for (int e = 0; e < 1 + rng.bounded(6); ++e) {
+                const int at = rng.bounded(data.size());
+                if (rng.bounded(2)) data[at] = static_cast<char>(rng.bounded(256));
+                else data.insert(at, static_cast<char>(rng.bounded(256)));
+            }
+            RawClient c(socket_);
+            QVERIFY(c.connected());
+            c.write(data);
+            c.next(30);  // whatever comes back, if anything
+        }
+        QVERIFY(server_->process().state() == QProcess::Running);
         goodClientStillWorks();
     }
 
