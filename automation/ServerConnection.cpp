@@ -7,7 +7,9 @@
 
 #include <QCborMap>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QThread>
@@ -69,7 +71,11 @@ void ServerConnection::open(const QString& serverName, const ServerStart& start)
     if (start.program.isEmpty() || !QFileInfo(start.program).isExecutable())
         throw Error(head + QStringLiteral(" Программа сервера «%1» не найдена.").arg(start.program));
 
+    // The server writes why it could not start into this file; it is read if the server exits.
+    QTemporaryDir errorDir;
+    const QString errorFile = errorDir.filePath(QStringLiteral("start-error.txt"));
     QStringList args{QStringLiteral("--socket"), serverName};
+    if (errorDir.isValid()) args << QStringLiteral("--error-file") << errorFile;
     args += start.arguments;
     qint64 pid = 0;
     if (!QProcess::startDetached(start.program, args, QFileInfo(start.program).absolutePath(), &pid))
@@ -87,8 +93,12 @@ void ServerConnection::open(const QString& serverName, const ServerStart& start)
                 handshake();
                 return;
             }
-            throw Error(head + QStringLiteral(" Запущенная программа сервера «%1» завершилась, не начав работу.")
-                                   .arg(start.program));
+            QFile reasonFile(errorFile);
+            const QString reason = reasonFile.open(QIODevice::ReadOnly) ? QString::fromUtf8(reasonFile.readAll()).trimmed()
+                                                                        : QString();
+            throw Error(head + QStringLiteral(" Запущенная программа сервера «%1» завершилась, не начав работу%2")
+                                   .arg(start.program,
+                                        reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + reason));
         }
         QThread::msleep(100);
     }

@@ -21,6 +21,8 @@ bool ServerOptions::parse(const QStringList& arguments, ServerOptions* options, 
             if (!value(&o.socketName)) return false;
         } else if (a == QStringLiteral("--data")) {
             if (!value(&o.dataFolder)) return false;
+        } else if (a == QStringLiteral("--error-file")) {
+            if (!value(&o.errorFile)) return false;
         } else if (a == QStringLiteral("--no-demo")) {
             o.demo = false;
         } else if (a == QStringLiteral("--live")) {
@@ -49,7 +51,8 @@ QString ServerOptions::usage() {
         "  --socket ИМЯ      локальный сокет (по умолчанию свой для каждого пользователя)\n"
         "  --data ПАПКА      папка базы данных (по умолчанию %1)\n"
         "  --no-demo         не заполнять пустую базу демонстрационным парком\n"
-        "  --live СЕКУНДЫ    двигать демонстрационный парк, сохраняя новые точки каждые СЕКУНДЫ\n")
+        "  --live СЕКУНДЫ    двигать демонстрационный парк, сохраняя новые точки каждые СЕКУНДЫ\n"
+        "  --error-file ФАЙЛ записать причину неудачного запуска в ФАЙЛ\n")
         .arg(QDir::toNativeSeparators(defaultDataFolder()));
 }
 

@@ -11,6 +11,7 @@ struct ServerOptions {
     QString dataFolder;   // empty: the per-user data folder
     bool demo = true;     // seed the demo fleet into an empty store
     int liveSeconds = 0;  // > 0: move the demo fleet every that many seconds
+    QString errorFile;    // where a failed start writes its reason (for the client that started it)
     bool help = false;
 
     // False with *error (Russian) on a bad command line.

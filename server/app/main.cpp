@@ -15,12 +15,25 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QTextStream>
 #include <QTimer>
 
 #include <memory>
 
 using namespace telvika::server;
+
+namespace {
+// Reports a failed start on stderr and, when asked, in a file the starting client reads.
+int startFailed(const ServerOptions& options, const QString& message) {
+    QTextStream(stderr) << "telvika-server: " << message << Qt::endl;
+    if (!options.errorFile.isEmpty()) {
+        QFile f(options.errorFile);
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(message.toUtf8());
+    }
+    return 1;
+}
+}  // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
@@ -50,15 +63,11 @@ int main(int argc, char* argv[]) {
         }
         if (options.liveSeconds > 0) live = std::make_unique<LiveFeed>(core->store());
     } catch (const std::exception& e) {
-        err << "telvika-server: " << telvika::messageOf(e) << Qt::endl;
-        return 1;
+        return startFailed(options, telvika::messageOf(e));
     }
 
     TrackingServer server(*core);
-    if (!server.listen(socketName, &error)) {
-        err << "telvika-server: " << error << Qt::endl;
-        return 1;
-    }
+    if (!server.listen(socketName, &error)) return startFailed(options, error);
 
     PosixSignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &PosixSignalWatcher::terminationRequested, &server, &TrackingServer::shutdown);

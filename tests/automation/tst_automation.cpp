@@ -358,6 +358,22 @@ private slots:
             QVERIFY2(e.message().contains(socket_), qPrintable(e.message()));
             QVERIFY2(e.message().contains(QStringLiteral("выключен")), qPrintable(e.message()));
         }
+        // A server that cannot open its store says why, and the client passes the reason on.
+        {
+            QFile broken(dir_->filePath(QStringLiteral("broken/telvika-server.db")));
+            QVERIFY(QDir().mkpath(dir_->filePath(QStringLiteral("broken"))));
+            QVERIFY(broken.open(QIODevice::WriteOnly));
+            broken.write(QByteArray("not a database, not at all\n").repeated(100));
+        }
+        auto c2 = client();
+        c2->SetServerArguments({QStringLiteral("--data"), dir_->filePath(QStringLiteral("broken")), QStringLiteral("--no-demo")});
+        try {
+            c2->Start();
+            QFAIL("a server with a broken store started");
+        } catch (const Error& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("завершилась")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("telvika-server.db")), qPrintable(e.message()));
+        }
         TTelvikaAutomation missing(nullptr, socket_, dir_->filePath(QStringLiteral("no-such-server")));
         try {
             missing.Start();
