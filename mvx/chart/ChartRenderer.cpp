@@ -23,7 +23,8 @@ constexpr double LabelRepeatPx = 260.0;    // the same street name is not repeat
 constexpr double StraightTurnDeg = 22.0;   // a label follows a stretch turning no more than this
 constexpr int MaxCachedLabels = 3000;
 constexpr int HaloSteps = 12;              // copies of a label's text that make its halo
-constexpr qint64 MinPixelsForBands = 400000;  // smaller views are drawn on one thread
+constexpr qint64 MinPixelsForBands = 400000;  // smaller views are drawn on one thread,
+constexpr size_t MinFeaturesForBands = 5000;   // and so are views with few features
 constexpr double AngleStepDeg = 3.0;       // street label angles are rounded to this
 
 }  // namespace
@@ -132,8 +133,16 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
     const QRectF whole(QPointF(0, 0), QSizeF(size));
 
     painter.save();
+    Frame f{painter, view, lod, {}, report};
+    f.base = painter.transform();
+    collect(f, charts, whole, false);
+    size_t features = 0;
+    for (const auto& bucket : f.buckets) features += bucket.size();
+
     const qint64 pixels = static_cast<qint64>(size.width()) * size.height();
-    if (threads_ > 1 && pixels >= MinPixelsForBands && std::thread::hardware_concurrency() > 1) {
+    const bool twoBands = threads_ > 1 && pixels >= MinPixelsForBands && features >= MinFeaturesForBands &&
+                          std::thread::hardware_concurrency() > 1;
+    if (twoBands) {
         // Two bands drawn at once, one per core, into a picture that then goes to the painter.
         if (bands_.size() != size) bands_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
         const int split = size.height() / 2;
@@ -145,9 +154,9 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
             QPainter p(&band);
             p.fillRect(band.rect(), ChartStyle::land());
             p.translate(0, -y0);
-            Frame f{p, view, lod, {}, nullptr};
-            collect(f, charts, QRectF(0, y0, size.width(), y1 - y0), false);
-            drawGeometry(f);
+            Frame bandFrame{p, view, lod, {}, nullptr};
+            collect(bandFrame, charts, QRectF(0, y0, size.width(), y1 - y0), false);
+            drawGeometry(bandFrame);
         };
         std::thread lower([&] { drawBand(split, size.height()); });
         drawBand(0, split);
@@ -155,17 +164,14 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
         painter.drawImage(QPointF(0, 0), bands_);
     } else {
         painter.fillRect(whole, ChartStyle::land());
-        Frame f{painter, view, lod, {}, nullptr};
-        collect(f, charts, whole, false);
         drawGeometry(f);
+        painter.setTransform(f.base);
     }
 
-    Frame f{painter, view, lod, {}, report};
-    f.base = painter.transform();
-    collect(f, charts, whole, report == nullptr);
     if (report) {
         *report = RenderReport();
         report->scaleDenominator = scale;
+        report->bands = twoBands ? 2 : 1;
         for (int k = 0; k < FeatureKindCount; ++k) {
             int n = 0;
             for (const Ref& r : f.buckets[static_cast<size_t>(k)]) {

@@ -32,6 +32,7 @@ struct RenderReport {
     std::vector<Label> labels;
     std::array<int, FeatureKindCount> drawn{};
     double scaleDenominator = 0;
+    int bands = 1;  // horizontal bands drawn at once on separate threads
 };
 
 // Draws charts for a view: land, areas, water, buildings, roads with casings, railways, then
