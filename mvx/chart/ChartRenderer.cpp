@@ -3,6 +3,7 @@
 #include "chart/ChartStyle.h"
 #include "chart/LabelPlacer.h"
 #include "chart/LevelOfDetail.h"
+#include "chart/StraightRuns.h"
 
 #include <QFontMetricsF>
 #include <QImage>
@@ -422,6 +423,7 @@ void ChartRenderer::placeLineLabels(Frame& f, LabelPlacer& placer, FeatureKind k
     const QFont font = fontFor(kind);
     const QFontMetricsF fm(font);
     const double h = fm.height() + 2;
+    const QRectF view = QRectF(QPointF(0, 0), QSizeF(f.view.size())).adjusted(2, 2, -2, -2);
     QHash<QString, std::vector<QPointF>> placedNames;
     std::vector<QPointF> line;
     for (const Ref& r : f.buckets[static_cast<size_t>(kindIndex(kind))]) {
@@ -429,63 +431,48 @@ void ChartRenderer::placeLineLabels(Frame& f, LabelPlacer& placer, FeatureKind k
         if (feature.name < 0 || f.screenExtent(feature) < 24) continue;
         const QString& name = r.chart->names()[static_cast<size_t>(feature.name)];
         const double labelWidth = textWidth(name, font, kind) + 8;
-        for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
+        auto& seen = placedNames[name];
+        // Tries a label at a centre and angle; the same name is not repeated close by.
+        auto tryAt = [&](const QPointF& centre, double angle) {
+            for (const QPointF& q : seen)
+                if (std::hypot(q.x() - centre.x(), q.y() - centre.y()) < LabelRepeatPx) return false;
+            const QPolygonF box = LabelPlacer::orientedBox(centre, labelWidth, h, angle);
+            if (!placer.tryPlace(box)) return false;
+            seen.push_back(centre);
+            drawLabel(f, name, font, centre, angle, kind, box);
+            return true;
+        };
+        bool placed = false;
+        for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount && !placed; ++p) {
             const ChartPart& part = r.chart->parts()[p];
             line.clear();
-            for (std::uint32_t i = 0; i < part.pointCount; ++i) {
-                const QPointF s = f.toScreen(r.chart->points()[part.firstPoint + i]);
-                if (line.empty() || std::hypot(s.x() - line.back().x(), s.y() - line.back().y()) > 0.5) line.push_back(s);
-            }
-            if (line.size() < 2) continue;
-            // The longest run of segments that keeps close to its first heading.
-            double bestLen = 0;
-            QPointF bestA, bestB;
-            size_t i = 0;
-            while (i + 1 < line.size()) {
-                const double heading = std::atan2(line[i + 1].y() - line[i].y(), line[i + 1].x() - line[i].x());
-                double len = 0;
-                size_t j = i;
-                while (j + 1 < line.size()) {
-                    const double hj = std::atan2(line[j + 1].y() - line[j].y(), line[j + 1].x() - line[j].x());
-                    double d = std::abs(hj - heading) * 180.0 / M_PI;
-                    if (d > 180.0) d = 360.0 - d;
-                    if (d > StraightTurnDeg) break;
-                    len += std::hypot(line[j + 1].x() - line[j].x(), line[j + 1].y() - line[j].y());
-                    ++j;
-                }
-                if (len > bestLen) {
-                    bestLen = len;
-                    bestA = line[i];
-                    bestB = line[j];
-                }
-                i = std::max(j, i + 1);
-            }
-            QPointF centre;
-            double angle = 0;
-            if (bestLen >= labelWidth) {
-                centre = (bestA + bestB) / 2.0;
-                angle = std::atan2(bestB.y() - bestA.y(), bestB.x() - bestA.x()) * 180.0 / M_PI;
+            for (std::uint32_t i = 0; i < part.pointCount; ++i) line.push_back(f.toScreen(r.chart->points()[part.firstPoint + i]));
+            // Only what is on screen counts, so a long street whose middle is off screen still gets
+            // its name on the visible stretch.
+            const std::vector<StraightRuns::Run> runs = StraightRuns::find(line, view, StraightTurnDeg);
+            for (const StraightRuns::Run& run : runs) {
+                if (run.length < labelWidth || placed) break;
+                double angle = std::atan2(run.to.y() - run.from.y(), run.to.x() - run.from.x()) * 180.0 / M_PI;
                 if (angle > 90.0) angle -= 180.0;
                 if (angle <= -90.0) angle += 180.0;
                 // Turned label images are kept per angle step; the step is too small to see.
                 angle = std::round(angle / AngleStepDeg) * AngleStepDeg;
                 if (angle <= -90.0) angle += 180.0;
-            } else if (bestLen >= 16 && f.lod.scaleDenominator() <= 12000) {
-                // Too short to carry its name: the name goes beside it, level, just above.
-                centre = (bestA + bestB) / 2.0 - QPointF(0, h / 2.0 + f.lod.lineWidth(kind) / 2.0 + 1.0);
-            } else {
-                continue;
+                // The middle of the stretch first, then towards its ends where the label still fits.
+                const double spare = 0.5 - labelWidth / (2.0 * run.length);
+                for (double t : {0.5, 0.5 - spare * 0.6, 0.5 + spare * 0.6}) {
+                    if (tryAt(run.from + (run.to - run.from) * t, angle)) {
+                        placed = true;
+                        break;
+                    }
+                }
             }
-            auto& seen = placedNames[name];
-            bool near = false;
-            for (const QPointF& q : seen)
-                near = near || std::hypot(q.x() - centre.x(), q.y() - centre.y()) < LabelRepeatPx;
-            if (near) continue;
-            const QPolygonF box = LabelPlacer::orientedBox(centre, labelWidth, h, angle);
-            if (!placer.tryPlace(box)) continue;
-            seen.push_back(centre);
-            drawLabel(f, name, font, centre, angle, kind, box);
-            break;
+            if (!placed && !runs.empty() && runs.front().length >= 16 && runs.front().length < labelWidth &&
+                f.lod.scaleDenominator() <= 12000) {
+                // Too short to carry its name: the name goes beside it, level, just above.
+                const StraightRuns::Run& run = runs.front();
+                placed = tryAt((run.from + run.to) / 2.0 - QPointF(0, h / 2.0 + f.lod.lineWidth(kind) / 2.0 + 1.0), 0);
+            }
         }
     }
 }

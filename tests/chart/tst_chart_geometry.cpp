@@ -5,6 +5,7 @@
 #include "chart/LevelOfDetail.h"
 #include "chart/OtherTags.h"
 #include "chart/SpatialGrid.h"
+#include "chart/StraightRuns.h"
 #include "core/Projection.h"
 
 #include <QtTest>
@@ -21,6 +22,7 @@ private slots:
     void gridFindsEveryIntersectingItem();
     void placedLabelsNeverOverlap();
     void overlapOfTurnedBoxes();
+    void straightRunsForStreetNames();
     void levelOfDetailByScale();
     void linesWidenWhenZoomingIn();
     void otherTagsParsing();
@@ -127,6 +129,40 @@ void TestChartGeometry::overlapOfTurnedBoxes() {
     QVERIFY(!placer.tryPlace(a));
     // A label running off the area is refused.
     QVERIFY(!placer.tryPlace(LabelPlacer::orientedBox(QPointF(295, 150), 40, 10, 0)));
+}
+
+void TestChartGeometry::straightRunsForStreetNames() {
+    const QRectF view(0, 0, 800, 600);
+    // A long street whose middle is far off screen: only its visible stretch counts.
+    auto runs = StraightRuns::find({{-5000, 300}, {700, 300}}, view, 22);
+    QCOMPARE(runs.size(), size_t(1));
+    QCOMPARE(runs[0].from, QPointF(0, 300));
+    QCOMPARE(runs[0].to, QPointF(700, 300));
+    QCOMPARE(runs[0].length, 700.0);
+    // A right-angle turn makes two stretches, the longer first.
+    runs = StraightRuns::find({{100, 100}, {200, 100}, {200, 500}}, view, 22);
+    QCOMPARE(runs.size(), size_t(2));
+    QCOMPARE(runs[0].length, 400.0);
+    QCOMPARE(runs[0].from, QPointF(200, 100));
+    QCOMPARE(runs[1].length, 100.0);
+    // A line that leaves the view and comes back gives separate stretches, never one across the gap.
+    runs = StraightRuns::find({{100, 100}, {100, -100}, {300, -100}, {300, 200}}, view, 22);
+    QCOMPARE(runs.size(), size_t(2));
+    for (const auto& r : runs) QVERIFY(r.from.y() >= 0 && r.to.y() >= 0);
+    QCOMPARE(runs[0].length, 200.0);
+    QCOMPARE(runs[1].length, 100.0);
+    // A gentle bend, 10 degrees a segment: a stretch ends once it has turned more than 22 degrees.
+    std::vector<QPointF> bend{{100, 300}};
+    for (int k = 0; k < 6; ++k) {
+        const double a = k * 10.0 * M_PI / 180.0;
+        bend.push_back(bend.back() + QPointF(50 * std::cos(a), -50 * std::sin(a)));
+    }
+    runs = StraightRuns::find(bend, view, 22);
+    QCOMPARE(runs.size(), size_t(2));
+    QVERIFY(std::abs(runs[0].length - 150.0) < 1e-9);
+    // Nothing on screen, nothing to label.
+    QVERIFY(StraightRuns::find({{-10, -10}, {-500, -300}}, view, 22).empty());
+    QVERIFY(StraightRuns::find({{10, 10}}, view, 22).empty());
 }
 
 void TestChartGeometry::levelOfDetailByScale() {
