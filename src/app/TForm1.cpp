@@ -28,7 +28,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/PlayerImages.h"
 #include "app/ui/TImageList.h"
 #include "app/ui/TSymbolButton.h"
 #include "app/ui/TUpDown.h"
@@ -36,6 +35,7 @@
 #include "common/Error.h"
 #include "map/MapControlLoader.h"
 #include "mvx/IMVControl.h"
+#include "PlayerImages.h"
 
 namespace {
 
@@ -68,9 +68,14 @@ QFont tahoma(int points, bool bold = false) {
 QGroupBox* groupBox(const QString& name, const QString& caption, int height, QWidget* parent) {
     auto* box = named(new QGroupBox(caption, parent), name);
     box->setFixedHeight(height);
-    // The caption is Arial 8; the controls inside keep the window's font.
-    box->setStyleSheet(QStringLiteral("QGroupBox#%1 { font-family: Arial; font-size: 8pt; }").arg(name));
+    box->setFont(QFont(QStringLiteral("Arial"), 8));  // the caption's font; see keepWindowFont
     return box;
+}
+
+// Controls inside a group box keep the window's font, not the box caption's.
+void keepWindowFont(QGroupBox* box, const QFont& font) {
+    for (QWidget* w : box->findChildren<QWidget*>())
+        if (!w->testAttribute(Qt::WA_SetFont)) w->setFont(font);
 }
 
 }  // namespace
@@ -112,9 +117,9 @@ QAction* TForm1::FindMenuItem(const QString& name) const {
 }
 
 void TForm1::buildNonVisual() {
-    ImageList1 = new TImageList(QStringLiteral("ImageList1"), QSize(16, 16), playerToolbarImages(), this);
-    ImageList2 = new TImageList(QStringLiteral("ImageList2"), QSize(16, 16), playerKindMenuImages(), this);
-    IconsList = new TImageList(QStringLiteral("IconsList"), QSize(48, 48), playerVehicleImages(), this);
+    ImageList1 = new TImageList(QStringLiteral("ImageList1"), QSize(16, 16), resources::toolbarImages(), this);
+    ImageList2 = new TImageList(QStringLiteral("ImageList2"), QSize(16, 16), resources::kindMenuImages(), this);
+    IconsList = new TImageList(QStringLiteral("IconsList"), QSize(48, 48), resources::vehicleImages(), this);
 
     Timer1 = named(new QTimer(this), QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
@@ -157,7 +162,10 @@ void TForm1::buildControls() {
     buildInfoPointsBox(Panel2);
     buildPlayerBox(Panel2);
     buildInfoPanel(Panel2);
-    for (QGroupBox* box : {GroupBox3, GroupBox2, GroupBox4, GroupBox5}) left->addWidget(box);
+    for (QGroupBox* box : {GroupBox3, GroupBox2, GroupBox4, GroupBox5}) {
+        keepWindowFont(box, font());
+        left->addWidget(box);
+    }
     left->addStretch(1);
 
     Panel1 = named(new QWidget(Splitter1), QStringLiteral("Panel1"));
@@ -256,6 +264,7 @@ void TForm1::buildInfoPointsBox(QWidget* panel) {
     ListView1->setColumnCount(4);
     ListView1->setHeaderLabels({QStringLiteral("ID"), QStringLiteral("Начало"), QStringLiteral("Конец"),
                                 QStringLiteral("Прод-ть")});
+    ListView1->header()->setMinimumSectionSize(16);
     const int widths[] = {25, 80, 80, 75};
     for (int i = 0; i < 4; ++i) ListView1->setColumnWidth(i, widths[i]);
     ListView1->setRootIsDecorated(false);
@@ -264,6 +273,7 @@ void TForm1::buildInfoPointsBox(QWidget* panel) {
     ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->header()->setMinimumSectionSize(16);
     ListView1->header()->setSectionsClickable(false);
     ListView1->header()->setSectionsMovable(false);
     ListView1->header()->setStretchLastSection(false);
@@ -295,7 +305,7 @@ void TForm1::buildInfoPointsBox(QWidget* panel) {
 void TForm1::buildPlayerBox(QWidget* panel) {
     GroupBox4 = groupBox(QStringLiteral("GroupBox4"), QStringLiteral("Управление плеером треков"), 154, panel);
     auto* v = new QVBoxLayout(GroupBox4);
-    v->setContentsMargins(6, 4, 6, 4);
+    v->setContentsMargins(4, 4, 4, 4);
     v->setSpacing(3);
 
     auto* top = new QHBoxLayout;
@@ -314,6 +324,9 @@ void TForm1::buildPlayerBox(QWidget* panel) {
     ToolBar1->setIconSize(QSize(16, 16));
     ToolBar1->setMovable(false);
     ToolBar1->setFloatable(false);
+    ToolBar1->setContentsMargins(0, 0, 0, 0);
+    ToolBar1->layout()->setSpacing(0);
+    ToolBar1->layout()->setContentsMargins(0, 0, 0, 0);
     auto checkButton = [&](const QString& name, const QString& hint, int image) {
         auto* b = named(new QToolButton(ToolBar1), name);
         b->setCheckable(true);
@@ -321,6 +334,7 @@ void TForm1::buildPlayerBox(QWidget* panel) {
         b->setToolTip(hint);
         b->setIcon(ImageList1->icon(image));
         b->setAutoRaise(true);
+        b->setFixedSize(23, 22);
         ToolBar1->addWidget(b);
         return b;
     };
@@ -338,6 +352,7 @@ void TForm1::buildPlayerBox(QWidget* panel) {
     btnSettings->setToolTip(QStringLiteral("Настройки"));
     btnSettings->setIcon(ImageList1->icon(30));
     btnSettings->setAutoRaise(true);
+    btnSettings->setFixedSize(23, 22);
     ToolBar1->addWidget(btnSettings);
     top->addWidget(ToolBar1, 1);
     v->addLayout(top);
@@ -355,7 +370,7 @@ void TForm1::buildPlayerBox(QWidget* panel) {
                         QStringLiteral("1x")});
     cmbSpeed->setEditText(QStringLiteral("600x"));
     cmbSpeed->lineEdit()->setMaxLength(4);
-    cmbSpeed->setFixedWidth(64);
+    cmbSpeed->setFixedWidth(54);
     UpDown1 = named(new TUpDown(GroupBox4), QStringLiteral("UpDown1"));
     UpDown1->setRange(0, 100);
     UpDown1->setPosition(50);

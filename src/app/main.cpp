@@ -1,6 +1,7 @@
 // The player's program entry. It reads no command-line arguments.
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
 
 #include "app/TForm1.h"
 #include "common/Error.h"
@@ -28,6 +29,8 @@ int main(int argc, char** argv) {
         box.exec();
         return 1;  // no message loop
     }
+    // Without a window manager (a bare X server) maximizing is not honoured: take the screen.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) form->setGeometry(screen->availableGeometry());
     form->showMaximized();
     return app.exec();
 }

@@ -1,7 +1,6 @@
 # The player's widgets (main window and its parts) and the program.
 add_library(player_ui STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/TPlayerEnvironment.h ${CMAKE_CURRENT_SOURCE_DIR}/TPlayerEnvironment.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/PlayerImages.h ${CMAKE_CURRENT_SOURCE_DIR}/PlayerImages.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/TForm1.h ${CMAKE_CURRENT_SOURCE_DIR}/TForm1.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/TForm1Startup.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/TForm1Pending.cpp
@@ -13,11 +12,7 @@ add_library(player_ui STATIC
 )
 target_include_directories(player_ui PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}
   ${PROJECT_SOURCE_DIR}/mvx/include)
-target_link_libraries(player_ui PUBLIC player_model telvika_automation Qt6::Widgets Qt6::Xml)
-if(TARGET player_images)
-  target_link_libraries(player_ui PUBLIC player_images)
-  target_compile_definitions(player_ui PRIVATE TELVIKA_HAVE_PLAYER_IMAGES)
-endif()
+target_link_libraries(player_ui PUBLIC player_model telvika_automation player_images Qt6::Widgets Qt6::Xml)
 telvika_warnings(player_ui)
 
 add_executable(telvika-player ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)

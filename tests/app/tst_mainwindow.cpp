@@ -231,6 +231,8 @@ void TestMainWindow::leftPanelKeepsItsWidth() {
     w->resize(1200, 800);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+    for (QGroupBox* b : w->findChildren<QGroupBox*>())
+        QVERIFY2(b->minimumSizeHint().width() <= 266, qPrintable(b->objectName() + QString::number(b->minimumSizeHint().width())));
     QCOMPARE(w->Panel2->width(), 266);
     w->resize(1600, 900);
     QTRY_COMPARE(w->Panel1->width(), 1600 - 266 - 5);
@@ -244,13 +246,19 @@ void TestMainWindow::leftPanelKeepsItsWidth() {
 
 void TestMainWindow::startupWithoutServer() {
     auto w = unreachableWindow();
-    w->FormShow();
+    w->guarded([&] { w->FormShow(); });
     // First the start-up message, with no owner window...
     QVERIFY(dialogs.calls.size() >= 1);
     QCOMPARE(dialogs.calls[0].kind, QStringLiteral("message"));
     QCOMPARE(dialogs.calls[0].text, QStringLiteral("Ошибка запуска ПО Telvika"));
     QCOMPARE(dialogs.calls[0].caption, QStringLiteral("Ошибка"));
     QVERIFY(!dialogs.calls[0].hasOwner);
+    // ... then the failed connection's own message through the standard error display.
+    QCOMPARE(dialogs.calls.size(), 2);
+    QCOMPARE(dialogs.calls[1].kind, QStringLiteral("exception"));
+    QVERIFY(dialogs.calls[1].text.contains(QStringLiteral("no-such-server")));
+    QVERIFY(w->StartupDone);
+    QVERIFY(!w->SettingsLoaded);
 }
 
 void TestMainWindow::shutdownAfterFailedStartupKeepsSettings() {
