@@ -1,78 +1,29 @@
 #include "PlayerImages.h"
 
-#include "BundleImages.h"
-#include "SymbolPainter.h"
-#include "VehiclePainter.h"
+#include <QString>
 
-#include <QLinearGradient>
-#include <QPainter>
+// The pictures were drawn at build time and compiled in as the resource "player_images".
+static void initPlayerImages() { Q_INIT_RESOURCE(player_images); }
 
 namespace resources {
 
 namespace {
 
-constexpr int ToolbarCount = 31;
-constexpr int KindCount = 12;
-constexpr int Design = 64;  // drawn at this size, then scaled down smoothly
-
-QImage scaledTo(const QImage& big, int size) {
-    return big.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-        .convertToFormat(QImage::Format_ARGB32_Premultiplied);
-}
-
-QImage toolbarImage(int i) {
-    QImage big(Design, Design, QImage::Format_ARGB32_Premultiplied);
-    big.fill(Qt::transparent);
-    QPainter p(&big);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    QLinearGradient g(0, 0, 0, Design);
-    g.setColorAt(0, QColor(85, 100, 125));
-    g.setColorAt(1, QColor(30, 38, 52));
-    p.setPen(Qt::NoPen);
-    p.setBrush(g);
-    p.drawEllipse(QRectF(1, 1, Design - 2, Design - 2));
-    SymbolPainter::draw(p, static_cast<Symbol>(i), QRectF(14, 14, Design - 28, Design - 28), Qt::white);
-    p.end();
-    return scaledTo(big, 16);
-}
-
-QImage kindMenuImage(int kind, bool greyed) {
-    static const Symbol symbols[KindCount] = {Symbol::LetterP, Symbol::Antenna, Symbol::Battery, Symbol::Gauge,
-                                              Symbol::FuelUp,  Symbol::FuelDown, Symbol::Digit1, Symbol::Digit2,
-                                              Symbol::Digit3,  Symbol::Digit4,  Symbol::Digit5,  Symbol::Digit6};
-    QImage big(Design, Design, QImage::Format_ARGB32_Premultiplied);
-    big.fill(Qt::transparent);
-    QPainter p(&big);
-    SymbolPainter::draw(p, symbols[kind], QRectF(2, 2, Design - 4, Design - 4), greyed ? QColor(160, 160, 160) : kindColor(kind + 1));
-    p.end();
-    return scaledTo(big, 16);
+QVector<QImage> load(const QString& folder, int count) {
+    initPlayerImages();
+    QVector<QImage> out;
+    out.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        QImage img(QStringLiteral(":/player_images/%1/%2.png").arg(folder).arg(i));
+        out << img.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+    return out;
 }
 
 }  // namespace
 
-QVector<QImage> toolbarImages() {
-    QVector<QImage> out;
-    for (int i = 0; i < ToolbarCount; ++i) out << toolbarImage(i);
-    return out;
-}
-
-QVector<QImage> kindMenuImages() {
-    QVector<QImage> out;
-    for (int i = 0; i < KindCount; ++i) out << kindMenuImage(i, false);
-    for (int i = 0; i < KindCount; ++i) out << kindMenuImage(i, true);
-    return out;
-}
-
-QVector<QImage> vehicleImages() {
-    QVector<QImage> out;
-    for (int i = 0; i < VehiclePainter::Count; ++i) {
-        QImage img(48, 48, QImage::Format_ARGB32_Premultiplied);
-        img.fill(Qt::black);
-        QPainter p(&img);
-        p.drawImage(QRectF(1, 1, 46, 46), vehicleIcon(i + 1, 92));
-        out << img;
-    }
-    return out;
-}
+QVector<QImage> toolbarImages() { return load(QStringLiteral("toolbar"), 31); }
+QVector<QImage> kindMenuImages() { return load(QStringLiteral("kinds"), 24); }
+QVector<QImage> vehicleImages() { return load(QStringLiteral("vehicles"), 168); }
 
 }  // namespace resources

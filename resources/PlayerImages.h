@@ -5,7 +5,7 @@
 
 namespace resources {
 
-// The main window's image lists, drawn on first use (a QGuiApplication must exist).
+// The main window's image lists, drawn at build time and compiled into the program.
 
 // ImageList1: 31 images of 16 x 16, white symbols on round dark buttons; 9 a pin, 10 a letter P,
 // 28 a zigzag line, 29 double chevrons, 30 a wrench.

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QImage>
+#include <QVector>
+
+namespace resources {
+
+// Draws the pictures of the main window's image lists. Used at build time by make_player_images,
+// which stores them as PNG files compiled into the player (see PlayerImages.h).
+QVector<QImage> drawToolbarImages();   // 31 images of 16 x 16
+QVector<QImage> drawKindMenuImages();  // 24 images of 16 x 16
+QVector<QImage> drawVehicleImages();   // 168 images of 48 x 48 on black
+
+}  // namespace resources
