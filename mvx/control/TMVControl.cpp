@@ -188,7 +188,9 @@ void TMVControl::updateBase() {
     const QSize size = view_.size();
     QPoint shift;
     if (baseValid_ && base_.size() == size && baseView_ == view_) return;
-    if (baseValid_ && base_.size() == size && pixelShift(baseView_, view_, shift)) {
+    // While the user drags, the picture is shifted and only the uncovered strips are drawn; labels
+    // there are placed for the strip alone, so the drag's end draws the whole view afresh.
+    if (dragging_ && baseValid_ && base_.size() == size && pixelShift(baseView_, view_, shift)) {
         QImage shifted(size, QImage::Format_ARGB32_Premultiplied);
         QPainter p(&shifted);
         p.setCompositionMode(QPainter::CompositionMode_Source);
@@ -213,7 +215,7 @@ void TMVControl::updateScene() {
     if (sceneValid_ && scene_.size() == size && sceneView_ == view_) return;
     updateBase();
     QPoint shift;
-    if (sceneValid_ && scene_.size() == size && pixelShift(sceneView_, view_, shift)) {
+    if (dragging_ && sceneValid_ && scene_.size() == size && pixelShift(sceneView_, view_, shift)) {
         QImage shifted(size, QImage::Format_ARGB32_Premultiplied);
         QPainter p(&shifted);
         p.setCompositionMode(QPainter::CompositionMode_Source);
@@ -321,6 +323,9 @@ void TMVControl::mouseReleaseEvent(QMouseEvent* event) {
         if (dragging_) {
             dragging_ = false;
             unsetCursor();
+            baseValid_ = false;
+            sceneValid_ = false;
+            update();
             raiseMouseAction(MouseAction::PanFinished, MouseAction::MsgLeftButtonUp, pos);
         } else {
             raiseMouseAction(MouseAction::LeftClick, MouseAction::MsgLeftButtonUp, pressPos_);

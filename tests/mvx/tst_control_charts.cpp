@@ -114,8 +114,8 @@ void TestControlCharts::panReusesTheBaseWithoutSeams() {
         QTest::mouseMove(w, QPoint(200 - 10 * i, 150 + 7 * i));
         w->grab();  // every step paints, so each shift reuses the previous picture
     }
+    const QImage afterPan = w->grab().toImage();  // still dragging: shifted picture plus strips
     QTest::mouseRelease(w, Qt::LeftButton, {}, QPoint(120, 206));
-    const QImage afterPan = w->grab().toImage();
 
     Hosted fresh = make();
     QCOMPARE(fresh.map->LoadMap(chart_, QString()), 0);
