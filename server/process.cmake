@@ -4,9 +4,11 @@
 add_library(telvika_store STATIC
   store/StoreRecords.h
   store/Store.h store/Store.cpp
+  store/TelemetryReader.h store/TelemetryReader.cpp
 )
+find_package(SQLite3 REQUIRED)
 target_include_directories(telvika_store PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(telvika_store PUBLIC telvika_compute telvika_common Qt6::Core Qt6::Sql)
+target_link_libraries(telvika_store PUBLIC telvika_compute telvika_common Qt6::Core Qt6::Sql PRIVATE SQLite::SQLite3)
 telvika_warnings(telvika_store)
 
 add_library(telvika_seed STATIC

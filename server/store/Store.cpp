@@ -1,4 +1,5 @@
 #include "store/Store.h"
+#include "store/TelemetryReader.h"
 
 #include "common/Error.h"
 #include "demo/DemoFleet.h"
@@ -217,6 +218,8 @@ std::optional<VehicleRecord> Store::vehicle(int device) const {
 }
 
 QVector<TelemetryPoint> Store::telemetry(int device, double begin, double end) const {
+    QVector<TelemetryPoint> direct;
+    if (readTelemetryDirect(db(connectionName_), device, begin, end, direct)) return direct;
     QSqlQuery q = prepare(connectionName_,
                           QStringLiteral("SELECT time, lat, lon, speed, odometer, gps_valid, ext_power, tank1, tank2, "
                                          "sensors FROM telemetry WHERE device = ? AND time >= ? AND time <= ? "
