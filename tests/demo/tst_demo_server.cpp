@@ -90,6 +90,22 @@ private slots:
         QVERIFY(entries.value(QStringLiteral("parks")) > 10);
         QVERIFY(entries.value(QStringLiteral("checkpoints-stages")) > 10);
     }
+
+    // Live mode keeps the fleet going: new points arrive as online data (202), each followed by
+    // exactly one refreshed result (205). Parked vehicles report sparsely, so allow a while.
+    void liveModeSendsOnlineData() {
+        TTelvikaAutomation c(nullptr, socket_, serverProgram());
+        c.SetAutoStart(false);
+        c.SetCallTimeout(60000);
+        c.Start();
+        QSignalSpy online(&c, &TTelvikaAutomation::OnReceiveOnlineData);
+        QSignalSpy ended(&c, &TTelvikaAutomation::OnEndComputing);
+        QVERIFY(online.wait(120000));
+        QTRY_VERIFY_WITH_TIMEOUT(ended.count() >= online.count(), 30000);
+        QTest::qWait(200);
+        QVERIFY(ended.count() <= online.count() + 1);  // one 205 per 202 (one may be under way)
+        QCOMPARE(c.ComputingState(), 0);
+    }
 };
 
 QTEST_MAIN(TestDemoServer)
