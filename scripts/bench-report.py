@@ -22,8 +22,8 @@ def main(results_dir: str, out_path: str) -> None:
         data = json.loads(f.read_text())
         ctx = data.get("context", {})
         lines.append(f"\n## {f.stem}\n\n")
-        lines.append(f"Run {ctx.get('date', '')}, {ctx.get('num_cpus', '?')} CPUs, "
-                     f"build {ctx.get('library_build_type', '?')}.\n\n")
+        lines.append(f"Run {ctx.get('date', '')} on {ctx.get('num_cpus', '?')} CPUs; "
+                     f"project built in Release by scripts/build.\n\n")
         lines.append("| benchmark | median real time | unit |\n|---|---:|---|\n")
         medians = {}
         for b in data.get("benchmarks", []):
