@@ -72,6 +72,8 @@ private slots:
     void serverClosedDisablesTheList();
     void onlineDataSetsTheSkipFlag();
     void guardShowsEscapedExceptions();
+    void upDownStopsAtItsLimits();
+    void symbolCaptionsShowMediaIcons();
 };
 
 void TestMainWindow::controlsCarryTheirNamesCaptionsAndDefaults() {
@@ -332,6 +334,42 @@ void TestMainWindow::guardShowsEscapedExceptions() {
     QCOMPARE(dialogs.calls[0].kind, QStringLiteral("exception"));
     QCOMPARE(dialogs.calls[0].text, QStringLiteral("сбой"));
     QVERIFY(dialogs.calls[0].hasOwner);
+}
+
+void TestMainWindow::upDownStopsAtItsLimits() {
+    auto w = unreachableWindow();
+    QVector<std::pair<bool, int>> seen;
+    connect(w->UpDown2, &TUpDown::ChangingEx, this,
+            [&](bool& allow, int value, TUpDown::Direction) { seen.push_back({allow, value}); });
+    w->txtCont->setText(QStringLiteral("9998"));
+    w->UpDown2->click(TUpDown::updUp);
+    QCOMPARE(w->txtCont->text(), QStringLiteral("9999"));
+    w->UpDown2->click(TUpDown::updUp);  // refused at the maximum, but still reported
+    QCOMPARE(w->txtCont->text(), QStringLiteral("9999"));
+    QCOMPARE(seen.size(), 2);
+    QVERIFY(seen[0].first);
+    QVERIFY(!seen[1].first);
+    QCOMPARE(seen[1].second, 10000);
+    w->txtCont->setText(QStringLiteral("0"));
+    w->UpDown2->click(TUpDown::updDown);
+    QCOMPARE(w->txtCont->text(), QStringLiteral("0"));
+    // A handler may refuse a change inside the range.
+    connect(w->UpDown1, &TUpDown::ChangingEx, this, [](bool& allow, int, TUpDown::Direction) { allow = false; });
+    w->UpDown1->click(TUpDown::updUp);
+    QCOMPARE(w->UpDown1->position(), 50);
+}
+
+void TestMainWindow::symbolCaptionsShowMediaIcons() {
+    auto w = unreachableWindow();
+    const QImage play = w->btnPlay->icon().pixmap(16, 16).toImage();
+    w->btnPlay->setCaption(QStringLiteral(";"));
+    QCOMPARE(w->btnPlay->caption(), QStringLiteral(";"));
+    QCOMPARE(w->btnPlay->property("caption").toString(), QStringLiteral(";"));
+    const QImage pause = w->btnPlay->icon().pixmap(16, 16).toImage();
+    QVERIFY(play != pause);
+    w->btnPlay->setCaption(QStringLiteral("4"));
+    QCOMPARE(w->btnPlay->icon().pixmap(16, 16).toImage(), play);
+    QVERIFY(w->btnStop->icon().pixmap(16, 16).toImage() != play);
 }
 
 QTEST_MAIN(TestMainWindow)
