@@ -52,7 +52,6 @@ void run(QSqlQuery& q, const QString& what) {
 QString text(const QString& s) { return s.isNull() ? QStringLiteral("") : s; }
 
 QVariant nullable(double v) { return std::isnan(v) ? QVariant() : QVariant(v); }
-double fromNullable(const QVariant& v) { return v.isNull() ? NAN : v.toDouble(); }
 
 }  // namespace
 
@@ -218,33 +217,7 @@ std::optional<VehicleRecord> Store::vehicle(int device) const {
 }
 
 QVector<TelemetryPoint> Store::telemetry(int device, double begin, double end) const {
-    QVector<TelemetryPoint> direct;
-    if (readTelemetryDirect(db(connectionName_), device, begin, end, direct)) return direct;
-    QSqlQuery q = prepare(connectionName_,
-                          QStringLiteral("SELECT time, lat, lon, speed, odometer, gps_valid, ext_power, tank1, tank2, "
-                                         "sensors FROM telemetry WHERE device = ? AND time >= ? AND time <= ? "
-                                         "ORDER BY time"));
-    q.setForwardOnly(true);
-    q.addBindValue(device);
-    q.addBindValue(begin);
-    q.addBindValue(end);
-    run(q, QStringLiteral("Не удалось прочитать телеметрию"));
-    QVector<TelemetryPoint> out;
-    while (q.next()) {
-        TelemetryPoint p;
-        p.time = q.value(0).toDouble();
-        p.lat = q.value(1).toDouble();
-        p.lon = q.value(2).toDouble();
-        p.speedKmh = q.value(3).toDouble();
-        p.odometerM = q.value(4).toDouble();
-        p.gpsValid = q.value(5).toInt() != 0;
-        p.externalPower = q.value(6).toInt() != 0;
-        p.tank1 = fromNullable(q.value(7));
-        p.tank2 = fromNullable(q.value(8));
-        p.sensors = static_cast<quint8>(q.value(9).toInt());
-        out.push_back(p);
-    }
-    return out;
+    return readTelemetry(db(connectionName_), device, begin, end);
 }
 
 qint64 Store::telemetryCount(int device) const {

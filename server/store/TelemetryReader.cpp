@@ -24,13 +24,11 @@ double nullableColumn(sqlite3_stmt* st, int column) {
 
 }  // namespace
 
-bool readTelemetryDirect(const QSqlDatabase& db, int device, double begin, double end,
-                         QVector<TelemetryPoint>& out) {
-    out.clear();
+QVector<TelemetryPoint> readTelemetry(const QSqlDatabase& db, int device, double begin, double end) {
     const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
-    if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0) return false;
-    sqlite3* handle = *static_cast<sqlite3* const*>(h.data());
-    if (!handle) return false;
+    sqlite3* handle = h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3* const*>(h.data())
+                                                                             : nullptr;
+    if (!handle) throw Error(QStringLiteral("Не удалось прочитать телеметрию: база данных не открыта"));
 
     static const char* sql =
         "SELECT time, lat, lon, speed, odometer, gps_valid, ext_power, tank1, tank2, sensors "
@@ -41,6 +39,7 @@ bool readTelemetryDirect(const QSqlDatabase& db, int device, double begin, doubl
     sqlite3_bind_int(raw, 1, device);
     sqlite3_bind_double(raw, 2, begin);
     sqlite3_bind_double(raw, 3, end);
+    QVector<TelemetryPoint> out;
     int rc;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
         TelemetryPoint p;
@@ -56,11 +55,8 @@ bool readTelemetryDirect(const QSqlDatabase& db, int device, double begin, doubl
         p.sensors = static_cast<quint8>(sqlite3_column_int(raw, 9));
         out.push_back(p);
     }
-    if (rc != SQLITE_DONE) {
-        out.clear();
-        fail(handle);
-    }
-    return true;
+    if (rc != SQLITE_DONE) fail(handle);
+    return out;
 }
 
 }  // namespace telvika::server
