@@ -143,18 +143,35 @@ public:
     void InstallStyleResources();
     void ServerClosed();
     void OnlineDataReceived();
-    void ComputingEnded();
 
-    // --- Handlers and routines of the other subsystems (wired here) ----------------------------------
-    void MVCtrlMouseAction(int action, int uMsg, int x, int y, bool& handled);
-    void MVCtrlSelfDraw();
+    // Each subsystem below defines its members in its own folder (src/<subsystem>/TForm1*.cpp);
+    // the window's construction and wiring stay in src/app.
+
+    // --- Selection, computation requests, trips and track loading (src/tracking) -----------------
     void cmbGroupNameChange();
     void cmbChange(QObject* sender);
     void DateTimeChange();
-    void cmbInfoPointsChange();
-    void ListView1Click();
-    void txtContChange();
-    void txtContKeyPress(QChar& key);
+    void RequestComputing();
+    void ShowGroupCars();
+    void ComputingEnded();
+    void LoadTrips();
+    void ListView1Click();  // dispatches to the trips branch or the information-point branch
+    void ListView1ClickTrip();
+    void LoadTrack(int tripNumber);
+
+    // --- Map layers and object styles (src/map) ---------------------------------------------------
+    void ShowLayer(int kind);
+    void ClearLayer(int kind);
+    void ShowInfoPoints();
+    void ToolButton4Click();
+    void ToolButton1Click();
+    void ToolButton2Click();
+
+    // --- Map list (src/map) -------------------------------------------------------------------------
+    void LoadMapList();
+    void MapListEditClick();
+
+    // --- Playback: clock, position, marker and map following (src/playback) -----------------------
     void btnPlayClick();
     void btnStopClick(QObject* sender);
     void cmbSpeedChange();
@@ -162,17 +179,27 @@ public:
     void UpDown1ChangingEx(bool& allowChange, int newValue, int direction);
     void TrackBarChange();
     void Timer1Timer();
-    void ToolButton4Click();
-    void ToolButton1Click();
-    void ToolButton2Click();
     void SpeedButton1Click();
-    void btnSettingsClick();
+    void FindSegment(telvika::TDateTime moment);
+    void ShowMoment(telvika::TDateTime moment);
+    void ShowStopLabel(int stopIndex);
+    void BuildMarker(double x, double y, double angle, double size);
+    void ShowMarkerLayer();  // ShowLayer kind 2: draws the marker and follows it
+    void MVCtrlMouseAction(int action, int uMsg, int x, int y, bool& handled);
+    void MVCtrlSelfDraw();
+    void SeekToMapPoint(double x, double y);
+
+    // --- Information-point lists, kind menu and control points (src/infopoints) ------------------
+    void cmbInfoPointsChange();
+    void ListView1ClickInfoPoint();
+    void txtContChange();
+    void txtContKeyPress(QChar& key);
     void mnuClick(QAction* item);
-    void MapListEditClick();
-    void LoadTrips();
-    void LoadMapList();
+    void ShowControlPoints();
+
+    // --- Settings file and dialog (src/settings) --------------------------------------------------
     void LoadSaveSettings(int mode);
-    void ShowGroupCars();
+    void btnSettingsClick();
 
     // Runs a handler; an exception that escapes it is shown by the standard error display.
     void guarded(const std::function<void()>& handler);

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class IUserDialogs;
 
 // Where the main window finds its files and its server. The shipped program uses the executable's
@@ -14,6 +16,8 @@ struct TPlayerEnvironment {
     QString serverProgram;   // server to start when none answers; empty = beside the executable
     QStringList serverArguments;  // extra arguments for a server the client starts
     IUserDialogs* dialogs = nullptr;  // message boxes and the file dialog; null = the real ones
+    // The blocking hold after a skipped stop (milliseconds); empty = a real sleep of the GUI thread.
+    std::function<void(int ms)> hold;
 
     // The shipped program's environment.
     static TPlayerEnvironment standard();

@@ -3,7 +3,6 @@ add_library(player_ui STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/TPlayerEnvironment.h ${CMAKE_CURRENT_SOURCE_DIR}/TPlayerEnvironment.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/TForm1.h ${CMAKE_CURRENT_SOURCE_DIR}/TForm1.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/TForm1Startup.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/TForm1Pending.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/UserDialogs.h ${CMAKE_CURRENT_SOURCE_DIR}/ui/UserDialogs.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/TSymbolButton.h ${CMAKE_CURRENT_SOURCE_DIR}/ui/TSymbolButton.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/TUpDown.h ${CMAKE_CURRENT_SOURCE_DIR}/ui/TUpDown.cpp
