@@ -1,0 +1,1 @@
+target_sources(player_ui PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/TForm1Layers.cpp)
