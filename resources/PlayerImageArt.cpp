@@ -6,6 +6,7 @@
 
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPolygonF>
 
 namespace resources {
 
@@ -20,14 +21,19 @@ QImage scaledTo(const QImage& big, int size) {
         .convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
+QLinearGradient buttonGradient(double height) {
+    QLinearGradient g(0, 0, 0, height);
+    g.setColorAt(0, QColor(85, 100, 125));
+    g.setColorAt(1, QColor(30, 38, 52));
+    return g;
+}
+
 QImage toolbarImage(int i) {
     QImage big(Design, Design, QImage::Format_ARGB32_Premultiplied);
     big.fill(Qt::transparent);
     QPainter p(&big);
     p.setRenderHint(QPainter::Antialiasing, true);
-    QLinearGradient g(0, 0, 0, Design);
-    g.setColorAt(0, QColor(85, 100, 125));
-    g.setColorAt(1, QColor(30, 38, 52));
+    const QLinearGradient g = buttonGradient(Design);
     p.setPen(Qt::NoPen);
     p.setBrush(g);
     p.drawEllipse(QRectF(1, 1, Design - 2, Design - 2));
@@ -73,6 +79,23 @@ QVector<QImage> drawVehicleImages() {
         out << img;
     }
     return out;
+}
+
+QImage drawMenuButtonImage() {
+    // Drawn four times larger, then scaled down smoothly like the toolbar images.
+    constexpr int W = 14 * 4, H = 20 * 4;
+    QImage big(W, H, QImage::Format_ARGB32_Premultiplied);
+    big.fill(Qt::transparent);
+    QPainter p(&big);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(Qt::NoPen);
+    p.setBrush(buttonGradient(H));
+    p.drawRoundedRect(QRectF(1, 1, W - 2, H - 2), W / 2.0 - 1, W / 2.0 - 1);
+    p.setBrush(Qt::white);
+    p.drawPolygon(QPolygonF({QPointF(W * 0.14, H * 0.34), QPointF(W * 0.86, H * 0.34), QPointF(W * 0.5, H * 0.72)}));
+    p.end();
+    return big.scaled(14, 20, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
 }  // namespace resources

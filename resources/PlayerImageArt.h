@@ -10,5 +10,8 @@ namespace resources {
 QVector<QImage> drawToolbarImages();   // 31 images of 16 x 16
 QVector<QImage> drawKindMenuImages();  // 24 images of 16 x 16
 QVector<QImage> drawVehicleImages();   // 168 images of 48 x 48 on black
+// The picture of the small button that opens the kind menu: a white down triangle on a dark
+// rounded button, in the look of the toolbar images; 14 x 20.
+QImage drawMenuButtonImage();
 
 }  // namespace resources

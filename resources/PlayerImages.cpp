@@ -25,5 +25,6 @@ QVector<QImage> load(const QString& folder, int count) {
 QVector<QImage> toolbarImages() { return load(QStringLiteral("toolbar"), 31); }
 QVector<QImage> kindMenuImages() { return load(QStringLiteral("kinds"), 24); }
 QVector<QImage> vehicleImages() { return load(QStringLiteral("vehicles"), 168); }
+QImage menuButtonImage() { return load(QStringLiteral("menubutton"), 1).value(0); }
 
 }  // namespace resources

@@ -19,4 +19,7 @@ QVector<QImage> kindMenuImages();
 // (image n here is icon n + 1 there).
 QVector<QImage> vehicleImages();
 
+// The kind-menu button: a white down triangle on a dark rounded button, 14 x 20.
+QImage menuButtonImage();
+
 }  // namespace resources

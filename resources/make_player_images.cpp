@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
     qrc << "<RCC>\n  <qresource prefix=\"/player_images\">\n";
     const bool ok = writeList(out, qrc, QStringLiteral("toolbar"), resources::drawToolbarImages()) &&
                     writeList(out, qrc, QStringLiteral("kinds"), resources::drawKindMenuImages()) &&
-                    writeList(out, qrc, QStringLiteral("vehicles"), resources::drawVehicleImages());
+                    writeList(out, qrc, QStringLiteral("vehicles"), resources::drawVehicleImages()) &&
+                    writeList(out, qrc, QStringLiteral("menubutton"), {resources::drawMenuButtonImage()});
     qrc << "  </qresource>\n</RCC>\n";
     qrc.flush();
     if (!ok || qrc.status() != QTextStream::Ok) {

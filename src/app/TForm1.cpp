@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDomDocument>
+#include <QElapsedTimer>
 #include <QFormLayout>
 #include <QFrame>
 #include <QGridLayout>
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QSlider>
 #include <QSplitter>
 #include <QTimeEdit>
@@ -27,8 +29,10 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "app/ui/TImageList.h"
+#include "app/ui/TListPopupStyle.h"
 #include "app/ui/TSymbolButton.h"
 #include "app/ui/TUpDown.h"
 #include "app/ui/UserDialogs.h"
@@ -230,6 +234,10 @@ void TForm1::buildPeriodBox(QWidget* panel) {
     Label2 = caption(QStringLiteral("Label2"), QStringLiteral("Группа:"));
     cmbGroupName = combo(QStringLiteral("cmbGroupName"));
     cmbGroupName->setMaxVisibleItems(5);
+    // The group list shows at most five rows when dropped down, whatever the application style.
+    auto* popupStyle = new TListPopupStyle;
+    popupStyle->setParent(cmbGroupName);
+    cmbGroupName->setStyle(popupStyle);
     Label4 = caption(QStringLiteral("Label4"), QStringLiteral("Название:"));
     cmbCarName = combo(QStringLiteral("cmbCarName"));
     Label5 = caption(QStringLiteral("Label5"), QStringLiteral("Номер ТС:"));
@@ -343,7 +351,7 @@ void TForm1::buildPlayerBox(QWidget* panel) {
     ToolButton2 = checkButton(QStringLiteral("ToolButton2"), QStringLiteral("Информационные точки"), 10);
     SpeedButton1 = named(new TSymbolButton(QStringLiteral("6"), ToolBar1), QStringLiteral("SpeedButton1"));
     SpeedButton1->setFixedSize(16, 22);
-    SpeedButton1->setIconSize(QSize(10, 10));
+    SpeedButton1->setIconSize(QSize(14, 20));
     SpeedButton1->setFocusPolicy(Qt::NoFocus);
     SpeedButton1->setAutoRaise(true);
     ToolBar1->addWidget(SpeedButton1);
@@ -471,8 +479,24 @@ void TForm1::showEvent(QShowEvent* event) {
     // The start-up sequence runs once, at the start of the message loop after the first show.
     if (!formShowQueued_) {
         formShowQueued_ = true;
-        QTimer::singleShot(0, this, [this] { guarded([this] { FormShow(); }); });
+        QTimer::singleShot(0, this, [this] { runStartupSequence(); });
     }
+}
+
+void TForm1::runStartupSequence() {
+    // The sequence blocks the GUI thread (the server may take seconds to start): the window is
+    // painted first, so that it is never shown black, and the wait cursor stays up meanwhile.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const auto restoreCursor = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+    if (QWindow* handle = windowHandle()) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!handle->isExposed() && waited.elapsed() < 500)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    }
+    repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    guarded([this] { FormShow(); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

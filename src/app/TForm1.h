@@ -219,6 +219,7 @@ private:
     void buildNonVisual();
     void wireEvents();
     void createMapTables();
+    void runStartupSequence();
 
     TPlayerEnvironment env_;
     std::unique_ptr<IUserDialogs> ownDialogs_;

@@ -3,9 +3,9 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include "app/PlayerApplication.h"
 #include "app/TForm1.h"
 #include "common/Error.h"
-#include "common/LocaleSetup.h"
 
 namespace {
 const QString ControlMissingText =
@@ -16,9 +16,7 @@ const QString ControlMissingText =
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("telvika-player"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Telvika"));
-    telvika::applyUserLocale();
+    telvika::setUpPlayerApplication();
 
     std::unique_ptr<TForm1> form;
     try {

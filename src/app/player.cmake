@@ -3,10 +3,12 @@ add_library(player_ui STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/TPlayerEnvironment.h ${CMAKE_CURRENT_SOURCE_DIR}/TPlayerEnvironment.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/TForm1.h ${CMAKE_CURRENT_SOURCE_DIR}/TForm1.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/TForm1Startup.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/PlayerApplication.h ${CMAKE_CURRENT_SOURCE_DIR}/PlayerApplication.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/UserDialogs.h ${CMAKE_CURRENT_SOURCE_DIR}/ui/UserDialogs.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/TSymbolButton.h ${CMAKE_CURRENT_SOURCE_DIR}/ui/TSymbolButton.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/TUpDown.h ${CMAKE_CURRENT_SOURCE_DIR}/ui/TUpDown.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/TImageList.h ${CMAKE_CURRENT_SOURCE_DIR}/ui/TImageList.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/ui/TListPopupStyle.h
   ${PROJECT_SOURCE_DIR}/src/map/MapControlLoader.h ${PROJECT_SOURCE_DIR}/src/map/MapControlLoader.cpp
 )
 target_include_directories(player_ui PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}
