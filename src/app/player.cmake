@@ -19,6 +19,11 @@ telvika_warnings(player_ui)
 add_executable(telvika-player ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
 target_link_libraries(telvika-player PRIVATE player_ui)
 telvika_warnings(telvika-player)
+
+# The same window driven unattended, for the demo on a machine without a display.
+add_executable(telvika-player-demo ${CMAKE_CURRENT_SOURCE_DIR}/demo_run.cpp)
+target_link_libraries(telvika-player-demo PRIVATE player_ui)
+telvika_warnings(telvika-player-demo)
 # The map control is loaded at run time, never linked; build it with the player when it exists.
 if(TARGET mvx)
   add_dependencies(telvika-player mvx)
