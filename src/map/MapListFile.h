@@ -18,6 +18,9 @@ inline const QString FileName = QStringLiteral("MapList.ini");
 // file cannot make the player allocate or try to load without bound.
 constexpr int MaxMapCount = 4096;
 
+// The load result code "Карта не загружена": what an entry reads as before the control answered.
+constexpr int NotLoadedCode = 11;
+
 // The file's path in a folder.
 QString filePath(const QString& folder);
 

@@ -15,7 +15,8 @@ void TForm1::LoadMapList() {
         MapListEditClick();
         return;
     }
-    MapLoadResults.resize(paths.size());
+    // Until the control answers, an entry reads as not loaded (a failing control ends the loop).
+    MapLoadResults.fill(telvika::maplist::NotLoadedCode, paths.size());
     for (int i = 0; i < paths.size(); ++i) MapLoadResults[i] = MVCtrl->LoadMap(paths[i], QString());
 }
 

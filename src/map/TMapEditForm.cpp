@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QSignalBlocker>
 
+#include <algorithm>
+
 #include "app/ui/UserDialogs.h"
 #include "common/Error.h"
 #include "map/FileDialogFilter.h"
@@ -128,6 +130,10 @@ void TMapEditForm::FormShow() {
     const QSignalBlocker block(MapList);
     MapList->clear();
     MapList->addItems(telvika::maplist::readMapPaths(iniPath_));
+    // The codes are those of the last loading of the same file; should the file have changed
+    // since, they are cut or padded to the list so that entry and code stay aligned.
+    loadResults_.resize(std::min<qsizetype>(loadResults_.size(), MapList->count()));
+    while (loadResults_.size() < MapList->count()) loadResults_.append(telvika::maplist::NotLoadedCode);
 }
 
 void TMapEditForm::btnAddMapClick() {
@@ -153,7 +159,7 @@ void TMapEditForm::btnAddMapClick() {
         const QSignalBlocker block(MapList);
         MapList->addItem(path);
     }
-    loadResults_.resize(MapList->count());
+    while (loadResults_.size() < MapList->count()) loadResults_.append(telvika::maplist::NotLoadedCode);
     loadResults_[MapList->count() - 1] = code;
     setMessage(telvika::MapLoadMessage(code));
 }

@@ -2,10 +2,12 @@
 // disk: what it shows, loads, unloads, refuses and writes.
 #include <QtTest>
 
+#include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -120,8 +122,14 @@ private slots:
         writeFile(ini(), QStringLiteral("[MapList]\nMapCount=3\nMap1=%1\nMap3=%2\nMap4=%3\n")
                              .arg(forest, field, untagged)
                              .toUtf8());
+        results = {0, 4, 3, 2};  // codes of a longer list loaded before the file changed
         auto f = form();
         QCOMPARE(f->entries(), (QStringList{forest, QString(), field}));
+        QCOMPARE(results, (QVector<int>{0, 4, 3}));
+        f.reset();
+        results.clear();
+        f = form();
+        QCOMPARE(results, (QVector<int>{11, 11, 11}));  // "Карта не загружена" until loaded
     }
 
     // Adding: the file dialog with its title and Qt filter, the map loaded at once, its code kept
@@ -257,6 +265,29 @@ private slots:
         QCOMPARE(readFile(lockedIni), before);
         QVERIFY(!f.isVisible());
         QVERIFY(edited);
+    }
+
+    // The shipped dialogs run the real modal loop: Escape and the window's close leave the dialog
+    // open, "Закрыть" ends it with Accepted.
+    void realModalLoopEndsOnlyWithClose() {
+        TQtUserDialogs real;
+        TMapEditForm f(*map, real, ini(), results, edited, host.get());
+        bool openAfterEscape = false, openAfterClose = false, wasModal = false;
+        QTimer::singleShot(0, &f, [&] {
+            wasModal = QApplication::activeModalWidget() == &f;
+            QTest::keyClick(&f, Qt::Key_Escape);
+            openAfterEscape = f.isVisible();
+            f.close();
+            openAfterClose = f.isVisible();
+            f.btnExit->click();
+        });
+        QTimer::singleShot(20000, &f, [&] { f.done(-1); });  // never hang the suite
+        QCOMPARE(real.execDialog(f), int(QDialog::Accepted));
+        QVERIFY(wasModal);
+        QVERIFY(openAfterEscape);
+        QVERIFY(openAfterClose);
+        QVERIFY(edited);
+        QCOMPARE(readFile(ini()), QByteArray("[MapList]\nMapCount=0\n"));
     }
 
     // A path with a line break could not be written to the file: refused at once, nothing loaded.

@@ -180,6 +180,28 @@ private slots:
         again->close();
     }
 
+    // What an unattended demo needs: a list file naming the demo town written by the admin tool;
+    // the player then asks nothing and shows the town where it starts.
+    void demoTownFromTheListFile() {
+        const QString town = chartDir.filePath(QStringLiteral("demo-town.chart"));
+        QProcess admin;
+        admin.start(fx.bin + QStringLiteral("/telvika-admin"),
+                    {QStringLiteral("--data"), chartDir.filePath(QStringLiteral("demo-data")), QStringLiteral("--socket"),
+                     fx.socket + QStringLiteral("-unused"), QStringLiteral("demo"), QStringLiteral("--chart"), town,
+                     QStringLiteral("--days"), QStringLiteral("1")});
+        QVERIFY(admin.waitForFinished(120000));
+        QCOMPARE(admin.exitCode(), 0);
+        QVERIFY(fx.writeAppFile(QStringLiteral("MapList.ini"),
+                                QStringLiteral("[MapList]\nMapCount=1\nMap1=%1\n").arg(town).toUtf8()));
+        auto w = fx.startedWindow();
+        QVERIFY(fx.dialogs.dialogTitles.isEmpty());
+        QCOMPARE(w->MapLoadResults, QVector<int>{0});
+        const PictureStats s = stats(w->MVCtrl->widget()->grab().toImage());
+        QVERIFY2(s.colours >= 6 && s.notLand * 10 > s.pixels,
+                 qPrintable(QStringLiteral("%1 colours, %2 of %3").arg(s.colours).arg(s.notLand).arg(s.pixels)));
+        w->close();
+    }
+
     // Every listed path is passed to the control in order; missing and broken maps keep their codes.
     void startLoadsEveryListedMap() {
         const QString broken = chartDir.filePath(QStringLiteral("broken.chart"));
