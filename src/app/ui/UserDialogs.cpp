@@ -29,8 +29,6 @@ QString TQtUserDialogs::openFile(QWidget* owner, const QString& title, const QSt
 
 int IUserDialogs::execDialog(QDialog& dialog) { return dialog.exec(); }
 
-int TQtUserDialogs::execDialog(QDialog& dialog) { return dialog.exec(); }
-
 int TRecordingUserDialogs::execDialog(QDialog& dialog) {
     dialogTitles.append(dialog.windowTitle());
     if (dialogScripts.isEmpty()) return QDialog::Rejected;

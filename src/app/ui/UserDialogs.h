@@ -37,7 +37,6 @@ public:
     void showException(QWidget* owner, const QString& message) override;
     QString openFile(QWidget* owner, const QString& title, const QString& filter,
                      const QString& defaultSuffix) override;
-    int execDialog(QDialog& dialog) override;
 };
 
 // Dialogs for tests: every call is recorded; openFile answers from a queue of paths. The program's
