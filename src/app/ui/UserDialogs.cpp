@@ -1,6 +1,7 @@
 #include "app/ui/UserDialogs.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -24,4 +25,16 @@ QString TQtUserDialogs::openFile(QWidget* owner, const QString& title, const QSt
     dialog.setOption(QFileDialog::ReadOnly, true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
     return dialog.selectedFiles().first();
+}
+
+int IUserDialogs::execDialog(QDialog& dialog) { return dialog.exec(); }
+
+int TRecordingUserDialogs::execDialog(QDialog& dialog) {
+    dialogTitles.append(dialog.windowTitle());
+    if (dialogScripts.isEmpty()) return QDialog::Rejected;
+    const std::function<int(QDialog&)> script = dialogScripts.takeFirst();
+    dialog.show();
+    const int result = script(dialog);
+    dialog.hide();
+    return result;
 }

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+class QDialog;
 class QWidget;
 
 // Message boxes, the file-open dialog and the standard error display go through this interface,
@@ -20,6 +24,10 @@ public:
     // The file-open dialog; an empty result means the user cancelled.
     virtual QString openFile(QWidget* owner, const QString& title, const QString& filter,
                              const QString& defaultSuffix) = 0;
+
+    // Shows one of the program's own dialogs modally and returns its result (QDialog::Accepted or
+    // Rejected, or what the dialog passed to done()). The real ones run dialog.exec().
+    virtual int execDialog(QDialog& dialog);
 };
 
 // The real dialogs.
@@ -31,7 +39,10 @@ public:
                      const QString& defaultSuffix) override;
 };
 
-// Dialogs for tests: every call is recorded; openFile answers from a queue of paths.
+// Dialogs for tests: every call is recorded; openFile answers from a queue of paths. The program's
+// own dialogs are recorded apart (dialogTitles) and answered by a queue of scripts: each script
+// gets the dialog, shown but not modal, drives it (clicks its buttons) and returns the result the
+// dialog's exec would give. With no script left the dialog is not shown and gives Rejected.
 class TRecordingUserDialogs : public IUserDialogs {
 public:
     struct Call {
@@ -39,6 +50,7 @@ public:
         QString text;
         QString caption;
         bool hasOwner = false;
+        QString filter;  // openFile: the name filter passed
     };
 
     void message(QWidget* owner, const QString& text, const QString& caption) override {
@@ -47,11 +59,14 @@ public:
     void showException(QWidget* owner, const QString& message) override {
         calls.push_back({QStringLiteral("exception"), message, QString(), owner != nullptr});
     }
-    QString openFile(QWidget* owner, const QString& title, const QString&, const QString&) override {
-        calls.push_back({QStringLiteral("openFile"), title, QString(), owner != nullptr});
+    QString openFile(QWidget* owner, const QString& title, const QString& filter, const QString&) override {
+        calls.push_back({QStringLiteral("openFile"), title, QString(), owner != nullptr, filter});
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
+    int execDialog(QDialog& dialog) override;
 
     QVector<Call> calls;
     QStringList fileAnswers;
+    QStringList dialogTitles;  // window titles of the dialogs run, in order
+    QList<std::function<int(QDialog&)>> dialogScripts;
 };
