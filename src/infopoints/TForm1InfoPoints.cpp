@@ -53,6 +53,9 @@ void TForm1::cmbInfoPointsChange() {
         return;
     }
 
+    // The minimum is read first: a box holding no number (pasted text) fails with its message and
+    // leaves the list as it was.
+    const int minimum = minimumDurationOf(txtCont->text());
     int row = 0;
     server.SetTripIndex(data.CurTrip);
     ListView1->clear();
@@ -60,7 +63,6 @@ void TForm1::cmbInfoPointsChange() {
     SelectEntryList(query);
     ListView1->headerItem()->setText(3, valueColumnCaption(query));
 
-    const int minimum = minimumDurationOf(txtCont->text());
     const TValueKind kind = valueKindOf(query);
     const int count = server.TripEntriesCount();
     for (int e = 1; e <= count; ++e) {

@@ -14,6 +14,7 @@
 
 #include "../support/PlayerFixture.h"
 #include "app/ui/TImageList.h"
+#include "app/ui/TUpDown.h"
 #include "automation/TTelvikaAutomation.h"
 #include "common/DateText.h"
 #include "common/LocaleSetup.h"
@@ -35,6 +36,8 @@ const QString PeriodEnd = QStringLiteral("06.03.2024 00:00:00");
 const QVector<std::pair<int, int>> Sensor1 = {{600, 5}, {1200, 20}, {1800, 6}, {2400, 7}};
 // Sensor 2: on for 1 day 2 hours, then for exactly 2 hours.
 const QVector<std::pair<int, int>> Sensor2 = {{1000, 26 * 3600}, {96000, 2 * 3600}};
+// Sensor 3: five short switch-ons, a list long enough to be mistaken for sensor 1's.
+const QVector<std::pair<int, int>> Sensor3 = {{4000, 2}, {4100, 2}, {4200, 2}, {4300, 2}, {4400, 2}};
 constexpr int DriveEnd = 105000;
 
 bool within(const QVector<std::pair<int, int>>& periods, int t) {
@@ -47,7 +50,7 @@ bool within(const QVector<std::pair<int, int>>& periods, int t) {
 QByteArray fixtureCsv() {
     QSet<int> times;
     for (int t = 0; t <= DriveEnd; t += 10) times.insert(t);
-    for (const auto& periods : {Sensor1, Sensor2})
+    for (const auto& periods : {Sensor1, Sensor2, Sensor3})
         for (auto [from, length] : periods) {
             times.insert(from);
             times.insert(from + length);
@@ -56,7 +59,7 @@ QByteArray fixtureCsv() {
     std::sort(sorted.begin(), sorted.end());
 
     const QDateTime start(QDate(2024, 3, 4), QTime(8, 0));
-    QByteArray csv = "time,lat,lon,speed,fuel,sensor1,sensor2\n";
+    QByteArray csv = "time,lat,lon,speed,fuel,sensor1,sensor2,sensor3\n";
     for (int t : sorted) {
         const double lon = 37.6 + t * 2.2195e-4;
         double speed = 50.0;
@@ -66,7 +69,7 @@ QByteArray fixtureCsv() {
         csv += start.addSecs(t).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1() + ',' +
                QByteArray::number(55.75, 'f', 6) + ',' + QByteArray::number(lon, 'f', 7) + ',' +
                QByteArray::number(speed) + ',' + QByteArray::number(fuel, 'f', 3) + ',' +
-               (within(Sensor1, t) ? "1" : "0") + ',' + (within(Sensor2, t) ? "1" : "0") + '\n';
+               (within(Sensor1, t) ? "1" : "0") + ',' + (within(Sensor2, t) ? "1" : "0") + ',' + (within(Sensor3, t) ? "1" : "0") + '\n';
     }
     return csv;
 }
@@ -255,6 +258,29 @@ private slots:
         QCOMPARE(w->txtCont->text(), QStringLiteral("0"));
         QCOMPARE(w->ListView1->topLevelItemCount(), 4);
 
+        // The up-down steps the box within 0 .. 9999, and the list follows.
+        w->UpDown2->click(TUpDown::updDown);
+        QCOMPARE(w->txtCont->text(), QStringLiteral("0"));
+        w->txtCont->setText(QStringLiteral("19"));
+        QCOMPARE(column(3), QStringList{"00:00:20"});
+        w->UpDown2->click(TUpDown::updUp);
+        QCOMPARE(w->txtCont->text(), QStringLiteral("20"));
+        QCOMPARE(column(3), QStringList{"00:00:20"});
+        w->UpDown2->click(TUpDown::updUp);
+        QCOMPARE(w->ListView1->topLevelItemCount(), 0);
+        w->txtCont->setText(QStringLiteral("9999"));
+        w->UpDown2->click(TUpDown::updUp);
+        QCOMPARE(w->txtCont->text(), QStringLiteral("9999"));
+
+        // Text pasted past the key filter is refused with a message; the list stays.
+        w->txtCont->setText(QStringLiteral("0"));
+        QCOMPARE(w->ListView1->topLevelItemCount(), 4);
+        w->txtCont->setText(QStringLiteral("1a"));
+        QCOMPARE(fx.dialogs.calls.size(), 1);
+        QVERIFY(fx.dialogs.calls[0].text.contains(QStringLiteral("1a")));
+        QCOMPARE(w->ListView1->topLevelItemCount(), 4);
+        fx.dialogs.calls.clear();
+
         // A key into an empty box puts "0" first; other characters are dropped.
         {
             const QSignalBlocker quiet(w->txtCont);
@@ -276,8 +302,8 @@ private slots:
         const double t0 = w->data.TrackData.time(0);
         for (int row : {0, 2, 1}) {
             QTreeWidgetItem* item = w->ListView1->topLevelItem(row);
-            // Another routine points the server at another list in between.
-            w->SelectEntryList(QStringLiteral("tank-num1"));
+            // Another routine (the map's information points) points the server at another list.
+            w->SelectEntryList(QStringLiteral("sensor_on-num3"));
             w->ListView1->setCurrentItem(item);
             w->ListView1Click();
             const double begin = telvika::parseRegionalDateTime(item->text(1));
