@@ -21,7 +21,9 @@
 #include "common/NumberText.h"
 #include "common/Rounding.h"
 #include "infopoints/InfoPointList.h"
+#include "InfoPointsWindowSupport.h"
 
+using namespace infopoints::testing;
 using telvika::Bool32;
 
 namespace {
@@ -74,31 +76,6 @@ QByteArray fixtureCsv() {
     return csv;
 }
 
-TInfoPoints kind(const char* name, const char* query) {
-    return {QString::fromUtf8(name), QLatin1String(query), true, true, QStringLiteral("Ic")};
-}
-
-// The settings' default list of kinds.
-QVector<TInfoPoints> defaultKinds() {
-    return {kind("Контрольные точки", "checkpoints-stages"), kind("Список остановок", "parks"),
-            kind("Периоды отсутствия сигнала", "blinds"), kind("Периоды пропадания питания", "power_off"),
-            kind("Периоды превышения скорости", "over_speed"), kind("Заправки и сливы бака №1", "tank-num1"),
-            kind("Заправки и сливы бака №2", "tank-num2"), kind("Включения датчика №1", "sensor_on-num1"),
-            kind("Включения датчика №2", "sensor_on-num2"), kind("Включения датчика №3", "sensor_on-num3"),
-            kind("Включения датчика №4", "sensor_on-num4"), kind("Включения датчика №5", "sensor_on-num5"),
-            kind("Включения датчика №6", "sensor_on-num6")};
-}
-
-QVector<QStringList> rowsOf(QTreeWidget* list) {
-    QVector<QStringList> rows;
-    for (int r = 0; r < list->topLevelItemCount(); ++r) {
-        QStringList texts;
-        for (int c = 0; c < 4; ++c) texts << list->topLevelItem(r)->text(c);
-        rows << texts;
-    }
-    return rows;
-}
-
 QImage imageOf(QAction* item) { return item->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32); }
 
 }  // namespace
@@ -111,13 +88,8 @@ private:
 
     TTelvikaAutomation& server() { return *w->data.TrackingServer; }
 
-    // Computes the period for a vehicle through the window's own connection and waits for the end.
-    bool compute(int device) {
-        QSignalSpy ended(w->data.TrackingServer, &TTelvikaAutomation::OnEndComputing);
-        server().StartComputing(Group, device, PeriodBegin, PeriodEnd, QStringLiteral("GSM"), 1);
-        if (!ended.wait(60000)) return false;
-        return QTest::qWaitFor([&] { return server().ComputingState() == 0; }, 20000);
-    }
+    // Computes the fixture's period for a vehicle.
+    bool compute(int device) { return computeAndWait(*w, Group, device, PeriodBegin, PeriodEnd); }
 
     // The first trip, its track in the model and the track bar's range, as loading a trip leaves them.
     void loadFirstTrip() {
