@@ -7,7 +7,9 @@
 
 namespace infopoints {
 
-double radiusToDegrees(double metres) { return metres * 180.0 / 20015159.0526516052887; }
+double radiusToDegrees(double metres) {
+    return metres * 180.0 / 20015159.0526516052887;
+}
 
 QString coordinateText(double degrees) {
     QString s = telvika::generalTextDot(degrees);

@@ -26,15 +26,20 @@ TValueKind valueKindOf(const QString& query) {
 
 QString valueColumnCaption(const QString& query) {
     switch (valueKindOf(query)) {
-        case TValueKind::Speed: return QStringLiteral("Скорость");
+        case TValueKind::Speed:
+            return QStringLiteral("Скорость");
         case TValueKind::Tank1:
-        case TValueKind::Tank2: return QStringLiteral("Объем, л");
-        case TValueKind::Duration: break;
+        case TValueKind::Tank2:
+            return QStringLiteral("Объем, л");
+        case TValueKind::Duration:
+            break;
     }
     return QStringLiteral("Прод-ть");
 }
 
-QString valueText(double value) { return telvika::generalText(value); }
+QString valueText(double value) {
+    return telvika::generalText(value);
+}
 
 double durationSeconds(const QString& durationText) {
     // The text is read as days (a time of day plus whole days); the product with 86400 is taken
@@ -54,7 +59,8 @@ int minimumDurationOf(const QString& boxText) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9')) digits = false;
     if (!digits)
         throw telvika::Error(
-            QStringLiteral("'%1' - неверное значение продолжительности: нужно целое число секунд от 0 до 9999")
+            QStringLiteral(
+                "'%1' - неверное значение продолжительности: нужно целое число секунд от 0 до 9999")
                 .arg(boxText));
     return boxText.toInt();
 }
@@ -79,6 +85,8 @@ std::optional<int> menuItemNumber(const QString& objectName) {
     return k;
 }
 
-int menuItemImage(int k, bool checked) { return checked ? k - 2 : k + 10; }
+int menuItemImage(int k, bool checked) {
+    return checked ? k - 2 : k + 10;
+}
 
 }  // namespace infopoints

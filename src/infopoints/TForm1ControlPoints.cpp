@@ -30,7 +30,8 @@ void TForm1::ShowControlPoints() {
                 const double lat = server->ControlPointLatitude();
                 data.ControlCenterCoords[2 * i] = coordinateText(lon);
                 data.ControlCenterCoords[2 * i + 1] = coordinateText(lat);
-                data.ControlPointLabels[i] = controlPointLabel(server->ControlPointName(), server->ControlPointNote());
+                data.ControlPointLabels[i] =
+                    controlPointLabel(server->ControlPointName(), server->ControlPointNote());
                 data.ControlAreaCoords[i] = circleText(lon, lat, radius);
             }
         } catch (const std::exception&) {

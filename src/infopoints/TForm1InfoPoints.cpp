@@ -53,13 +53,13 @@ void TForm1::cmbInfoPointsChange() {
         return;
     }
 
-    // The minimum is read first: a box holding no number (pasted text) fails with its message and
-    // leaves the list as it was.
+    // The minimum and the kind are read first: a box holding no number (pasted text) or a kind the
+    // settings no longer have fails with its message and leaves the list as it was.
     const int minimum = minimumDurationOf(txtCont->text());
+    const QString query = ShownKindQuery();
     int row = 0;
     server.SetTripIndex(data.CurTrip);
     ListView1->clear();
-    const QString query = ShownKindQuery();
     SelectEntryList(query);
     ListView1->headerItem()->setText(3, valueColumnCaption(query));
 
@@ -75,10 +75,18 @@ void TForm1::cmbInfoPointsChange() {
         const QString end = server.TripEntryEnd();
         QString value;
         switch (kind) {
-            case TValueKind::Speed: value = valueText(server.TripEntrySpeed()); break;
-            case TValueKind::Tank1: value = valueText(server.TripEntryTank1End() - server.TripEntryTank1Begin()); break;
-            case TValueKind::Tank2: value = valueText(server.TripEntryTank2End() - server.TripEntryTank2Begin()); break;
-            case TValueKind::Duration: value = duration; break;
+            case TValueKind::Speed:
+                value = valueText(server.TripEntrySpeed());
+                break;
+            case TValueKind::Tank1:
+                value = valueText(server.TripEntryTank1End() - server.TripEntryTank1Begin());
+                break;
+            case TValueKind::Tank2:
+                value = valueText(server.TripEntryTank2End() - server.TripEntryTank2Begin());
+                break;
+            case TValueKind::Duration:
+                value = duration;
+                break;
         }
         ++row;
         auto* item = new QTreeWidgetItem(QStringList{QString::number(row), begin, end, value});

@@ -15,15 +15,15 @@
 #include <QTreeWidget>
 
 #include "../support/PlayerFixture.h"
+#include "InfoPointsWindowSupport.h"
 #include "automation/TTelvikaAutomation.h"
 #include "common/LocaleSetup.h"
 #include "common/Rounding.h"
-#include "InfoPointsWindowSupport.h"
 
 namespace infopoints::testing {
 
 const QString Group = QStringLiteral("G1");
-constexpr int Device = 101;      // drives 29 hours with sensors, speeding and a refuelling
+constexpr int Device = 101;       // drives 29 hours with sensors, speeding and a refuelling
 constexpr int EmptyDevice = 102;  // has no telemetry at all
 const QString PeriodBegin = QStringLiteral("04.03.2024 07:00:00");
 const QString PeriodEnd = QStringLiteral("06.03.2024 00:00:00");
@@ -100,8 +100,8 @@ protected:
         for (int k = 0; k < d.TrackPointCount; ++k)
             d.TrackPoints.push_back({d.TrackData.longitude(k), d.TrackData.latitude(k)});
         d.PlayRefTime = d.TrackData.time(0);
-        const qint64 seconds =
-            telvika::roundHalfEvenToInt((d.TrackData.time(d.TrackPointCount - 1) - d.TrackData.time(0)) * 86400);
+        const qint64 seconds = telvika::roundHalfEvenToInt(
+            (d.TrackData.time(d.TrackPointCount - 1) - d.TrackData.time(0)) * 86400);
         setTrackBar(0, static_cast<int>(seconds), 0);
     }
 
@@ -139,21 +139,22 @@ protected:
     void setUpDrive() {
         telvika::applyUserLocale();  // as the player does: Russian under the C locale
         QVERIFY(fx.adminOk({QStringLiteral("add-group"), Group, QStringLiteral("Первая")}));
-        QVERIFY(fx.adminOk({QStringLiteral("add-vehicle"), Group, QString::number(Device), QStringLiteral("КамАЗ"),
-                            QStringLiteral("А001АА77")}));
+        QVERIFY(fx.adminOk({QStringLiteral("add-vehicle"), Group, QString::number(Device),
+                            QStringLiteral("КамАЗ"), QStringLiteral("А001АА77")}));
         QVERIFY(fx.adminOk({QStringLiteral("add-vehicle"), Group, QString::number(EmptyDevice),
                             QStringLiteral("ГАЗель"), QStringLiteral("В002ВВ77")}));
-        QVERIFY(fx.adminOk({QStringLiteral("add-control-point"), QString::number(Device), QStringLiteral("Маршрут"),
-                            QStringLiteral("Склад"), QStringLiteral("55.75"), QStringLiteral("37.6"),
-                            QStringLiteral("250"), QStringLiteral("ворота 2")}));
-        QVERIFY(fx.adminOk({QStringLiteral("add-control-point"), QString::number(Device), QStringLiteral("Маршрут"),
-                            QStringLiteral("База"), QStringLiteral("60"), QStringLiteral("30"), QStringLiteral("0")}));
+        QVERIFY(fx.adminOk({QStringLiteral("add-control-point"), QString::number(Device),
+                            QStringLiteral("Маршрут"), QStringLiteral("Склад"), QStringLiteral("55.75"),
+                            QStringLiteral("37.6"), QStringLiteral("250"), QStringLiteral("ворота 2")}));
+        QVERIFY(fx.adminOk({QStringLiteral("add-control-point"), QString::number(Device),
+                            QStringLiteral("Маршрут"), QStringLiteral("База"), QStringLiteral("60"),
+                            QStringLiteral("30"), QStringLiteral("0")}));
         QTemporaryFile csv(QDir::temp().filePath(QStringLiteral("drive-XXXXXX.csv")));
         QVERIFY(csv.open());
         csv.write(fixtureCsv());
         csv.flush();
-        QVERIFY(fx.adminOk({QStringLiteral("import"), csv.fileName(), QStringLiteral("--device"),
-                            QString::number(Device)}));
+        QVERIFY(fx.adminOk(
+            {QStringLiteral("import"), csv.fileName(), QStringLiteral("--device"), QString::number(Device)}));
 
         w = fx.startedWindow();
         QVERIFY(w->data.TrackingServer);

@@ -17,13 +17,14 @@ inline TInfoPoints kind(const char* name, const char* query) {
 
 // The settings' default list of kinds.
 inline QVector<TInfoPoints> defaultKinds() {
-    return {kind("Контрольные точки", "checkpoints-stages"), kind("Список остановок", "parks"),
-            kind("Периоды отсутствия сигнала", "blinds"), kind("Периоды пропадания питания", "power_off"),
-            kind("Периоды превышения скорости", "over_speed"), kind("Заправки и сливы бака №1", "tank-num1"),
-            kind("Заправки и сливы бака №2", "tank-num2"), kind("Включения датчика №1", "sensor_on-num1"),
-            kind("Включения датчика №2", "sensor_on-num2"), kind("Включения датчика №3", "sensor_on-num3"),
-            kind("Включения датчика №4", "sensor_on-num4"), kind("Включения датчика №5", "sensor_on-num5"),
-            kind("Включения датчика №6", "sensor_on-num6")};
+    return {
+        kind("Контрольные точки", "checkpoints-stages"),   kind("Список остановок", "parks"),
+        kind("Периоды отсутствия сигнала", "blinds"),      kind("Периоды пропадания питания", "power_off"),
+        kind("Периоды превышения скорости", "over_speed"), kind("Заправки и сливы бака №1", "tank-num1"),
+        kind("Заправки и сливы бака №2", "tank-num2"),     kind("Включения датчика №1", "sensor_on-num1"),
+        kind("Включения датчика №2", "sensor_on-num2"),    kind("Включения датчика №3", "sensor_on-num3"),
+        kind("Включения датчика №4", "sensor_on-num4"),    kind("Включения датчика №5", "sensor_on-num5"),
+        kind("Включения датчика №6", "sensor_on-num6")};
 }
 
 inline QVector<QStringList> rowsOf(QTreeWidget* list) {
@@ -37,7 +38,8 @@ inline QVector<QStringList> rowsOf(QTreeWidget* list) {
 }
 
 // Computes a period for a vehicle through the window's own connection and waits for its end.
-inline bool computeAndWait(TForm1& w, const QString& group, int device, const QString& begin, const QString& end) {
+inline bool computeAndWait(TForm1& w, const QString& group, int device, const QString& begin,
+                           const QString& end) {
     TTelvikaAutomation& server = *w.data.TrackingServer;
     QSignalSpy ended(&server, &TTelvikaAutomation::OnEndComputing);
     server.StartComputing(group, device, begin, end, QStringLiteral("GSM"), 1);

@@ -7,12 +7,12 @@
 #include <QRegularExpression>
 
 #include "../support/PlayerFixture.h"
+#include "InfoPointsWindowSupport.h"
 #include "common/DateText.h"
 #include "common/LocaleSetup.h"
 #include "common/NumberText.h"
 #include "common/OleDate.h"
 #include "infopoints/InfoPointList.h"
-#include "InfoPointsWindowSupport.h"
 
 using namespace infopoints::testing;
 
@@ -104,9 +104,11 @@ private slots:
                         if (kind.query == QLatin1String("over_speed"))
                             value = telvika::generalText(server.TripEntrySpeed());
                         else if (kind.query == QLatin1String("tank-num1"))
-                            value = telvika::generalText(server.TripEntryTank1End() - server.TripEntryTank1Begin());
+                            value = telvika::generalText(server.TripEntryTank1End() -
+                                                         server.TripEntryTank1Begin());
                         else if (kind.query == QLatin1String("tank-num2"))
-                            value = telvika::generalText(server.TripEntryTank2End() - server.TripEntryTank2Begin());
+                            value = telvika::generalText(server.TripEntryTank2End() -
+                                                         server.TripEntryTank2Begin());
                         QCOMPARE(row[3], value);
                     }
                     QCOMPARE(long60.size(), listed);

@@ -45,7 +45,7 @@ private slots:
         QCOMPARE(s.kindName.value_or(QString()), QStringLiteral("num1"));
         s = entryListOf(QStringLiteral("parks"));
         QCOMPARE(s.typeName, QStringLiteral("parks"));
-        QVERIFY(!s.kindName.has_value());  // the kind keeps its last value
+        QVERIFY(!s.kindName.has_value());          // the kind keeps its last value
         s = entryListOf(QStringLiteral("a-b-c"));  // split at the first "-" only
         QCOMPARE(s.typeName, QStringLiteral("a"));
         QCOMPARE(*s.kindName, QStringLiteral("b-c"));
@@ -167,7 +167,8 @@ private slots:
         // The east-west extent of the circle at 60 degrees is twice its north-south extent, up to
         // the 12 degree steps (which reach east and west exactly, but not north and south).
         const double ratio = (maxX - minX) / (maxY - minY);
-        QVERIFY2(std::fabs(ratio - widening / std::sin(84 * M_PI / 180)) < 1e-9, qPrintable(QString::number(ratio)));
+        QVERIFY2(std::fabs(ratio - widening / std::sin(84 * M_PI / 180)) < 1e-9,
+                 qPrintable(QString::number(ratio)));
     }
 
     void textsUsePointsInAnyLocale() {
@@ -180,7 +181,8 @@ private slots:
     }
 
     void labels() {
-        QCOMPARE(controlPointLabel(QStringLiteral("Склад"), QStringLiteral("ворота 2")), QStringLiteral("Склад(ворота 2)"));
+        QCOMPARE(controlPointLabel(QStringLiteral("Склад"), QStringLiteral("ворота 2")),
+                 QStringLiteral("Склад(ворота 2)"));
         QCOMPARE(controlPointLabel(QStringLiteral("База"), QString()), QStringLiteral("База()"));
     }
 };

@@ -100,7 +100,8 @@ private slots:
         QCOMPARE(w->data.ControlPointLabels, (TArrayString{"Склад(ворота 2)", "База()"}));
         QCOMPARE(w->data.ControlCenterCoords, (TArrayString{"37.6", "55.75", "30", "60"}));
         // Radius 0: 31 times the centre, with points whatever the user's locale.
-        QCOMPARE(w->data.ControlAreaCoords[1], QStringList(31, QStringLiteral("30 60")).join(QLatin1Char(',')));
+        QCOMPARE(w->data.ControlAreaCoords[1],
+                 QStringList(31, QStringLiteral("30 60")).join(QLatin1Char(',')));
         const QStringList pairs = w->data.ControlAreaCoords[0].split(QLatin1Char(','));
         QCOMPARE(pairs.size(), 31);
         QCOMPARE(pairs.first(), pairs.last());
