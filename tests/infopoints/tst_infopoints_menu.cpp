@@ -111,7 +111,9 @@ private slots:
         w->data.ControlPointsOn = false;
         w->data.ControlPointCount = 1;
         w->data.ControlPointLabels[0] = QStringLiteral("прежняя");
+        const qint64 requests = server().RequestCount();
         w->ShowControlPoints();
+        QCOMPARE(server().RequestCount() - requests, 1);  // only the computing state was asked for
         QCOMPARE(w->data.ControlPointCount, 1);
         QCOMPARE(w->data.ControlPointLabels[0], QStringLiteral("прежняя"));
         QVERIFY(fx.dialogs.calls.isEmpty());
