@@ -196,6 +196,10 @@ public:
     void txtContKeyPress(QChar& key);
     void mnuClick(QAction* item);
     void ShowControlPoints();
+    // Points the server's entry list at a kind's query ("tank-num1": type and kind, "parks": type).
+    void SelectEntryList(const QString& query);
+    // The query of the kind the kind list shows; throws when it shows the trips or no valid kind.
+    QString ShownKindQuery() const;
 
     // --- Settings file and dialog (src/settings) --------------------------------------------------
     void LoadSaveSettings(int mode);
