@@ -1,0 +1,77 @@
+// Playback figures: the cost of one tick of the clock through the marker's paint with the demo map
+// at 1920x1080 and a 100,000-point track, and the segment search on a 1,000,000-point track.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTimer>
+
+#include "PlaybackBenchWindow.h"
+#include "common/OleDate.h"
+#include "playback/TrackPosition.h"
+
+namespace {
+
+TTrackData longTrack(int points) {
+    QVector<double> values;
+    values.reserve(points * 5);
+    for (int k = 0; k < points; ++k) values << 46000.25 + k / 86400.0 << 49.0 << 55.0 << k * 10.0 << 36.0;
+    return TTrackData(values);
+}
+
+// The scan is linear: its cost grows with the position of the moment in the track.
+void BM_FindSegment(benchmark::State& state) {
+    const int points = int(state.range(0));
+    const TTrackData track = longTrack(points);
+    const double fraction = state.range(1) / 100.0;
+    const telvika::TDateTime moment = 46000.25 + fraction * (points - 1) / 86400.0;
+    int index = 0;
+    for (auto _ : state) {
+        index = telvika::playback::findSegment(track, points, moment, index);
+        benchmark::DoNotOptimize(index);
+    }
+    state.counters["points"] = points;
+}
+BENCHMARK(BM_FindSegment)
+    ->ArgNames({"points", "at%"})
+    ->Args({1000000, 50})
+    ->Args({1000000, 100})
+    ->Args({86400, 100})
+    ->Unit(benchmark::kMicrosecond);
+
+// One tick at 600x, the wall clock stepping 1 ms per tick (the timer's interval at that speed), so
+// the marker moves 0.6 s of track per tick and the map follows it now and then.
+void BM_Tick(benchmark::State& state) {
+    TPlaybackBenchWindow bench;
+    if (!bench.start(QSize(1920, 1080), 100000)) {
+        state.SkipWithError(bench.error.toStdString().c_str());
+        return;
+    }
+    TForm1& w = *bench.w;
+    telvika::TDateTime now = 45990.5;
+    telvika::setNowSource([&] { return now; });
+    w.Timer1->disconnect(&w);  // ticks come only from the loop below
+    w.btnPlayClick();
+    w.Timer1Timer();  // the first picture of the map
+    for (auto _ : state) {
+        now += 0.001 / 86400.0;
+        w.Timer1Timer();
+        if (!w.Timer1->isActive()) {  // the end of the track: start again
+            state.PauseTiming();
+            w.btnPlayClick();
+            state.ResumeTiming();
+        }
+    }
+    telvika::setNowSource({});
+    state.counters["map_px"] = double(w.MVCtrl->widget()->width()) * w.MVCtrl->widget()->height();
+}
+BENCHMARK(BM_Tick)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
