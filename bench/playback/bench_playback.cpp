@@ -66,6 +66,19 @@ void BM_Tick(benchmark::State& state) {
 }
 BENCHMARK(BM_Tick)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
+// Of that, the map control's immediate repaint of the whole 1920x1080 view with the marker.
+void BM_MapRepaint(benchmark::State& state) {
+    TPlaybackBenchWindow bench;
+    if (!bench.start(QSize(1920, 1080), 1000)) {
+        state.SkipWithError(bench.error.toStdString().c_str());
+        return;
+    }
+    TForm1& w = *bench.w;
+    w.TrackBar->setValue(10);  // a seek shows the marker
+    for (auto _ : state) w.MVCtrl->RepaintNow();
+}
+BENCHMARK(BM_MapRepaint)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
 }  // namespace
 
 int main(int argc, char** argv) {

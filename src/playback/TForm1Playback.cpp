@@ -12,6 +12,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 #include "app/ui/TSymbolButton.h"
 #include "app/ui/TUpDown.h"
 #include "common/DateText.h"
@@ -34,6 +36,13 @@ TDateTime firstPointTime(const TForm1& w) { return w.data.TrackData.element(1); 
 void rebaseClock(TForm1& w) {
     w.data.PlayRefClock = oleNow();
     w.data.PlayRefTime = w.data.PlayTime;
+}
+
+// Tick marks at a tenth of the bar's range: a mark per position would be thousands of marks on a
+// long track, drawn on every tick of the clock.
+void fitTrackBarTicks(TForm1& w) {
+    const int range = w.TrackBar->maximum() - w.TrackBar->minimum();
+    w.TrackBar->setTickInterval(std::max(1, (range + 9) / 10));
 }
 
 // The player moves the track bar itself: its change handler does not take this for a seek (but
@@ -67,6 +76,7 @@ void TForm1::btnStopClick(QObject*) {
     try {
         Timer1->stop();
         btnPlay->setCaption(QStringLiteral("4"));
+        fitTrackBarTicks(*this);  // the bar's range was set by the track's loading
         data.PlayRefClock = oleNow();
         data.PlayRefTime = firstPointTime(*this);
         moveTrackBar(*this, 1);
