@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <QLineEdit>
+#include <QMenu>
 #include <numbers>
 
 #include "PlaybackWindowFixture.h"
@@ -59,6 +60,7 @@ private slots:
         w->MVCtrl->SetCenter(Lat0, Lon0 + 0.003);
     }
     void cleanup() {
+        QLocale::setDefault(QLocale::c());
         QVERIFY2(f->player.dialogs.calls.isEmpty() ||
                      f->player.dialogs.calls.constFirst().kind != QStringLiteral("exception"),
                  qPrintable(f->player.dialogs.calls.isEmpty() ? QString() : f->player.dialogs.calls[0].text));
@@ -253,6 +255,45 @@ private slots:
         w->ShowStopLabel(-1);
         w->ShowStopLabel(-1);  // on an empty table it still reloads the empty set
         QVERIFY(w->MVCtrl->ObjectSet(QStringLiteral("Остановка")).records.isEmpty());
+    }
+
+    void nothingWithoutASelectedTrip() {
+        f->loadTrack(eastTrack());
+        play();
+        tick(1);
+        w->ListView1->clear();  // the list emptied while playing
+        w->btnStopClick(nullptr);
+        QVERIFY(w->Timer1->isActive());  // Stop does nothing without a trip...
+        tick(1);
+        QCOMPARE_SECONDS(f->playSeconds(), 120.0);  // ...and the tick does not look at the selection
+        w->btnPlayClick();
+        QVERIFY(w->Timer1->isActive());
+        const double shown = f->playSeconds();
+        w->TrackBar->setValue(400);
+        QCOMPARE_SECONDS(f->playSeconds(), shown);
+    }
+
+    void panelInTheUsersLocale() {
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        f->loadTrack(eastTrack());
+        w->data.TrackData = TTrackData([&] {
+            QVector<double> v = w->data.TrackData.values();
+            v[3 * 5 + 3] = 1500.6;  // distance and speed of point 3
+            v[3 * 5 + 4] = 12.34;
+            return v;
+        }());
+        w->TrackBar->setValue(200);
+        QLocale::setDefault(QLocale::c());
+        QCOMPARE(w->data.CurPointIndex, 3);
+        QCOMPARE(w->lblSpeed->text(), QStringLiteral("12,3 км/ч"));
+        QCOMPARE(w->lblDistance->text(), QStringLiteral("1501 м"));
+    }
+
+    void speedButtonOpensTheKindMenu() {
+        w->SpeedButton1Click();
+        QTRY_VERIFY(w->PopupMenu1->isVisible());
+        QCOMPARE(w->PopupMenu1->pos(), w->SpeedButton1->mapToGlobal(QPoint(0, 0)));
+        w->PopupMenu1->hide();
     }
 
     void speedBoxFromTheKeyboard() {
