@@ -123,3 +123,53 @@ public:
         return {x, y};
     }
 };
+
+// Track seconds derived from the wall clock carry the rounding of day fractions.
+#define QCOMPARE_SECONDS(actual, expected) \
+    QVERIFY2(std::fabs((actual) - (expected)) < 1e-3, qPrintable(QString::number(actual, 'f', 6)))
+
+inline constexpr double Lon0 = 37.62, Lat0 = 55.75;
+
+// Ten minutes driving east, a point a minute, 0.001 degrees of longitude apart.
+inline QVector<TPlaybackTrackPoint> eastTrack(int minutes = 10) {
+    QVector<TPlaybackTrackPoint> pts;
+    for (int k = 0; k <= minutes; ++k) pts.push_back({60.0 * k, Lon0 + 0.001 * k, Lat0});
+    return pts;
+}
+
+// What the window tests share: a fresh window per test, the view on the east track, and the
+// steps of the clock.
+class TPlaybackWindowTest {
+protected:
+    std::unique_ptr<TPlaybackWindowFixture> f;
+    TForm1* w = nullptr;
+
+    void setUp() {
+        f = std::make_unique<TPlaybackWindowFixture>();
+        f->start();
+        w = f->w.get();
+        QVERIFY(w->data.tblStopLabel);
+        w->MVCtrl->SetCurScale(20000.0);
+        w->MVCtrl->SetCenter(Lat0, Lon0 + 0.003);
+    }
+    void tearDown() {
+        QLocale::setDefault(QLocale::c());
+        const auto& calls = f->player.dialogs.calls;
+        QVERIFY2(calls.isEmpty() || calls.constFirst().kind != QStringLiteral("exception"),
+                 qPrintable(calls.isEmpty() ? QString() : calls.constFirst().text));
+        w = nullptr;
+        f.reset();
+    }
+    void play() {
+        w->btnPlayClick();
+        QVERIFY(w->Timer1->isActive());
+    }
+    void tick(double wallSeconds) {
+        f->advance(wallSeconds);
+        w->Timer1Timer();
+    }
+    void setSpeed(const QString& text) {
+        w->cmbSpeed->setEditText(text);
+        w->cmbSpeedChange();
+    }
+};

@@ -1,72 +1,23 @@
-// The playback handlers of the real main window (against a real tracking server process and the
-// real map control): clock and controls, stop skipping with its hold, the information panel, the
-// marker handed to the control's overlay, map following and the seek by a click on the map.
+// The playback controls of the real main window (against a real tracking server process and the
+// real map control): play, pause, stop, speed box and up-down, track bar seeks, the tick of the
+// clock with stop skipping and its hold, and the kind menu button.
 #include <QtTest>
 
 #include <QLineEdit>
 #include <QMenu>
-#include <numbers>
 
-#include "PlaybackWindowFixture.h"
 #include "app/ui/TSymbolButton.h"
 #include "app/ui/TUpDown.h"
+#include "PlaybackWindowFixture.h"
 #include "common/DateText.h"
-#include "playback/TrackPosition.h"
 
 using namespace telvika;
 
-namespace {
-
-// Track seconds derived from the wall clock carry the rounding of day fractions.
-#define QCOMPARE_SECONDS(actual, expected) \
-    QVERIFY2(std::fabs((actual) - (expected)) < 1e-3, qPrintable(QString::number(actual, 'f', 6)))
-
-constexpr double Lon0 = 37.62, Lat0 = 55.75;
-
-// Ten minutes driving east, a point a minute, 0.001 degrees of longitude apart.
-QVector<TPlaybackTrackPoint> eastTrack(int minutes = 10) {
-    QVector<TPlaybackTrackPoint> pts;
-    for (int k = 0; k <= minutes; ++k) pts.push_back({60.0 * k, Lon0 + 0.001 * k, Lat0});
-    return pts;
-}
-
-}  // namespace
-
-class TestPlaybackWindow : public QObject {
+class TestPlaybackWindow : public QObject, TPlaybackWindowTest {
     Q_OBJECT
-    std::unique_ptr<TPlaybackWindowFixture> f;
-    TForm1* w = nullptr;
-
-    void play() {
-        w->btnPlayClick();
-        QVERIFY(w->Timer1->isActive());
-    }
-    void tick(double wallSeconds) {
-        f->advance(wallSeconds);
-        w->Timer1Timer();
-    }
-    void setSpeed(const QString& text) {
-        w->cmbSpeed->setEditText(text);
-        w->cmbSpeedChange();
-    }
-
 private slots:
-    void init() {
-        f = std::make_unique<TPlaybackWindowFixture>();
-        f->start();
-        w = f->w.get();
-        QVERIFY(w->data.tblStopLabel);
-        w->MVCtrl->SetCurScale(20000.0);
-        w->MVCtrl->SetCenter(Lat0, Lon0 + 0.003);
-    }
-    void cleanup() {
-        QLocale::setDefault(QLocale::c());
-        QVERIFY2(f->player.dialogs.calls.isEmpty() ||
-                     f->player.dialogs.calls.constFirst().kind != QStringLiteral("exception"),
-                 qPrintable(f->player.dialogs.calls.isEmpty() ? QString() : f->player.dialogs.calls[0].text));
-        w = nullptr;
-        f.reset();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void playPauseAndResume() {
         f->loadTrack(eastTrack());
@@ -194,27 +145,6 @@ private slots:
         QCOMPARE(w->data.PlayRefTime, f->T0);
     }
 
-    void endOfTrackShowsTheLastPoint() {
-        f->loadTrack(eastTrack(3));
-        play();
-        tick(2);
-        QCOMPARE(w->data.CurPointIndex, 1);
-        tick(2);  // 240 s: past the last point (180 s)
-        QVERIFY(!w->Timer1->isActive());
-        QCOMPARE(w->TrackBar->value(), 1);
-        QCOMPARE(w->data.PlayRefTime, f->T0);
-        // The panel keeps the stopped state; the marker stands on the last point.
-        QCOMPARE(w->lblDate->text(), QString());
-        QCOMPARE(w->lblSpeed->text(), QStringLiteral("0 км/ч"));
-        QCOMPARE(w->lblDistance->text(), QStringLiteral("0 м"));
-        QCOMPARE(w->data.CurPointIndex, 0);
-        QCOMPARE(f->overlay(), f->expectedMarker(Lon0 + 0.003, Lat0, 0.0));
-        // The next Play starts from the first point again.
-        play();
-        tick(1);
-        QCOMPARE_SECONDS(f->playSeconds(), 60.0);
-    }
-
     void skippedStopHoldsWithoutTrackTime() {
         const QVector<TStops> stops{{f->T0 + 100 * f->Second, f->T0 + 200 * f->Second, QStringLiteral("1 мин 40 с")}};
         f->loadTrack(eastTrack(), stops);
@@ -243,20 +173,6 @@ private slots:
         QCOMPARE(f->holds.size(), 1);
     }
 
-    void stopCaptionAtTheCurrentPoint() {
-        const QVector<TStops> stops{{f->T0, f->T0 + 30 * f->Second, QStringLiteral("30 с")}};
-        f->loadTrack(eastTrack(), stops);
-        w->FindSegment(f->T0 + 90 * f->Second);
-        w->ShowStopLabel(0);
-        const mvx::ObjectSetInfo set = w->MVCtrl->ObjectSet(QStringLiteral("Остановка"));
-        QCOMPARE(set.records.size(), 1);
-        QCOMPARE(set.records[0].lonLat[0], QPointF(Lon0 + 0.001, Lat0));
-        QVERIFY(set.records[0].style.contains(QStringLiteral("'Остановка: 30 с'")));
-        w->ShowStopLabel(-1);
-        w->ShowStopLabel(-1);  // on an empty table it still reloads the empty set
-        QVERIFY(w->MVCtrl->ObjectSet(QStringLiteral("Остановка")).records.isEmpty());
-    }
-
     void nothingWithoutASelectedTrip() {
         f->loadTrack(eastTrack());
         play();
@@ -271,22 +187,6 @@ private slots:
         const double shown = f->playSeconds();
         w->TrackBar->setValue(400);
         QCOMPARE_SECONDS(f->playSeconds(), shown);
-    }
-
-    void panelInTheUsersLocale() {
-        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-        f->loadTrack(eastTrack());
-        w->data.TrackData = TTrackData([&] {
-            QVector<double> v = w->data.TrackData.values();
-            v[3 * 5 + 3] = 1500.6;  // distance and speed of point 3
-            v[3 * 5 + 4] = 12.34;
-            return v;
-        }());
-        w->TrackBar->setValue(200);
-        QLocale::setDefault(QLocale::c());
-        QCOMPARE(w->data.CurPointIndex, 3);
-        QCOMPARE(w->lblSpeed->text(), QStringLiteral("12,3 км/ч"));
-        QCOMPARE(w->lblDistance->text(), QStringLiteral("1501 м"));
     }
 
     void speedButtonOpensTheKindMenu() {
@@ -333,84 +233,6 @@ private slots:
         w->cmbSpeed->setCurrentIndex(0);
         w->UpDown1->click(TUpDown::updUp);
         QCOMPARE(w->cmbSpeed->currentIndex(), 0);
-    }
-
-    void markerRebuiltAfterZoomAndPan() {
-        f->loadTrack(eastTrack());
-        w->TrackBar->setValue(150);
-        QCOMPARE(f->overlay(), f->expectedMarker(Lon0 + 0.0025, Lat0, 0.0));
-        const QPoint before = f->pixelOf(Lon0 + 0.0025, Lat0);
-        w->MVCtrl->SetCurScale(5000.0);  // zoom in
-        QVERIFY(f->pixelOf(Lon0 + 0.0025, Lat0) != before);
-        QCOMPARE(f->overlay(), f->expectedMarker(Lon0 + 0.0025, Lat0, 0.0));
-        w->MVCtrl->SetCenter(Lat0 + 0.0005, Lon0 + 0.002);  // pan
-        QCOMPARE(f->overlay(), f->expectedMarker(Lon0 + 0.0025, Lat0, 0.0));
-        // The end-of-track marker too is rebuilt from what was last shown.
-        play();
-        tick(20);
-        QVERIFY(!w->Timer1->isActive());
-        w->MVCtrl->SetCurScale(10000.0);
-        QCOMPARE(f->overlay(), f->expectedMarker(Lon0 + 0.01, Lat0, 0.0));
-    }
-
-    void mapFollowsAtTheMargin() {
-        f->loadTrack(eastTrack());
-        const QWidget* view = w->MVCtrl->widget();
-        const int width = view->width();
-        QVERIFY(width > 200);
-        // The vehicle's rear notch 8 px behind it: put the vehicle where the notch sits exactly at
-        // the margin, then one pixel farther.
-        double latC = 0, lonC = 0;
-        w->MVCtrl->GetCenter(latC, lonC);
-        int cx = 0, cy = 0;
-        w->MVCtrl->GeoToScreen(latC, lonC, cx, cy);
-        const double limit = width / 2.0 - 25;
-        const int inside = int(std::floor(cx + limit)) + 8;  // vehicle pixel with the notch inside
-        double lat = 0, lon = 0;
-        w->MVCtrl->ScreenToGeo(inside, cy, lat, lon);
-        w->BuildMarker(lon, lat, 0.0, 20.0);
-        w->ShowMarkerLayer();
-        w->MVCtrl->GetCenter(lat, lon);
-        QCOMPARE(lat, latC);
-        QCOMPARE(lon, lonC);
-
-        w->MVCtrl->ScreenToGeo(inside + 1, cy, lat, lon);
-        const double vehicleLon = lon, vehicleLat = lat;
-        w->BuildMarker(lon, lat, 0.0, 20.0);
-        w->ShowMarkerLayer();
-        // Recentred on the notch: the notch is now at the centre and the marker was rebuilt there.
-        w->MVCtrl->GetCenter(lat, lon);
-        QVERIFY(lon != lonC);
-        QCOMPARE(f->overlay(), f->expectedMarker(vehicleLon, vehicleLat, 0.0));
-        w->MVCtrl->GeoToScreen(lat, lon, cx, cy);
-        QVERIFY(std::abs(f->overlay()[0][0].x() - cx) <= 1);
-    }
-
-    void mapClickSeeksWithoutRebasingTheClock() {
-        f->loadTrack(eastTrack());
-        play();
-        tick(1);
-        QCOMPARE_SECONDS(f->playSeconds(), 60.0);
-        // A click just south of the segment from point 4 to point 5 seeks to the foot of the
-        // perpendicular from the clicked place: a whole second into that segment.
-        const QPoint p = f->pixelOf(Lon0 + 0.0045, Lat0) + QPoint(0, 3);
-        double lat = 0, lon = 0;
-        w->MVCtrl->ScreenToGeo(p.x(), p.y(), lat, lon);
-        const double expected = 240.0 + std::nearbyint((lon - (Lon0 + 0.004)) / 0.001 * 60.0);
-        QVERIFY(expected > 240.0 && expected < 300.0);
-        bool handled = false;
-        w->MVCtrlMouseAction(33, 0, p.x(), p.y(), handled);  // a double click is ignored
-        QCOMPARE_SECONDS(f->playSeconds(), 60.0);
-        w->MVCtrlMouseAction(32, 0, p.x(), p.y(), handled);
-        QVERIFY(!handled);
-        QCOMPARE_SECONDS(f->playSeconds(), expected);
-        QCOMPARE(w->TrackBar->value(), int(expected));
-        QCOMPARE(w->lblDate->text(), dateLabelText(w->data.PlayTime));
-        QCOMPARE(w->data.CurPointIndex, 4);
-        QVERIFY(w->Timer1->isActive());
-        // The clock keeps its base: the next tick carries on from where the replay was.
-        tick(1);
-        QCOMPARE_SECONDS(f->playSeconds(), 120.0);
     }
 };
 
