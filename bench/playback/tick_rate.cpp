@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "PlaybackBenchWindow.h"
+#include "app/ui/TSymbolButton.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -32,6 +33,8 @@ int main(int argc, char** argv) {
     const double trackSeconds = (w.data.PlayTime - startMoment) * 86400.0;
     std::printf("platform %s, map %dx%d, speed %dx, timer interval %d ms\n", qPrintable(QGuiApplication::platformName()),
                 width, height, w.data.SpeedFactor, w.Timer1->interval());
+    const QPoint play = w.btnPlay->mapTo(&w, w.btnPlay->rect().center());
+    std::printf("btnPlay centre in the window: %d,%d\n", play.x(), play.y());
     std::printf("ticks: %d in %.2f s = %.0f ticks/s; track time shown %.0f s (%.0f track s per wall s)\n", ticks,
                 elapsed, ticks / elapsed, trackSeconds, trackSeconds / elapsed);
     return 0;

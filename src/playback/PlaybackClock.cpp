@@ -6,7 +6,7 @@
 namespace telvika::playback {
 
 TDateTime clockMoment(TDateTime now, TDateTime refClock, int speedFactor, TDateTime refTime) {
-    return (now - refClock) * speedFactor + refTime;
+    return (now - refClock) * std::max(1, speedFactor) + refTime;
 }
 
 int timerInterval(int speedFactor) { return std::max(1, 1000 / std::max(1, speedFactor)); }

@@ -11,7 +11,8 @@ namespace telvika::playback {
 
 // The moment of the track shown at wall-clock time now: the clock runs speedFactor track seconds
 // per wall-clock second from the track moment refTime, which was shown at wall-clock time refClock.
-// Every moment is derived from the wall clock, never accumulated tick by tick.
+// Every moment is derived from the wall clock, never accumulated tick by tick. A factor below 1
+// (from a settings file, say) counts as 1, as in the speed box.
 TDateTime clockMoment(TDateTime now, TDateTime refClock, int speedFactor, TDateTime refTime);
 
 // Timer interval for a speed factor: 1000 ms divided by the factor, rounded down, so that a tick
