@@ -5,6 +5,10 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <algorithm>
+#include <ctime>
+#include <vector>
+
 #include "PlaybackBenchWindow.h"
 #include "common/OleDate.h"
 #include "playback/TrackPosition.h"
@@ -38,8 +42,9 @@ BENCHMARK(BM_FindSegment)
     ->Args({86400, 100})
     ->Unit(benchmark::kMicrosecond);
 
-// One tick at 600x, the wall clock stepping 1 ms per tick (the timer's interval at that speed), so
-// the marker moves 0.6 s of track per tick and the map follows it now and then.
+// One tick at 600x from the middle of the track, the wall clock stepping 1 ms per tick (the timer's
+// interval at that speed), so the marker moves 0.6 s of track per tick and the map follows it now
+// and then (each recentring draws the whole map anew).
 void BM_Tick(benchmark::State& state) {
     TPlaybackBenchWindow bench;
     if (!bench.start(QSize(1920, 1080), 100000)) {
@@ -50,12 +55,24 @@ void BM_Tick(benchmark::State& state) {
     telvika::TDateTime now = 45990.5;
     telvika::setNowSource([&] { return now; });
     w.Timer1->disconnect(&w);  // ticks come only from the loop below
+    w.TrackBar->setValue(w.TrackBar->maximum() / 2);  // mid-track: the segment scan covers half of it
     w.btnPlayClick();
     w.Timer1Timer();  // the first picture of the map
+    // Per-tick figures beside the mean: the median and the 99th percentile of the processor time of
+    // single ticks (the map's full redraw after a recentring is the rare slow tick), and how often
+    // the view was recentred.
+    std::vector<double> cpuMs;
+    int recentred = 0;
+    double lat0 = 0, lon0 = 0, lat = 0, lon = 0;
     for (auto _ : state) {
         now += 0.001 / 86400.0;
+        w.MVCtrl->GetCenter(lat0, lon0);
+        const std::clock_t before = std::clock();
         w.Timer1Timer();
-        if (!w.Timer1->isActive()) {  // the end of the track: start again
+        cpuMs.push_back(double(std::clock() - before) * 1000.0 / CLOCKS_PER_SEC);
+        w.MVCtrl->GetCenter(lat, lon);
+        if (lat != lat0 || lon != lon0) ++recentred;
+        if (!w.Timer1->isActive()) {  // the end of the track: play it again
             state.PauseTiming();
             w.btnPlayClick();
             state.ResumeTiming();
@@ -63,6 +80,12 @@ void BM_Tick(benchmark::State& state) {
     }
     telvika::setNowSource({});
     state.counters["map_px"] = double(w.MVCtrl->widget()->width()) * w.MVCtrl->widget()->height();
+    if (!cpuMs.empty()) {
+        std::sort(cpuMs.begin(), cpuMs.end());
+        state.counters["tick_cpu_median_ms"] = cpuMs[cpuMs.size() / 2];
+        state.counters["tick_cpu_p99_ms"] = cpuMs[cpuMs.size() * 99 / 100];
+        state.counters["recentrings"] = recentred;
+    }
 }
 BENCHMARK(BM_Tick)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
