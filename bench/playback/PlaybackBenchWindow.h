@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "mvx/IMVControl.h"
 #include "demo/DemoTown.h"
+#include "mvx/IMVControl.h"
 #include "tests/support/PlayerFixture.h"
 
 class TPlaybackBenchWindow {
@@ -30,11 +30,13 @@ public:
         if (!w || !w->data.tblTrackLine) return fail(QStringLiteral("the window did not start"));
         const QString chart = QDir(player.appDir.path()).filePath(QStringLiteral("demo-town.chart"));
         if (!telvika::server::demo::writeDemoTownChart(chart, 20091, &error)) return false;
-        if (w->MVCtrl->LoadMap(chart, QString()) != 0) return fail(QStringLiteral("the demo map did not load"));
+        if (w->MVCtrl->LoadMap(chart, QString()) != 0)
+            return fail(QStringLiteral("the demo map did not load"));
         w->MVCtrl->widget()->setFixedSize(mapSize);
         w->resize(w->sizeHint().expandedTo(mapSize + QSize(300, 60)));
         QTest::qWait(50);
-        if (w->MVCtrl->widget()->size() != mapSize) return fail(QStringLiteral("the map is not %1x%2").arg(mapSize.width()).arg(mapSize.height()));
+        if (w->MVCtrl->widget()->size() != mapSize)
+            return fail(QStringLiteral("the map is not %1x%2").arg(mapSize.width()).arg(mapSize.height()));
         loadTrack(trackPoints);
         return true;
     }
@@ -78,8 +80,8 @@ private:
         // The track layer as loading draws it.
         d.tblTrackLine->AddRecord();
         d.tblTrackLine->SetFieldValue(text, 0);
-        w->MVCtrl->LoadObjects(QStringLiteral("name=nametab2;metrics=[metr]"), QStringLiteral("l rgb(255,0,0) 2"),
-                               d.tblTrackLine);
+        w->MVCtrl->LoadObjects(QStringLiteral("name=nametab2;metrics=[metr]"),
+                               QStringLiteral("l rgb(255,0,0) 2"), d.tblTrackLine);
         w->MVCtrl->SetCurScale(20000.0);
         w->MVCtrl->SetCenter(pts[0].Y, pts[0].X);
         w->cmbSpeed->setEditText(QStringLiteral("600x"));

@@ -54,7 +54,7 @@ void BM_Tick(benchmark::State& state) {
     TForm1& w = *bench.w;
     telvika::TDateTime now = 45990.5;
     telvika::setNowSource([&] { return now; });
-    w.Timer1->disconnect(&w);  // ticks come only from the loop below
+    w.Timer1->disconnect(&w);                         // ticks come only from the loop below
     w.TrackBar->setValue(w.TrackBar->maximum() / 2);  // mid-track: the segment scan covers half of it
     w.btnPlayClick();
     w.Timer1Timer();  // the first picture of the map

@@ -31,11 +31,12 @@ int main(int argc, char** argv) {
     app.exec();
     const double elapsed = clock.elapsed() / 1000.0;
     const double trackSeconds = (w.data.PlayTime - startMoment) * 86400.0;
-    std::printf("platform %s, map %dx%d, speed %dx, timer interval %d ms\n", qPrintable(QGuiApplication::platformName()),
-                width, height, w.data.SpeedFactor, w.Timer1->interval());
+    std::printf("platform %s, map %dx%d, speed %dx, timer interval %d ms\n",
+                qPrintable(QGuiApplication::platformName()), width, height, w.data.SpeedFactor,
+                w.Timer1->interval());
     const QPoint play = w.btnPlay->mapTo(&w, w.btnPlay->rect().center());
     std::printf("btnPlay centre in the window: %d,%d\n", play.x(), play.y());
-    std::printf("ticks: %d in %.2f s = %.0f ticks/s; track time shown %.0f s (%.0f track s per wall s)\n", ticks,
-                elapsed, ticks / elapsed, trackSeconds, trackSeconds / elapsed);
+    std::printf("ticks: %d in %.2f s = %.0f ticks/s; track time shown %.0f s (%.0f track s per wall s)\n",
+                ticks, elapsed, ticks / elapsed, trackSeconds, trackSeconds / elapsed);
     return 0;
 }

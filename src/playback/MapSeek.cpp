@@ -9,7 +9,9 @@ namespace telvika::playback {
 
 namespace {
 
-double rootOfNonNegative(double v) { return std::sqrt(std::max(0.0, v)); }
+double rootOfNonNegative(double v) {
+    return std::sqrt(std::max(0.0, v));
+}
 
 double squaredDistance(double x1, double y1, double x2, double y2) {
     const double dx = x2 - x1, dy = y2 - y1;
@@ -53,7 +55,8 @@ TMapSeek nearestSegment(const TMapPointArray& points, int pointCount, double x, 
 }
 
 TDateTime seekMoment(TDateTime segmentBegin, TDateTime segmentEnd, double fraction) {
-    return segmentBegin + roundHalfEven((segmentEnd - segmentBegin) * SecondsPerDay * fraction) / SecondsPerDay;
+    return segmentBegin +
+           roundHalfEven((segmentEnd - segmentBegin) * SecondsPerDay * fraction) / SecondsPerDay;
 }
 
 }  // namespace telvika::playback

@@ -7,8 +7,8 @@ namespace telvika::playback {
 
 // The track segment nearest to a clicked place and where along it the click falls.
 struct TMapSeek {
-    bool found = false;  // false for fewer than two points
-    int segment = 0;     // the segment from point segment to point segment + 1
+    bool found = false;     // false for fewer than two points
+    int segment = 0;        // the segment from point segment to point segment + 1
     double fraction = 0.0;  // 0..1 along the segment; 0 when the distance to its first point counted
 };
 

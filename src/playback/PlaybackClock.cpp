@@ -9,7 +9,9 @@ TDateTime clockMoment(TDateTime now, TDateTime refClock, int speedFactor, TDateT
     return (now - refClock) * std::max(1, speedFactor) + refTime;
 }
 
-int timerInterval(int speedFactor) { return std::max(1, 1000 / std::max(1, speedFactor)); }
+int timerInterval(int speedFactor) {
+    return std::max(1, 1000 / std::max(1, speedFactor));
+}
 
 TSpeedText parseSpeedText(const QString& text) {
     QString digits = text;
@@ -18,7 +20,8 @@ TSpeedText parseSpeedText(const QString& text) {
     if (!digits.isEmpty()) {
         bool ok = false;
         const qlonglong value = digits.toLongLong(&ok, 10);
-        if (ok && value >= 1) result.factor = int(std::min<qlonglong>(value, std::numeric_limits<int>::max()));
+        if (ok && value >= 1)
+            result.factor = int(std::min<qlonglong>(value, std::numeric_limits<int>::max()));
     }
     result.text = QString::number(result.factor) + QLatin1Char('x');
     return result;

@@ -35,7 +35,8 @@ QVector<mvx::OverlayPolygon> overlayOf(const TMapPointArrays& shape) {
 }
 
 // The marker's polygons for the pose on the control's current view.
-TMapPointArrays shapeOnView(const mvx::IMVControl& control, double lon, double lat, double angle, double size) {
+TMapPointArrays shapeOnView(const mvx::IMVControl& control, double lon, double lat, double angle,
+                            double size) {
     int xs = 0, ys = 0;
     control.GeoToScreen(lat, lon, xs, ys);
     return markerShape(xs, ys, angle, size);
@@ -97,8 +98,8 @@ void TForm1::SeekToMapPoint(double x, double y) {
     if (!seek.found) return;
     // A failure from here on leaves the display as far as it was updated.
     try {
-        const TDateTime moment = seekMoment(data.TrackData.time(seek.segment), data.TrackData.time(seek.segment + 1),
-                                            seek.fraction);
+        const TDateTime moment = seekMoment(data.TrackData.time(seek.segment),
+                                            data.TrackData.time(seek.segment + 1), seek.fraction);
         data.PlayTime = moment;
         lblDate->setText(dateLabelText(moment));
         data.TrackBarSeekEnabled = false;

@@ -27,10 +27,14 @@ namespace {
 constexpr int StopHoldMs = 1000;
 
 // A trip is selected when the trips and information-point list has a selected row.
-bool tripSelected(const TForm1& w) { return w.ListView1->currentItem() != nullptr; }
+bool tripSelected(const TForm1& w) {
+    return w.ListView1->currentItem() != nullptr;
+}
 
 // t0: the time of the track's first point.
-TDateTime firstPointTime(const TForm1& w) { return w.data.TrackData.element(1); }
+TDateTime firstPointTime(const TForm1& w) {
+    return w.data.TrackData.element(1);
+}
 
 // The clock starts anew from the moment shown.
 void rebaseClock(TForm1& w) {
@@ -164,7 +168,10 @@ void TForm1::Timer1Timer() {
             rebaseClock(*this);
         }
     }
-    for (QWidget* w : std::initializer_list<QWidget*>{lblDate, btnPlay, btnStop, TrackBar, cmbSpeed}) w->repaint();
+    for (QWidget* w : std::initializer_list<QWidget*>{lblDate, btnPlay, btnStop, TrackBar, cmbSpeed})
+        w->repaint();
 }
 
-void TForm1::SpeedButton1Click() { PopupMenu1->popup(SpeedButton1->mapToGlobal(QPoint(0, 0))); }
+void TForm1::SpeedButton1Click() {
+    PopupMenu1->popup(SpeedButton1->mapToGlobal(QPoint(0, 0)));
+}

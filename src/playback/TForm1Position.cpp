@@ -58,7 +58,8 @@ void TForm1::ShowStopLabel(int stopIndex) {
         table->AddRecord();
         table->SetFieldValue(QVariant(at.X), 0);
         table->SetFieldValue(QVariant(at.Y), 1);
-        table->SetFieldValue(QVariant(StopCaptionBefore + data.TripStops.at(stopIndex).Text + StopCaptionAfter), 2);
+        table->SetFieldValue(
+            QVariant(StopCaptionBefore + data.TripStops.at(stopIndex).Text + StopCaptionAfter), 2);
     }
     MVCtrl->LoadObjects(StopCaptionCommand, QString(), table);
 }

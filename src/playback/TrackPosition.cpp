@@ -12,7 +12,9 @@ namespace {
 
 constexpr double Pi = std::numbers::pi;
 
-double headingOf(const TMapPoint& a, const TMapPoint& b) { return heading(a.X, b.X, a.Y, b.Y); }
+double headingOf(const TMapPoint& a, const TMapPoint& b) {
+    return heading(a.X, b.X, a.Y, b.Y);
+}
 
 }  // namespace
 

@@ -62,11 +62,13 @@ public:
     void advance(double wallSeconds) { now += wallSeconds * Second; }
 
     // What track loading leaves: the track in the model, the bar's range, a selected trip row, Stop.
-    void loadTrack(const QVector<TPlaybackTrackPoint>& points, const QVector<TStops>& stops = {}, int speed = 60) {
+    void loadTrack(const QVector<TPlaybackTrackPoint>& points, const QVector<TStops>& stops = {},
+                   int speed = 60) {
         QVector<double> values;
         TMapPointArray pts;
         for (int k = 0; k < points.size(); ++k) {
-            values << T0 + points[k].seconds * Second << points[k].lon << points[k].lat << 1000.0 * k << 10.5 * k;
+            values << T0 + points[k].seconds * Second << points[k].lon << points[k].lat << 1000.0 * k
+                   << 10.5 * k;
             pts.push_back({points[k].lon, points[k].lat});
         }
         auto& d = w->data;

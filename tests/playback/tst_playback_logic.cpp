@@ -33,7 +33,9 @@ Track makeTrack(const QVector<double>& seconds, const TMapPointArray& points) {
     return {TTrackData(values), points};
 }
 
-double angleDistance(double a, double b) { return std::fabs(std::remainder(a - b, 2 * Pi)); }
+double angleDistance(double a, double b) {
+    return std::fabs(std::remainder(a - b, 2 * Pi));
+}
 
 }  // namespace
 
@@ -44,10 +46,11 @@ private slots:
         const TDateTime refClock = 45000.5, refTime = T0 + 100 * Second;
         QCOMPARE(clockMoment(refClock, refClock, 60, refTime), refTime);
         // Ten wall-clock seconds at 60x are ten track minutes.
-        QVERIFY(std::fabs(clockMoment(refClock + 10 * Second, refClock, 60, refTime) - (refTime + 600 * Second)) <
-                1e-9);
+        QVERIFY(std::fabs(clockMoment(refClock + 10 * Second, refClock, 60, refTime) -
+                          (refTime + 600 * Second)) < 1e-9);
         // A factor below 1 counts as 1: the replay never stands still.
-        QVERIFY(std::fabs(clockMoment(refClock + 10 * Second, refClock, 0, refTime) - (refTime + 10 * Second)) < 1e-9);
+        QVERIFY(std::fabs(clockMoment(refClock + 10 * Second, refClock, 0, refTime) -
+                          (refTime + 10 * Second)) < 1e-9);
     }
 
     void timerIntervalNeverDividesByZeroNorDropsBelowOneMillisecond() {
@@ -212,7 +215,8 @@ private slots:
         QVERIFY(angleDistance(p.angle, 0.0) < 1e-12);
         // An interpolated longitude of exactly 0 puts it on the first point, pointing down.
         // (Times a quarter and an eighth of a day apart keep the arithmetic exact.)
-        const Track meridian{TTrackData({0.5, -1.0, 5.0, 0, 0, 0.75, 1.0, 5.0, 0, 0}), {{-1.0, 5.0}, {1.0, 5.0}}};
+        const Track meridian{TTrackData({0.5, -1.0, 5.0, 0, 0, 0.75, 1.0, 5.0, 0, 0}),
+                             {{-1.0, 5.0}, {1.0, 5.0}}};
         const TVehiclePose m = vehiclePose(meridian.data, meridian.points, 2, 0, 0.625);
         QCOMPARE(m.X, -1.0);
         QCOMPARE(m.angle, Pi / 2);
@@ -252,7 +256,7 @@ private slots:
     }
 
     void followingAtTheMargin() {
-        const QPoint c(100, 50);  // a 200 x 100 view
+        const QPoint c(100, 50);                           // a 200 x 100 view
         QVERIFY(!needsFollowing({175, 50}, c, 200, 100));  // 75 = 100 - 25: still inside
         QVERIFY(needsFollowing({176, 50}, c, 200, 100));
         QVERIFY(needsFollowing({24, 50}, c, 200, 100));

@@ -6,9 +6,9 @@
 #include <QLineEdit>
 #include <QMenu>
 
+#include "PlaybackWindowFixture.h"
 #include "app/ui/TSymbolButton.h"
 #include "app/ui/TUpDown.h"
-#include "PlaybackWindowFixture.h"
 #include "common/DateText.h"
 
 using namespace telvika;
@@ -146,7 +146,8 @@ private slots:
     }
 
     void skippedStopHoldsWithoutTrackTime() {
-        const QVector<TStops> stops{{f->T0 + 100 * f->Second, f->T0 + 200 * f->Second, QStringLiteral("1 мин 40 с")}};
+        const QVector<TStops> stops{
+            {f->T0 + 100 * f->Second, f->T0 + 200 * f->Second, QStringLiteral("1 мин 40 с")}};
         f->loadTrack(eastTrack(), stops);
         w->ToolButton3->setChecked(true);
         play();
