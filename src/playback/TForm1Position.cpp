@@ -3,6 +3,7 @@
 
 #include <QLabel>
 
+#include "common/Error.h"
 #include "common/NumberText.h"
 #include "mvx/IMVControl.h"
 #include "playback/TrackPosition.h"
@@ -54,12 +55,17 @@ void TForm1::ShowStopLabel(int stopIndex) {
         table->DeleteRecord();
     }
     if (stopIndex > -1) {
-        const TMapPoint& at = data.TrackPoints.at(data.CurPointIndex);
+        if (data.CurPointIndex < 0 || data.CurPointIndex >= data.TrackPoints.size() ||
+            stopIndex >= data.TripStops.size())
+            throw Error(QStringLiteral("Остановка %1 или точка трека %2 вне границ данных рейса")
+                            .arg(stopIndex)
+                            .arg(data.CurPointIndex));
+        const TMapPoint& at = data.TrackPoints[data.CurPointIndex];
         table->AddRecord();
         table->SetFieldValue(QVariant(at.X), 0);
         table->SetFieldValue(QVariant(at.Y), 1);
         table->SetFieldValue(
-            QVariant(StopCaptionBefore + data.TripStops.at(stopIndex).Text + StopCaptionAfter), 2);
+            QVariant(StopCaptionBefore + data.TripStops[stopIndex].Text + StopCaptionAfter), 2);
     }
     MVCtrl->LoadObjects(StopCaptionCommand, QString(), table);
 }
