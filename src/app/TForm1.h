@@ -188,6 +188,17 @@ public:
     void MVCtrlMouseAction(int action, int uMsg, int x, int y, bool& handled);
     void MVCtrlSelfDraw();
     void SeekToMapPoint(double x, double y);
+    // The pose last handed to the marker (longitude, latitude, direction, size): a change of the
+    // view (zoom, pan, recentring, resize) rebuilds the marker from it for the new view.
+    double MarkerLon = 0.0;
+    double MarkerLat = 0.0;
+    double MarkerAngle = 0.0;
+    double MarkerSize = 0.0;
+    bool MarkerPlaced = false;
+    bool MarkerViewWired = false;
+    void MarkerViewChanged();
+    // Puts the marker on the last point of the track (the tick that reaches the end).
+    void ShowEndOfTrack();
 
     // --- Information-point lists, kind menu and control points (src/infopoints) ------------------
     void cmbInfoPointsChange();
