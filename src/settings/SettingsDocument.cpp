@@ -168,8 +168,8 @@ QVector<TInfoPoints> defaultInfoPointKinds() {
 
 TSettingsValues defaultSettingsValues() {
     TSettingsValues v;
-    v.DateTimeBegin = QDateTime(QDate(2007, 2, 6), QTime(0, 0));
-    v.DateTimeEnd = QDateTime(QDate(2009, 6, 6), QTime(0, 0));
+    v.DateTimeBegin = settingsDateTime(QDate(2007, 2, 6), QTime(0, 0));
+    v.DateTimeEnd = settingsDateTime(QDate(2009, 6, 6), QTime(0, 0));
     v.InfoPoints = defaultInfoPointKinds();
     return v;
 }
@@ -231,9 +231,17 @@ int parseSettingsInt(const QString& element, const QString& text) {
     return static_cast<int>(value);
 }
 
+QDateTime settingsDateTime(const QDate& date, const QTime& time) {
+    return QDateTime(date, time, Qt::UTC);
+}
+
 QDateTime parseSettingsDateTime(const QString& element, const QString& text) {
-    const QDateTime value = QDateTime::fromString(text.trimmed(), settingsDateTimeFormat());
-    if (!value.isValid())
+    const QStringList parts = text.trimmed().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QDate date =
+        parts.size() == 2 ? QDate::fromString(parts[0], QStringLiteral("dd.MM.yyyy")) : QDate();
+    const QTime time = parts.size() == 2 ? QTime::fromString(parts[1], QStringLiteral("HH:mm:ss")) : QTime();
+    const QDateTime value = settingsDateTime(date, time);
+    if (!date.isValid() || !time.isValid() || !value.isValid())
         throw Error(QStringLiteral("Значение \"%1\" элемента %2 файла настроек не является датой и временем "
                                    "в формате ДД.ММ.ГГГГ ЧЧ:ММ:СС.")
                         .arg(text, element));

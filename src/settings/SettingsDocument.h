@@ -21,6 +21,10 @@ QString settingsNamespace();
 // Format of DateTimeBegin and DateTimeEnd: "dd.mm.yyyy hh:mm:ss".
 QString settingsDateTimeFormat();
 
+// A date and a time of day as the file writes them: wall-clock values without a time zone (held
+// as UTC, so that a time skipped by a clock change stays what it is).
+QDateTime settingsDateTime(const QDate& date, const QTime& time);
+
 // The document written on a first start: UTF-8 with a byte-order mark, CR LF after every line.
 QByteArray defaultSettingsDocument();
 
@@ -37,8 +41,8 @@ struct TSettingsValues {
     bool LoadIT = false;
     int GroupID = 7;  // 0-based position in the group list; -1 = none
     int IconNum = 0;
-    int CarID = 0;  // 0-based position in the vehicle list; -1 = none
-    QDateTime DateTimeBegin;
+    int CarID = 0;            // 0-based position in the vehicle list; -1 = none
+    QDateTime DateTimeBegin;  // settingsDateTime
     QDateTime DateTimeEnd;
     QString Speed = QStringLiteral("60x");  // as shown in the speed box
     bool Stops = true;

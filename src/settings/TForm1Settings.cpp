@@ -95,8 +95,8 @@ telvika::TSettingsValues windowValues(const TForm1& w) {
     v.GroupID = w.cmbGroupName->currentIndex();
     v.IconNum = w.IconNum;
     v.CarID = w.cmbCarDevice->currentIndex();
-    v.DateTimeBegin = QDateTime(w.DateBegin->date(), w.TimeBegin->time());
-    v.DateTimeEnd = QDateTime(w.DateEnd->date(), w.TimeEnd->time());
+    v.DateTimeBegin = telvika::settingsDateTime(w.DateBegin->date(), w.TimeBegin->time());
+    v.DateTimeEnd = telvika::settingsDateTime(w.DateEnd->date(), w.TimeEnd->time());
     v.Speed = w.cmbSpeed->currentText();
     v.Stops = w.ToolButton3->isChecked();
     v.Cont = w.txtCont->text();
@@ -116,7 +116,11 @@ void TForm1::LoadSaveSettings(int mode) {
     } catch (const std::exception& e) {
         // A file that could not be read completely is not written back at exit: the values not
         // read (the kinds above all) would be lost.
-        if (mode != 1) SettingsLoaded = false;
+        if (mode != 1) {
+            SettingsLoaded = false;
+            // The kinds read so far; their count never promises more than the list holds.
+            data.InfoPointsCount = static_cast<qint32>(data.InfoPoints.size());
+        }
         dialogs_->message(nullptr, telvika::messageOf(e), QString());
     }
 }

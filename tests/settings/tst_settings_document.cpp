@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <ctime>
+
 #include "common/Error.h"
 #include "settings/SettingsDocument.h"
 #include "settings/SettingsFile.h"
@@ -151,10 +153,21 @@ private slots:
         QVERIFY(bad.contains("Stops") && bad.contains("\"yes\""));
 
         QCOMPARE(parseSettingsDateTime("DateTimeEnd", "31.12.2009 23:59:58"),
-                 QDateTime(QDate(2009, 12, 31), QTime(23, 59, 58)));
+                 settingsDateTime(QDate(2009, 12, 31), QTime(23, 59, 58)));
         QVERIFY(!failureOf([] { parseSettingsDateTime("DateTimeEnd", "31.02.2009 00:00:00"); }).isEmpty());
         QVERIFY(!failureOf([] { parseSettingsDateTime("DateTimeEnd", "2009-02-06T00:00:00"); }).isEmpty());
-        QCOMPARE(formatSettingsDateTime(QDateTime(QDate(2007, 2, 6), QTime(9, 5, 7))),
+        // A time that a local clock change skips is kept as written.
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        const QString skipped = failureOf([] {
+            QCOMPARE(formatSettingsDateTime(parseSettingsDateTime("DateTimeBegin", "28.03.2010 02:30:00")),
+                     QString("28.03.2010 02:30:00"));
+        });
+        zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+        tzset();
+        QVERIFY2(skipped.isEmpty(), qPrintable(skipped));
+        QCOMPARE(formatSettingsDateTime(settingsDateTime(QDate(2007, 2, 6), QTime(9, 5, 7))),
                  QString("06.02.2007 09:05:07"));
     }
 
@@ -197,8 +210,8 @@ private slots:
         v.GroupID = -1;
         v.IconNum = 165;
         v.CarID = 12;
-        v.DateTimeBegin = QDateTime(QDate(2010, 3, 28), QTime(1, 59, 59));
-        v.DateTimeEnd = QDateTime(QDate(2010, 3, 28), QTime(3, 0, 1));
+        v.DateTimeBegin = settingsDateTime(QDate(2010, 3, 28), QTime(1, 59, 59));
+        v.DateTimeEnd = settingsDateTime(QDate(2010, 3, 28), QTime(3, 0, 1));
         v.Speed = "600x";
         v.Stops = false;
         v.Cont = "";
@@ -273,8 +286,8 @@ private slots:
         TSettingsValues v = defaultSettingsValues();
         v.GroupID = 2;
         v.CarID = 1;
-        v.DateTimeBegin = QDateTime(QDate(2026, 12, 1), QTime(0, 0));
-        v.DateTimeEnd = QDateTime(QDate(2026, 12, 2), QTime(0, 0));
+        v.DateTimeBegin = settingsDateTime(QDate(2026, 12, 1), QTime(0, 0));
+        v.DateTimeEnd = settingsDateTime(QDate(2026, 12, 2), QTime(0, 0));
         QString error;
         QVERIFY(writeSettingsFile(path, v, &error));
         compareValues(readValues(path), v);

@@ -120,7 +120,7 @@ private slots:
         QCOMPARE(v.GroupID, 7);
         QCOMPARE(v.Speed, QString("60x"));
         QCOMPARE(v.Cont, QString("60"));
-        QCOMPARE(v.DateTimeBegin, QDateTime(QDate(2007, 2, 6), QTime(0, 0)));
+        QCOMPARE(v.DateTimeBegin, settingsDateTime(QDate(2007, 2, 6), QTime(0, 0)));
         QCOMPARE(v.InfoPoints.size(), 13);
         QCOMPARE(v.InfoPoints[12].Icon, QString("Ic6"));
     }
@@ -132,8 +132,8 @@ private slots:
         v.GroupID = 2;
         v.IconNum = 17;
         v.CarID = 0;
-        v.DateTimeBegin = QDateTime(QDate(2026, 11, 30), QTime(8, 15));
-        v.DateTimeEnd = QDateTime(QDate(2026, 12, 1), QTime(17, 45));
+        v.DateTimeBegin = settingsDateTime(QDate(2026, 11, 30), QTime(8, 15, 30));
+        v.DateTimeEnd = settingsDateTime(QDate(2026, 12, 1), QTime(17, 45));
         v.Speed = "300x";
         v.Stops = false;
         v.Cont = "45";
@@ -153,8 +153,8 @@ private slots:
         QVERIFY(!w->ToolButton3->isChecked());
         QCOMPARE(w->IconNum, 17);
         QCOMPARE(w->cmbGroupName->currentIndex(), 2);
-        QCOMPARE(QDateTime(w->DateBegin->date(), w->TimeBegin->time()), v.DateTimeBegin);
-        QCOMPARE(QDateTime(w->DateEnd->date(), w->TimeEnd->time()), v.DateTimeEnd);
+        QCOMPARE(settingsDateTime(w->DateBegin->date(), w->TimeBegin->time()), v.DateTimeBegin);
+        QCOMPARE(settingsDateTime(w->DateEnd->date(), w->TimeEnd->time()), v.DateTimeEnd);
         QCOMPARE(w->data.SpeedFactor, 300);
         QCOMPARE(w->txtCont->text(), QString("45"));
         QCOMPARE(w->data.InfoPointsCount, 14);
@@ -202,6 +202,7 @@ private slots:
         QCOMPARE(w->cmbGroupName->currentIndex(), 7);  // read before the speed
         QVERIFY(w->ToolButton3->isChecked());          // the design state: Stops was not read
         QCOMPARE(w->data.InfoPoints.size(), 0);
+        QCOMPARE(w->data.InfoPointsCount, 0);  // counted before the failure, but none were read
         QCOMPARE(w->cmbInfoPoints->count(), 1);
         // What could not be read is not lost: the file is not written back at exit.
         w->close();
