@@ -263,6 +263,10 @@ private slots:
         for (const QByteArray& bytes : {truncated, noChild, noFlag}) {
             auto w = start(bytes);
             QCOMPARE(settingsMessages().size(), 1);
+            const QString expected = bytes == truncated ? "TVSettings.xml"
+                                     : bytes == noChild ? "раздела настроек"
+                                                        : "VisibleIcon";
+            QVERIFY2(settingsMessages()[0].contains(expected), qPrintable(settingsMessages()[0]));
             // A file that could not be read completely is not written back at exit.
             w->close();
             QCOMPARE(settingsMessages().size(), 1);
