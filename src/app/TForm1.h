@@ -215,6 +215,9 @@ public:
     // --- Settings file and dialog (src/settings) --------------------------------------------------
     void LoadSaveSettings(int mode);
     void btnSettingsClick();
+    // Shows the settings dialog modally and returns its result; empty = the dialog's own exec().
+    // Tests set it to answer the dialog.
+    std::function<int(class QDialog&)> execSettingsDialog;
 
     // Runs a handler; an exception that escapes it is shown by the standard error display.
     void guarded(const std::function<void()>& handler);
