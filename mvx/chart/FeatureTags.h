@@ -20,7 +20,7 @@ public:
 
     std::string_view get(Key k) const { return values_[k]; }
     // Copies v; the storage of a key is reused from feature to feature.
-    void set(Key k, std::string_view v) { values_[k].assign(v.data(), v.size()); }
+    void set(Key k, std::string_view v);
     void clear() {
         for (std::string& v : values_) v.clear();
     }
