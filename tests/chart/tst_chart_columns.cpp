@@ -83,6 +83,11 @@ void TestChartColumns::initTestCase() {
     QString error;
     QVERIFY2(mixedMap(true).write(numbers_, &error), qPrintable(error));
     QVERIFY2(mixedMap(false).write(texts_, &error), qPrintable(error));
+    // CHART_CORPUS_OUT=folder writes the charts made here into it (the fuzz corpus is made so).
+    if (const QString out = qEnvironmentVariable("CHART_CORPUS_OUT"); !out.isEmpty()) {
+        QFile::copy(numbers_, out + "/number-columns.chart");
+        QFile::copy(texts_, out + "/text-columns.chart");
+    }
 }
 
 void TestChartColumns::numberColumnsClassifyAsText() {

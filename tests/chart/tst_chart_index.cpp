@@ -85,6 +85,10 @@ void TestChartIndex::initTestCase() {
     QVERIFY2(writeRepeatedArea(repeated_, Copies, &error), qPrintable(error));
     // The whole attack fits in a few pages.
     QVERIFY(QFileInfo(repeated_).size() < 256 * 1024);
+    // CHART_CORPUS_OUT=folder writes the charts made here into it (the fuzz corpus is made so).
+    if (const QString out = qEnvironmentVariable("CHART_CORPUS_OUT"); !out.isEmpty()) {
+        QFile::copy(repeated_, out + "/repeated-areas.chart");
+    }
 }
 
 void TestChartIndex::farAndHugeViewsFindEverything() {
