@@ -1,10 +1,24 @@
 #include "chart/Chart.h"
 
+#include <QString>
+
 #include <algorithm>
 
 namespace mvx {
 
+namespace {
+
+[[noreturn]] void tooLarge(const char* what, std::uint64_t limit) {
+    throw ChartTooLarge(QStringLiteral("the chart holds more than %1 %2, the most one chart may hold")
+                            .arg(limit)
+                            .arg(QLatin1String(what))
+                            .toStdString());
+}
+
+}  // namespace
+
 void Chart::beginFeature(FeatureKind kind, FeatureShape shape, const QString& name) {
+    if (features_.size() >= limits_.maxFeatures) tooLarge("features", limits_.maxFeatures);
     ChartFeature f;
     f.kind = kind;
     f.shape = shape;
@@ -23,6 +37,8 @@ void Chart::beginFeature(FeatureKind kind, FeatureShape shape, const QString& na
 
 void Chart::addPart(const std::vector<QPointF>& mercatorPoints) {
     if (!open_ || mercatorPoints.empty()) return;
+    if (parts_.size() >= limits_.maxParts) tooLarge("parts", limits_.maxParts);
+    if (points_.size() + mercatorPoints.size() > limits_.maxPoints) tooLarge("points", limits_.maxPoints);
     ChartFeature& f = features_.back();
     ChartPart part;
     part.firstPoint = static_cast<std::uint32_t>(points_.size());
@@ -78,6 +94,13 @@ void Chart::finish() {
     features_.shrink_to_fit();
     parts_.shrink_to_fit();
     points_.shrink_to_fit();
+}
+
+size_t Chart::contentBytes() const {
+    size_t names = 0;
+    for (const QString& n : names_) names += sizeof(QString) + static_cast<size_t>(n.capacity()) * sizeof(QChar);
+    return features_.capacity() * sizeof(ChartFeature) + parts_.capacity() * sizeof(ChartPart) +
+           points_.capacity() * sizeof(QPointF) + names;
 }
 
 size_t Chart::countOf(FeatureKind kind) const {

@@ -9,6 +9,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <limits>
+#include <stdexcept>
 #include <vector>
 
 namespace mvx {
@@ -30,11 +32,27 @@ struct ChartPart {
     std::uint32_t pointCount = 0;
 };
 
+// How much one chart may hold. Features, parts and points are numbered in 32 bits; a file with
+// more is refused as a whole rather than read in part or wrapped round.
+struct ChartLimits {
+    std::uint64_t maxFeatures = std::numeric_limits<std::uint32_t>::max();
+    std::uint64_t maxParts = std::numeric_limits<std::uint32_t>::max();
+    std::uint64_t maxPoints = std::numeric_limits<std::uint32_t>::max();
+};
+
+// Thrown while reading when a chart goes beyond its limits; what() says which and by how much.
+class ChartTooLarge : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // The drawable content of one loaded .chart file, in Web Mercator metres, with a spatial index.
 // Built by ChartReader, read-only afterwards.
 class Chart {
 public:
-    // Adding features (while reading).
+    explicit Chart(const ChartLimits& limits = ChartLimits()) : limits_(limits) {}
+
+    // Adding features (while reading); beyond the limits these throw ChartTooLarge.
     void beginFeature(FeatureKind kind, FeatureShape shape, const QString& name);
     void addPart(const std::vector<QPointF>& mercatorPoints);
     // Ends the current feature; a feature without any point is dropped.
@@ -48,6 +66,10 @@ public:
     const std::vector<QString>& names() const { return names_; }
     QRectF extent() const { return extent_; }
     size_t countOf(FeatureKind kind) const;
+    // Bytes held by the features, their parts and points; by the spatial index.
+    size_t contentBytes() const;
+    size_t indexBytes() const { return grid_.memoryBytes(); }
+    const SpatialGrid& index() const { return grid_; }
 
     // Calls f(featureIndex) once for every feature whose bounds meet rect (Mercator metres).
     template <typename F>
@@ -62,6 +84,7 @@ public:
     }
 
 private:
+    ChartLimits limits_;
     std::vector<ChartFeature> features_;
     std::vector<ChartPart> parts_;
     std::vector<QPointF> points_;

@@ -247,15 +247,18 @@ std::once_flag gdalRegistered;
 
 }  // namespace
 
-ChartReader::Result ChartReader::read(const QString& gdalPath, const char* driverName) {
+ChartReader::Result ChartReader::read(const QString& gdalPath, const char* driverName, const ChartLimits& limits) {
     Result result;
     try {
-        auto chart = std::make_unique<Chart>();
+        auto chart = std::make_unique<Chart>(limits);
         result.code = readInto(gdalPath, driverName, *chart, result.error);
         if (result.code == ChartLoaded) {
             chart->finish();
             result.chart = std::move(chart);
         }
+    } catch (const ChartTooLarge& e) {
+        result.code = ChartSystemError;
+        result.error = QString::fromUtf8(e.what());
     } catch (const std::bad_alloc&) {
         result.code = ChartSystemError;
         result.error = QStringLiteral("out of memory");

@@ -23,8 +23,9 @@ public:
     };
 
     // gdalPath may be any path GDAL opens (a file, /vsimem/...). driverName names the only GDAL
-    // driver tried; a missing driver is a system error.
-    static Result read(const QString& gdalPath, const char* driverName = "GPKG");
+    // driver tried; a missing driver is a system error, and so is a chart beyond the limits.
+    static Result read(const QString& gdalPath, const char* driverName = "GPKG",
+                       const ChartLimits& limits = ChartLimits());
 
 private:
     static int readInto(const QString& gdalPath, const char* driverName, Chart& chart, QString& error);

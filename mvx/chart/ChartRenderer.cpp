@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <thread>
 
 namespace mvx {
@@ -133,7 +134,12 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
     const LevelOfDetail lod(scale, scale * 0.0254 / dpi);
     const QRectF whole(QPointF(0, 0), QSizeF(size));
 
-    painter.save();
+    // The painter's state comes back however drawing ends, an exception included.
+    struct SavedState {
+        QPainter& painter;
+        explicit SavedState(QPainter& p) : painter(p) { painter.save(); }
+        ~SavedState() { painter.restore(); }
+    } saved(painter);
     Frame f{painter, view, lod, {}, report};
     f.base = painter.transform();
     collect(f, charts, whole, false);
@@ -144,25 +150,7 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
     const bool twoBands = threads_ > 1 && pixels >= MinPixelsForBands && features >= MinFeaturesForBands &&
                           std::thread::hardware_concurrency() > 1;
     if (twoBands) {
-        // Two bands drawn at once, one per core, into a picture that then goes to the painter.
-        if (bands_.size() != size) bands_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
-        const int split = size.height() / 2;
-        uchar* const bits = bands_.bits();  // taken once: the threads only share plain memory
-        const qsizetype stride = bands_.bytesPerLine();
-        auto drawBand = [&](int y0, int y1) {
-            QImage band(bits + static_cast<qsizetype>(y0) * stride, size.width(), y1 - y0, stride,
-                        QImage::Format_ARGB32_Premultiplied);
-            QPainter p(&band);
-            p.fillRect(band.rect(), ChartStyle::land());
-            p.translate(0, -y0);
-            Frame bandFrame{p, view, lod, {}, nullptr};
-            collect(bandFrame, charts, QRectF(0, y0, size.width(), y1 - y0), false);
-            drawGeometry(bandFrame);
-        };
-        std::thread lower([&] { drawBand(split, size.height()); });
-        drawBand(0, split);
-        lower.join();
-        painter.drawImage(QPointF(0, 0), bands_);
+        drawTwoBands(painter, view, lod, charts);
     } else {
         painter.fillRect(whole, ChartStyle::land());
         drawGeometry(f);
@@ -183,7 +171,43 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
         }
     }
     drawLabels(f);
-    painter.restore();
+}
+
+void ChartRenderer::drawTwoBands(QPainter& painter, const MapView& view, const LevelOfDetail& lod,
+                                 const std::vector<const Chart*>& charts) const {
+    // Two bands drawn at once, one per core, into a picture that then goes to the painter.
+    const QSize size = view.size();
+    if (bands_.size() != size) bands_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    const int split = size.height() / 2;
+    uchar* const bits = bands_.bits();  // taken once: the threads only share plain memory
+    const qsizetype stride = bands_.bytesPerLine();
+    auto drawBand = [&](int band, int y0, int y1) {
+        if (bandHook_) bandHook_(band);
+        QImage image(bits + static_cast<qsizetype>(y0) * stride, size.width(), y1 - y0, stride,
+                     QImage::Format_ARGB32_Premultiplied);
+        QPainter p(&image);
+        p.fillRect(image.rect(), ChartStyle::land());
+        p.translate(0, -y0);
+        Frame bandFrame{p, view, lod, {}, nullptr};
+        collect(bandFrame, charts, QRectF(0, y0, size.width(), y1 - y0), false);
+        drawGeometry(bandFrame);
+    };
+    // A failure on the worker is kept and raised here once it has ended; a failure on this
+    // thread leaves through the worker's destructor, which waits for it first. Either way no
+    // thread outlives the picture it draws into.
+    std::exception_ptr lowerFailure;
+    {
+        std::jthread lower([&] {
+            try {
+                drawBand(1, split, size.height());
+            } catch (...) {
+                lowerFailure = std::current_exception();
+            }
+        });
+        drawBand(0, 0, split);
+    }
+    if (lowerFailure) std::rethrow_exception(lowerFailure);
+    painter.drawImage(QPointF(0, 0), bands_);
 }
 
 void ChartRenderer::drawAreas(Frame& f, FeatureKind kind) const {

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 class QPainter;
@@ -43,6 +44,10 @@ public:
     // Large views are drawn in two bands on two threads when the machine has two cores; 1 keeps
     // all drawing on the calling thread.
     void setThreads(int threads) { threads_ = threads; }
+    // Called as each of two bands starts, with 0 for the upper band (the calling thread) and 1
+    // for the lower one (the worker); tests make a band fail through it. An exception from
+    // either band leaves render() on the calling thread after both bands have ended.
+    void setBandHook(std::function<void(int band)> hook) { bandHook_ = std::move(hook); }
     void render(QPainter& painter, const MapView& view, const std::vector<const Chart*>& charts,
                 RenderReport* report = nullptr) const;
 
@@ -60,6 +65,8 @@ private:
 
     void collect(Frame& f, const std::vector<const Chart*>& charts, const QRectF& screenRect, bool labelledOnly) const;
     void drawGeometry(Frame& f) const;
+    void drawTwoBands(QPainter& painter, const MapView& view, const LevelOfDetail& lod,
+                      const std::vector<const Chart*>& charts) const;
     void drawAreas(Frame& f, FeatureKind kind) const;
     void drawLines(Frame& f, FeatureKind kind, const QPen& pen) const;
     void drawSegments(Frame& f, FeatureKind kind, const QPen& pen) const;
@@ -76,6 +83,7 @@ private:
     QFont fontFor(FeatureKind kind) const;
 
     int threads_ = 2;
+    std::function<void(int)> bandHook_;
     mutable QImage bands_;  // the picture the two drawing threads share
     // Kept label pictures and text widths, by text, kind and (for pictures) angle.
     struct LabelKey {

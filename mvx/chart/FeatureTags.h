@@ -1,12 +1,14 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <string_view>
 
 namespace mvx {
 
 // The tags that decide how a feature is drawn, each looked up in its own column first and in
-// other_tags otherwise. Values are views into the reader's buffers for the current feature.
+// other_tags otherwise. Values are owned copies: GDAL formats integer and real columns into a
+// per-feature scratch buffer that the next field read frees, so a view into it would dangle.
 class FeatureTags {
 public:
     enum Key { Name, Highway, Waterway, Railway, Landuse, Natural, Leisure, Building, Place, Amenity, Water, KeyCount };
@@ -17,11 +19,14 @@ public:
         "leisure", "building", "place", "amenity", "water"};
 
     std::string_view get(Key k) const { return values_[k]; }
-    void set(Key k, std::string_view v) { values_[k] = v; }
-    void clear() { values_.fill({}); }
+    // Copies v; the storage of a key is reused from feature to feature.
+    void set(Key k, std::string_view v);
+    void clear() {
+        for (std::string& v : values_) v.clear();
+    }
 
 private:
-    std::array<std::string_view, KeyCount> values_{};
+    std::array<std::string, KeyCount> values_{};
 };
 
 }  // namespace mvx

@@ -56,10 +56,14 @@ QPolygonF LabelPlacer::orientedBox(const QPointF& c, double w, double h, double 
 }
 
 void LabelPlacer::cellRange(const QRectF& r, int& c0, int& r0, int& c1, int& r1) const {
-    c0 = std::clamp(static_cast<int>(std::floor((r.left() - area_.left()) / CellSize)), 0, cols_ - 1);
-    c1 = std::clamp(static_cast<int>(std::floor((r.right() - area_.left()) / CellSize)), 0, cols_ - 1);
-    r0 = std::clamp(static_cast<int>(std::floor((r.top() - area_.top()) / CellSize)), 0, rows_ - 1);
-    r1 = std::clamp(static_cast<int>(std::floor((r.bottom() - area_.top()) / CellSize)), 0, rows_ - 1);
+    // Clamped as doubles first: the cell of a far box does not fit an int.
+    auto cell = [](double offset, int count) {
+        return static_cast<int>(std::clamp(std::floor(offset / CellSize), 0.0, static_cast<double>(count - 1)));
+    };
+    c0 = cell(r.left() - area_.left(), cols_);
+    c1 = cell(r.right() - area_.left(), cols_);
+    r0 = cell(r.top() - area_.top(), rows_);
+    r1 = cell(r.bottom() - area_.top(), rows_);
 }
 
 bool LabelPlacer::fits(const QPolygonF& box) const {

@@ -1,41 +1,12 @@
 #include "MetricsParser.h"
 
-#include <charconv>
+#include "DecimalNumber.h"
+
 #include <cmath>
 
 namespace mvx {
 
 namespace {
-
-// A plain decimal number: optional sign, digits and one optional '.'; no exponent, no locale.
-// Parsed with from_chars on a small ASCII copy, which keeps a 100,000-point track fast.
-bool readCoordinate(const QChar*& p, const QChar* end, double& v) {
-    char buf[40];
-    int n = 0;
-    const QChar* q = p;
-    if (q < end && (*q == u'-' || *q == u'+')) {
-        if (*q == u'-') buf[n++] = '-';
-        ++q;
-    }
-    bool digits = false, dot = false;
-    while (q < end && n < int(sizeof buf)) {
-        const char16_t c = q->unicode();
-        if (c >= u'0' && c <= u'9') {
-            digits = true;
-        } else if (c == u'.' && !dot) {
-            dot = true;
-        } else {
-            break;
-        }
-        buf[n++] = char(c);
-        ++q;
-    }
-    if (!digits || n >= int(sizeof buf)) return false;
-    const auto r = std::from_chars(buf, buf + n, v, std::chars_format::fixed);
-    if (r.ec != std::errc() || r.ptr != buf + n || !std::isfinite(v)) return false;
-    p = q;
-    return true;
-}
 
 void skipBlanks(const QChar*& p, const QChar* end) {
     while (p < end && p->isSpace()) ++p;
@@ -66,10 +37,10 @@ bool MetricsParser::parse(const QString& text, QVector<QPointF>& lonLat, QString
     while (p < end) {
         const QChar* pairStart = p;
         double lon = 0, lat = 0;
-        if (!readCoordinate(p, end, lon)) return fail(pairStart, "bad longitude");
+        if (!readDecimalNumber(p, end, lon)) return fail(pairStart, "bad longitude");
         if (p >= end || !p->isSpace()) return fail(pairStart, "expected a blank between longitude and latitude");
         skipBlanks(p, end);
-        if (!readCoordinate(p, end, lat)) return fail(pairStart, "bad latitude");
+        if (!readDecimalNumber(p, end, lat)) return fail(pairStart, "bad latitude");
         if (std::fabs(lon) > 360.0 || std::fabs(lat) > 90.0) return fail(pairStart, "coordinate out of range");
         points.append(QPointF(lon, lat));
         skipBlanks(p, end);

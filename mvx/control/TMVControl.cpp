@@ -40,8 +40,10 @@ bool pixelShift(const MapView& from, const MapView& to, QPoint& shift) {
     const double dx = (from.center().x() - to.center().x()) / to.mercatorPerPixel();
     const double dy = (to.center().y() - from.center().y()) / to.mercatorPerPixel();
     if (std::fabs(dx - std::round(dx)) > 1e-6 || std::fabs(dy - std::round(dy)) > 1e-6) return false;
+    // Compared as doubles first: a jump across the world does not fit an int.
+    if (!(std::fabs(dx) < to.size().width() && std::fabs(dy) < to.size().height())) return false;
     shift = QPoint(int(std::round(dx)), int(std::round(dy)));
-    return std::abs(shift.x()) < to.size().width() && std::abs(shift.y()) < to.size().height();
+    return true;
 }
 
 }  // namespace

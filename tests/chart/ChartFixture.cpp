@@ -60,8 +60,15 @@ bool ChartFixture::write(const QString& path, QString* error) const {
     for (int l = 0; l < 3; ++l) {
         layers[l] = ds->CreateLayer(kLayerNames[l], &wgs84, kTypes[l], nullptr);
         if (layers[l] == nullptr) return false;
-        for (const QString& c : kColumns[l]) {
-            OGRFieldDefn fd(c.toUtf8().constData(), OFTString);
+        // Typed columns the layer does not have by default are added to it.
+        QStringList columns = kColumns[l];
+        for (auto it = columnTypes_.begin(); it != columnTypes_.end(); ++it)
+            if (!columns.contains(it.key())) columns << it.key();
+        for (const QString& c : columns) {
+            const ColumnType type = columnTypes_.value(c, ColumnType::Text);
+            OGRFieldDefn fd(c.toUtf8().constData(), type == ColumnType::Integer ? OFTInteger
+                                                     : type == ColumnType::Real  ? OFTReal
+                                                                                 : OFTString);
             layers[l]->CreateField(&fd);
         }
         OGRFieldDefn other("other_tags", OFTString);
@@ -72,8 +79,14 @@ bool ChartFixture::write(const QString& path, QString* error) const {
         OGRFeature feature(layer->GetLayerDefn());
         QStringList extra;
         for (auto it = item.tags.begin(); it != item.tags.end(); ++it) {
-            if (kColumns[item.layer].contains(it.key()))
-                feature.SetField(it.key().toUtf8().constData(), it.value().toUtf8().constData());
+            if (kColumns[item.layer].contains(it.key()) || columnTypes_.contains(it.key())) {
+                const QByteArray column = it.key().toUtf8();
+                switch (columnTypes_.value(it.key(), ColumnType::Text)) {
+                    case ColumnType::Integer: feature.SetField(column.constData(), it.value().toInt()); break;
+                    case ColumnType::Real: feature.SetField(column.constData(), it.value().toDouble()); break;
+                    case ColumnType::Text: feature.SetField(column.constData(), it.value().toUtf8().constData()); break;
+                }
+            }
             else
                 extra << QString("\"%1\"=>\"%2\"").arg(escapeHstore(it.key()), escapeHstore(it.value()));
         }

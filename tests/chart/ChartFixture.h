@@ -17,6 +17,12 @@ public:
     void addLine(const QList<QPointF>& lonLat, const Tags& tags);
     void addArea(const QList<Ring>& rings, const Tags& tags);  // first ring outer, the rest holes
 
+    // The type a tag column is written with (text unless told); a number column holds the tag's
+    // text read as a number, as in charts converted from shapefiles. A column named here that a
+    // layer does not have by default is added to every layer.
+    enum class ColumnType { Text, Integer, Real };
+    void setColumnType(const QString& column, ColumnType type) { columnTypes_[column] = type; }
+
     // Creates the file; false with a message on failure.
     bool write(const QString& path, QString* error = nullptr) const;
 
@@ -32,4 +38,5 @@ private:
         Tags tags;
     };
     QList<Item> items_;
+    QMap<QString, ColumnType> columnTypes_;
 };
