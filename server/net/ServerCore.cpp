@@ -28,16 +28,29 @@ void ServerCore::stop() {
 
 void ServerCore::startComputing(const ComputationRequest& request) {
     last_ = request;
-    ++pending_;
+    queue_.append(request);
+    startNext();
+}
+
+bool ServerCore::refresh() {
+    if (!queue_.isEmpty()) return false;
+    queue_.append(last_);
+    startNext();
+    return true;
+}
+
+void ServerCore::startNext() {
+    if (running_ || queue_.isEmpty()) return;
+    running_ = true;
+    const ComputationRequest request = queue_.takeFirst();
     ComputationWorker* worker = worker_;
     QMetaObject::invokeMethod(worker_, [worker, request] { worker->compute(request); }, Qt::QueuedConnection);
 }
 
-void ServerCore::refresh() { startComputing(last_); }
-
 void ServerCore::onFinished(std::shared_ptr<const ComputedResult> result, const QString& error) {
-    if (pending_ > 0) --pending_;
+    running_ = false;
     result_ = std::move(result);
+    startNext();
     emit computationFinished(error);
 }
 
