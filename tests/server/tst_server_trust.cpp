@@ -134,13 +134,29 @@ private slots:
     // the others say why they gave way.
     void oneOfFiveStartedAtOnceServes() {
         const QString socket = uniqueSocketName();
+        // Each server waits behind a pipe until all five are there; closing the pipe lets them go at
+        // the same instant, so that they race for the socket as much as processes can.
+        const QString gate = dir_.filePath(QStringLiteral("gate"));
+        QCOMPARE(::mkfifo(QFile::encodeName(gate).constData(), 0600), 0);
+        const QString waitThenRun = QStringLiteral("read _ < \"$0\"; exec \"$@\"");
         for (int round = 0; round < 20; ++round) {
             std::vector<std::unique_ptr<QProcess>> servers;
             for (int i = 0; i < 5; ++i) {
+                // Each with a store of its own, so that nothing but the socket makes them wait.
+                const QString data = dir_.filePath(QStringLiteral("race-%1").arg(i));
                 servers.push_back(std::make_unique<QProcess>());
-                servers.back()->start(serverProgram(), serverArguments(socket));
+                servers.back()->start(QStringLiteral("/bin/sh"),
+                                      QStringList{QStringLiteral("-c"), waitThenRun, gate, serverProgram(),
+                                                  QStringLiteral("--socket"), socket, QStringLiteral("--data"), data,
+                                                  QStringLiteral("--no-demo")});
             }
             for (auto& s : servers) QVERIFY(s->waitForStarted(5000));
+            {
+                // Opening blocks until the readers are there; closing it then releases all of them.
+                QFile open(gate);
+                QVERIFY(open.open(QIODevice::WriteOnly));
+                QTest::qWait(50);  // the last shells to reach their read see the same end of file
+            }
             int finished = 0;
             QDeadlineTimer deadline(20000);
             while (finished < 4 && !deadline.hasExpired()) {
@@ -148,9 +164,18 @@ private slots:
                 for (auto& s : servers) finished += s->state() == QProcess::NotRunning || s->waitForFinished(10) ? 1 : 0;
             }
             QCOMPARE(finished, 4);
+            // The losers give way before the winner has opened its store: wait until it answers.
             automation::ServerConnection c;
-            c.open(socket, noStart());
-            QCOMPARE(c.call(QStringLiteral("GroupsCount")).toInteger(), 2);
+            QString failure;
+            for (QDeadlineTimer answer(20000); !c.isOpen() && !answer.hasExpired(); QThread::msleep(20)) {
+                try {
+                    c.open(socket, noStart());
+                } catch (const Error& e) {
+                    failure = e.message();
+                }
+            }
+            QVERIFY2(c.isOpen(), qPrintable(QStringLiteral("round %1: %2").arg(round).arg(failure)));
+            QCOMPARE(c.call(QStringLiteral("GroupsCount")).toInteger(), 0);
             QProcess* winner = nullptr;
             for (auto& s : servers) {
                 if (s->state() != QProcess::NotRunning) {
