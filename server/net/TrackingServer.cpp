@@ -129,7 +129,10 @@ bool TrackingServer::send(QLocalSocket* socket, const QByteArray& frame, bool is
             drop(socket, QStringLiteral("клиент не читает ответы (не отправлено %1 байт)").arg(unsent));
             return false;
         }
-        if (isReply) client.lastReplySize = frame.size();
+        // A large reply may still be draining when the next one is queued: the allowance keeps the
+        // largest reply since the output was last within the bound.
+        if (isReply)
+            client.lastReplySize = unsent <= MaxUnsentOutput ? frame.size() : qMax<qint64>(client.lastReplySize, frame.size());
     }
     socket->write(frame);
     return true;

@@ -36,8 +36,9 @@ public:
     // How a connecting client's user id is found (the kernel by default); one of another user is
     // refused.
     void setPeerUserLookup(automation::PeerUserLookup lookup) { peerUserLookup_ = std::move(lookup); }
-    // A client whose unsent output exceeds this (beyond the last reply queued for it, which may be
-    // large) is dropped: one that sends requests and never reads must not grow the server.
+    // A client whose unsent output exceeds this (beyond the largest reply queued for it since its
+    // output was last within the bound) is dropped: one that sends requests and never reads must not
+    // grow the server.
     static constexpr qint64 MaxUnsentOutput = 32LL * 1024 * 1024;
 
     // Sends a notification to every client that has greeted the server.
