@@ -30,6 +30,7 @@ add_library(telvika_server_net STATIC
   net/ClientSession.h net/ClientSession.cpp
   net/TrackingServer.h net/TrackingServer.cpp
   net/InstanceLock.h net/InstanceLock.cpp
+  net/OutputBound.h
 )
 target_link_libraries(telvika_server_net PUBLIC telvika_store telvika_protocol telvika_automation Qt6::Core Qt6::Network)
 telvika_warnings(telvika_server_net)

@@ -2,6 +2,7 @@
 
 #include "common/Error.h"
 #include "net/ClientSession.h"
+#include "net/OutputBound.h"
 #include "net/ServerCore.h"
 #include "protocol/FrameReader.h"
 #include "protocol/Message.h"
@@ -24,11 +25,12 @@ using protocol::FrameReader;
 using protocol::Message;
 
 struct TrackingServer::Client {
-    explicit Client(ServerCore& core) : reader(protocol::MaxRequestFrame), session(core) {}
+    explicit Client(ServerCore& core)
+        : reader(protocol::MaxRequestFrame), session(core), output(TrackingServer::MaxUnsentOutput) {}
     FrameReader reader;
     ClientSession session;
+    OutputBound output;
     bool greeted = false;
-    qint64 lastReplySize = 0;
 };
 
 namespace {
@@ -123,16 +125,11 @@ bool TrackingServer::send(QLocalSocket* socket, const QByteArray& frame, bool is
     if (socket->state() != QLocalSocket::ConnectedState) return true;
     const auto it = clients_.constFind(socket);
     if (it != clients_.constEnd()) {
-        Client& client = **it;
         const qint64 unsent = socket->bytesToWrite();
-        if (unsent > MaxUnsentOutput + client.lastReplySize) {
+        if (!(*it)->output.admit(unsent, frame.size(), isReply)) {
             drop(socket, QStringLiteral("клиент не читает ответы (не отправлено %1 байт)").arg(unsent));
             return false;
         }
-        // A large reply may still be draining when the next one is queued: the allowance keeps the
-        // largest reply since the output was last within the bound.
-        if (isReply)
-            client.lastReplySize = unsent <= MaxUnsentOutput ? frame.size() : qMax<qint64>(client.lastReplySize, frame.size());
     }
     socket->write(frame);
     return true;

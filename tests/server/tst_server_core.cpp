@@ -3,6 +3,7 @@
 #include "../automation/Fixture.h"
 #include "PeerCredentials.h"
 #include "SocketLocation.h"
+#include "net/OutputBound.h"
 #include "net/ServerCore.h"
 #include "net/TrackingServer.h"
 #include "protocol/FrameReader.h"
@@ -130,6 +131,30 @@ private slots:
         QTest::qWait(100);
         QCOMPARE(c.events(EventEndComputing), 3);
         QCOMPARE(core.computingState(), 0);
+    }
+
+    // A whole track may always go out, and notifications may follow it while it drains; replies
+    // that pile up behind it are refused once they pass the bound.
+    void outputBoundLetsALargeReplyDrainButNotAPile() {
+        const qint64 limit = 1000;
+        OutputBound bound(limit);
+        QVERIFY(bound.admit(0, 50000, true));        // a track far larger than the limit
+        QVERIFY(bound.admit(49000, 12, false));      // a notification while it drains
+        QVERIFY(bound.admit(49012, 50000, true));    // the next track, the first still draining
+        QVERIFY(!bound.admit(99012, 50000, true));   // a third with two unread: refused
+        OutputBound small(limit);
+        qint64 unsent = 0;
+        int admitted = 0;
+        while (small.admit(unsent, 100, true)) {     // small replies never read
+            unsent += 100;
+            ++admitted;
+            QVERIFY(admitted < 1000);
+        }
+        QVERIFY(unsent > limit && unsent <= limit + 200);
+        OutputBound drained(limit);
+        QVERIFY(drained.admit(0, 50000, true));
+        QVERIFY(drained.admit(0, 10, true));         // read in full: the allowance shrinks again
+        QVERIFY(!drained.admit(limit + 11, 10, false));
     }
 
     // A client the kernel names as another user is closed before anything is read from it; our own
