@@ -44,7 +44,10 @@ bool PrivateData::secure(const QString& dataFolder, const QString& databasePath,
             return false;
         }
     }
-    if (!narrow(folder, 0700, error)) return false;
+    // The folder is narrowed unless it is the root or the home folder itself (a --data pointing
+    // there): those keep their modes and the store's files alone are closed.
+    const bool sharedFolder = folder == QDir::rootPath() || folder == QDir::cleanPath(QDir::homePath());
+    if (!sharedFolder && !narrow(folder, 0700, error)) return false;
     for (const char* suffix : {"", "-wal", "-shm", "-journal"})
         if (!narrow(databasePath + QLatin1String(suffix), 0600, error)) return false;
 #else
