@@ -1,6 +1,7 @@
 #include "ServerConnection.h"
 
 #include "ProcessProbe.h"
+#include "SocketLocation.h"
 #include "common/Error.h"
 #include "protocol/Message.h"
 #include "protocol/ProtocolConstants.h"
@@ -41,7 +42,7 @@ void ServerConnection::close() {
 bool ServerConnection::tryConnect(int waitMs, QString* error) {
     close();
     auto* s = new QLocalSocket(this);
-    s->connectToServer(serverName_);
+    s->connectToServer(socketPath_);
     if (!s->waitForConnected(waitMs)) {
         switch (s->error()) {
             case QLocalSocket::ServerNotFoundError: *error = QStringLiteral("сервер не найден"); break;
@@ -53,14 +54,28 @@ bool ServerConnection::tryConnect(int waitMs, QString* error) {
         s->deleteLater();
         return false;
     }
+    checkPeer(s);
     socket_ = s;
     connect(s, &QLocalSocket::readyRead, this, &ServerConnection::onReadyRead);
     return true;
 }
 
+void ServerConnection::checkPeer(QLocalSocket* socket) {
+    const std::optional<qint64> peer = peerUserLookup_ ? peerUserLookup_(socket->socketDescriptor()) : std::nullopt;
+    if (!peer || *peer == currentUserId()) return;
+    socket->abort();
+    socket->deleteLater();
+    throw Error(QStringLiteral("Сокет «%1» открыт процессом другого пользователя (uid %2): это не ваш сервер "
+                               "Telvika, соединение с ним отклонено")
+                    .arg(serverName_)
+                    .arg(*peer));
+}
+
 void ServerConnection::open(const QString& serverName, const ServerStart& start) {
     serverName_ = serverName;
     QString error;
+    if (!resolveSocketName(serverName, &socketPath_, &error))
+        throw Error(QStringLiteral("Не удалось подключиться к серверу Telvika (сокет «%1»): %2").arg(serverName, error));
     if (tryConnect(1000, &error)) {
         handshake();
         return;
@@ -126,13 +141,22 @@ void ServerConnection::failCall(const QString& message) {
 QCborValue ServerConnection::call(const QString& op, const QCborArray& args, QByteArray* bytes) {
     if (!isOpen())
         throw Error(QStringLiteral("Нет соединения с сервером Telvika для вызова «%1»").arg(op));
+    const QByteArray frame = protocol::encodeMessageFrame(Message::request(nextId_, op, args));
+    if (frame.isEmpty() || frame.size() - protocol::FrameHeaderSize > protocol::MaxRequestFrame)
+        throw Error(QStringLiteral("Запрос «%1» слишком велик для сервера Telvika: %2 байт (допустимо до %3)")
+                        .arg(op)
+                        .arg(frame.size() - protocol::FrameHeaderSize)
+                        .arg(protocol::MaxRequestFrame));
     const qint64 id = nextId_++;
-    socket_->write(protocol::encodeMessageFrame(Message::request(id, op, args)));
+    socket_->write(frame);
 
+    // Restores the flag it found: a call made while another waits (from the arrival hook) must not
+    // leave the outer one unguarded.
     struct CallGuard {
         bool& flag;
-        explicit CallGuard(bool& f) : flag(f) { flag = true; }
-        ~CallGuard() { flag = false; }
+        const bool saved;
+        explicit CallGuard(bool& f) : flag(f), saved(f) { flag = true; }
+        ~CallGuard() { flag = saved; }
     } guard(inCall_);
 
     const QDeadlineTimer deadline(timeoutMs_);
@@ -200,6 +224,7 @@ void ServerConnection::onReadyRead() {
 }
 
 void ServerConnection::queueNotification(int event) {
+    ++arrivals_;
     if (arrivalHook_) arrivalHook_(event);
     queued_.append(event);
     if (!deliveryScheduled_) {

@@ -9,6 +9,7 @@
 
 #include <functional>
 
+#include "PeerCredentials.h"
 #include "protocol/FrameReader.h"
 #include "protocol/Message.h"
 
@@ -27,7 +28,8 @@ struct ServerStart {
 // One connection to the tracking server: blocking request/reply calls over a local socket, and
 // notifications that are queued while a call waits and delivered later through the event loop.
 // Failures throw telvika::Error with a Russian message; after a failed call the connection is closed
-// and the next open() starts afresh.
+// and the next open() starts afresh. A short server name is a socket in the user's private folder
+// (SocketLocation.h); a socket whose other end runs as another user is refused.
 class ServerConnection : public QObject {
     Q_OBJECT
 public:
@@ -51,6 +53,10 @@ public:
     // Called at once (not through the event loop) whenever a notification arrives, before it is
     // delivered: lets the owner drop values that the notification may have made stale.
     void setArrivalHook(std::function<void(int)> hook) { arrivalHook_ = std::move(hook); }
+    // Counts the notifications that arrived so far: a value fetched while it changed may be stale.
+    quint64 arrivals() const { return arrivals_; }
+    // How the user id of the server's end is found (the kernel by default).
+    void setPeerUserLookup(PeerUserLookup lookup) { peerUserLookup_ = std::move(lookup); }
 
 signals:
     // A notification of the server, always emitted from the event loop.
@@ -58,6 +64,7 @@ signals:
 
 private:
     bool tryConnect(int waitMs, QString* error);
+    void checkPeer(QLocalSocket* socket);
     void handshake();
     void onReadyRead();
     void drain(qint64 awaitedId, bool* gotReply, protocol::Message* reply, QString* error);
@@ -68,12 +75,15 @@ private:
     QLocalSocket* socket_ = nullptr;
     protocol::FrameReader reader_;
     QString serverName_;
+    QString socketPath_;
     qint64 nextId_ = 1;
     int timeoutMs_ = 10000;
     bool inCall_ = false;
     bool deliveryScheduled_ = false;
     QVector<int> queued_;
     std::function<void(int)> arrivalHook_;
+    quint64 arrivals_ = 0;
+    PeerUserLookup peerUserLookup_ = &peerUserId;
 };
 
 }  // namespace telvika::automation

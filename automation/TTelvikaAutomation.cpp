@@ -41,7 +41,8 @@ public:
     bool autoConnect = true;
     ServerConnection connection;
     // Values of the records fetched whole when a cursor was written, by property name. Any write
-    // and any notification clears them, so a read never serves a value the server has changed.
+    // and any notification clears them, and a record whose call saw a notification is not kept, so
+    // a read never serves a value the server has changed.
     QHash<QString, QCborValue> cache;
 
     void ensureConnected(TTelvikaAutomation* q) {
@@ -71,7 +72,11 @@ public:
 
     void write(TTelvikaAutomation* q, const QString& op, const QCborValue& value) {
         cache.clear();
+        // A notification read during the call (even in the same read as the reply) may mean the
+        // record was made before the change it announces: then nothing of it is kept.
+        const quint64 arrivalsBefore = connection.arrivals();
         const QCborValue record = call(q, op, QCborArray{value});
+        if (connection.arrivals() != arrivalsBefore) return;
         if (record.isMap()) {
             const QCborMap map = record.toMap();
             for (auto it = map.constBegin(); it != map.constEnd(); ++it)

@@ -29,14 +29,17 @@ add_library(telvika_server_net STATIC
   net/ServerCore.h net/ServerCore.cpp
   net/ClientSession.h net/ClientSession.cpp
   net/TrackingServer.h net/TrackingServer.cpp
+  net/InstanceLock.h net/InstanceLock.cpp
+  net/OutputBound.h
 )
-target_link_libraries(telvika_server_net PUBLIC telvika_store telvika_protocol Qt6::Core Qt6::Network)
+target_link_libraries(telvika_server_net PUBLIC telvika_store telvika_protocol telvika_automation Qt6::Core Qt6::Network)
 telvika_warnings(telvika_server_net)
 
 add_executable(telvika-server
   app/main.cpp
   app/ServerOptions.h app/ServerOptions.cpp
   app/PosixSignalWatcher.h app/PosixSignalWatcher.cpp
+  app/PrivateData.h app/PrivateData.cpp
 )
 target_include_directories(telvika-server PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(telvika-server PRIVATE telvika_server_net telvika_seed telvika_automation)

@@ -51,13 +51,12 @@ FrameReader::Status FrameReader::nextView(const char** data, qsizetype* size, QS
     }
     const qint64 total = FrameHeaderSize + static_cast<qint64>(length);
     if (buffered() < total) {
-        // Make room for the whole frame once, so a large frame arriving in many pieces is not
-        // reallocated again and again.
+        // The buffer grows only with the bytes that really arrive (geometrically, so a large frame in
+        // many pieces is not copied again and again): a header alone never reserves its length.
         if (offset_ > 0) {
             buffer_.remove(0, offset_);
             offset_ = 0;
         }
-        if (buffer_.capacity() < total) buffer_.reserve(total);
         return Status::NeedMore;
     }
     *data = buffer_.constData() + offset_ + FrameHeaderSize;
@@ -67,6 +66,7 @@ FrameReader::Status FrameReader::nextView(const char** data, qsizetype* size, QS
 }
 
 QByteArray FrameReader::encode(const QByteArray& payload) {
+    if (static_cast<quint64>(payload.size()) > MaxFramePayload) return QByteArray();
     QByteArray out;
     out.resize(FrameHeaderSize);
     qToBigEndian<quint32>(static_cast<quint32>(payload.size()), out.data());

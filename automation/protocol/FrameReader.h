@@ -21,8 +21,10 @@ public:
     // of append(), next() or nextView().
     Status nextView(const char** data, qsizetype* size, QString* error);
     qint64 buffered() const { return buffer_.size() - offset_; }
+    // Bytes the reader holds memory for (what has arrived, with room to grow).
+    qint64 capacity() const { return buffer_.capacity(); }
 
-    // A frame holding `payload`.
+    // A frame holding `payload`; empty when the payload is longer than a header can announce.
     static QByteArray encode(const QByteArray& payload);
 
 private:

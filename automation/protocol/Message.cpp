@@ -143,8 +143,21 @@ QByteArray encodeMessageFrame(const Message& message) {
         QCborStreamWriter w(&buffer);
         writeMessage(w, message);
     }
-    qToBigEndian<quint32>(static_cast<quint32>(out.size() - FrameHeaderSize), out.data());
+    const qint64 payload = out.size() - FrameHeaderSize;
+    if (static_cast<quint64>(payload) > MaxFramePayload) return QByteArray();
+    qToBigEndian<quint32>(static_cast<quint32>(payload), out.data());
     return out;
+}
+
+QByteArray encodeReplyFrame(const Message& reply, qint64 maxPayload) {
+    const QByteArray frame = encodeMessageFrame(reply);
+    const qint64 payload = frame.size() - FrameHeaderSize;
+    if (!frame.isEmpty() && payload <= maxPayload) return frame;
+    const QString size = frame.isEmpty() ? QStringLiteral("более 4 ГиБ") : QStringLiteral("%1 байт").arg(payload);
+    return encodeMessageFrame(Message::errorReply(
+        reply.id, QStringLiteral("Ответ сервера Telvika слишком велик: %1, клиент принимает не более %2 байт")
+                      .arg(size)
+                      .arg(maxPayload)));
 }
 
 bool decodeMessage(const QByteArray& payload, Message* message, QString* error) {

@@ -37,8 +37,12 @@ struct Message {
 
 // The CBOR payload of a message (without the frame header).
 QByteArray encodeMessage(const Message& message);
-// The whole frame (length header and payload) of a message, written in one buffer.
+// The whole frame (length header and payload) of a message, written in one buffer; empty when the
+// payload is longer than a frame header can announce.
 QByteArray encodeMessageFrame(const Message& message);
+// The frame of a reply whose payload is at most `maxPayload` bytes (what the client accepts); a
+// longer one is replaced by an error reply to the same request that says so.
+QByteArray encodeReplyFrame(const Message& reply, qint64 maxPayload);
 // Reads a payload; false with *error for anything that is not a well-formed message.
 bool decodeMessage(const QByteArray& payload, Message* message, QString* error);
 bool decodeMessage(const char* data, qsizetype size, Message* message, QString* error);

@@ -2,11 +2,14 @@
 // store when asked, listens on the per-user local socket and serves until a termination signal or
 // an admin request, announcing its closing to every client first.
 #include "app/PosixSignalWatcher.h"
+#include "app/PrivateData.h"
 #include "app/ServerOptions.h"
 #include "TTelvikaAutomation.h"
 #include "common/Error.h"
 #include "common/LocaleSetup.h"
 #include "common/OleDate.h"
+#include "SocketLocation.h"
+#include "net/InstanceLock.h"
 #include "net/ServerCore.h"
 #include "net/TrackingServer.h"
 #include "seed/DemoSeeder.h"
@@ -53,6 +56,14 @@ int main(int argc, char* argv[]) {
     const QString dataFolder = options.dataFolder.isEmpty() ? ServerOptions::defaultDataFolder() : options.dataFolder;
     const QString databasePath = QDir(dataFolder).filePath(QStringLiteral("telvika-server.db"));
 
+    // One server per socket, decided before the store is touched; the lock lives as long as main.
+    QString socketPath;
+    InstanceLock instanceLock;
+    if (!telvika::automation::resolveSocketName(socketName, &socketPath, &error) ||
+        !instanceLock.acquire(telvika::automation::lockFilePath(socketPath), &error) ||
+        !PrivateData::secure(dataFolder, databasePath, &error))
+        return startFailed(options, error);
+
     std::unique_ptr<ServerCore> core;
     std::unique_ptr<LiveFeed> live;
     try {
@@ -67,7 +78,7 @@ int main(int argc, char* argv[]) {
     }
 
     TrackingServer server(*core);
-    if (!server.listen(socketName, &error)) return startFailed(options, error);
+    if (!server.listen(socketPath, &error)) return startFailed(options, error);
 
     PosixSignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &PosixSignalWatcher::terminationRequested, &server, &TrackingServer::shutdown);

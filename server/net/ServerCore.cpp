@@ -13,7 +13,10 @@ ServerCore::ServerCore(const QString& databasePath, QObject* parent)
     worker_ = new ComputationWorker(databasePath);
     worker_->moveToThread(&thread_);
     connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
-    connect(worker_, &ComputationWorker::finished, this, &ServerCore::onFinished, Qt::QueuedConnection);
+    connect(worker_, &ComputationWorker::finishedReady, this, [this] {
+        if (!worker_) return;  // stopped: the worker is gone
+        for (ComputationWorker::Finished& f : worker_->takeFinished()) onFinished(std::move(f.result), f.error);
+    }, Qt::QueuedConnection);
     thread_.setObjectName(QStringLiteral("computation"));
     thread_.start();
 }
@@ -22,22 +25,37 @@ ServerCore::~ServerCore() { stop(); }
 
 void ServerCore::stop() {
     if (!thread_.isRunning()) return;
+    // Results not yet taken are of no use any more; taking them (under the worker's lock) also
+    // orders everything this thread did with the worker before the worker's end on its thread.
+    worker_->takeFinished();
     thread_.quit();
     thread_.wait();
+    worker_ = nullptr;  // deleted on its thread as it finished
 }
 
 void ServerCore::startComputing(const ComputationRequest& request) {
     last_ = request;
-    ++pending_;
-    ComputationWorker* worker = worker_;
-    QMetaObject::invokeMethod(worker_, [worker, request] { worker->compute(request); }, Qt::QueuedConnection);
+    queue_.append(request);
+    startNext();
 }
 
-void ServerCore::refresh() { startComputing(last_); }
+bool ServerCore::refresh() {
+    if (!queue_.isEmpty()) return false;
+    queue_.append(last_);
+    startNext();
+    return true;
+}
+
+void ServerCore::startNext() {
+    if (running_ || queue_.isEmpty()) return;
+    running_ = true;
+    worker_->post(queue_.takeFirst());
+}
 
 void ServerCore::onFinished(std::shared_ptr<const ComputedResult> result, const QString& error) {
-    if (pending_ > 0) --pending_;
+    running_ = false;
     result_ = std::move(result);
+    startNext();
     emit computationFinished(error);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QThread>
@@ -27,10 +28,14 @@ public:
 
     // Queues a computation; returns at once. computationFinished() follows, once per request.
     void startComputing(const ComputationRequest& request);
-    // Computes the last requested choice again (after new data arrived).
-    void refresh();
+    // Computes the last requested choice again (after new data arrived). A computation that waits
+    // to start will read the new data anyway, so then nothing is added: at most one refresh ever
+    // waits. True when a computation was queued.
+    bool refresh();
     // 1 while any computation is queued or running, 0 otherwise.
-    int computingState() const { return pending_ > 0 ? 1 : 0; }
+    int computingState() const { return running_ || !queue_.isEmpty() ? 1 : 0; }
+    // Computations asked for and not yet started.
+    int waitingCount() const { return static_cast<int>(queue_.size()); }
     // The last finished computation; never null (an empty result before the first one).
     std::shared_ptr<const ComputedResult> result() const { return result_; }
 
@@ -42,6 +47,7 @@ signals:
 
 private:
     void onFinished(std::shared_ptr<const ComputedResult> result, const QString& error);
+    void startNext();
 
     QString databasePath_;
     std::unique_ptr<Store> store_;
@@ -49,7 +55,9 @@ private:
     ComputationWorker* worker_ = nullptr;
     std::shared_ptr<const ComputedResult> result_;
     ComputationRequest last_;
-    int pending_ = 0;
+    // The worker gets one computation at a time; the rest wait here, in the order they were asked.
+    QList<ComputationRequest> queue_;
+    bool running_ = false;
 };
 
 }  // namespace telvika::server

@@ -2,10 +2,12 @@
 
 #include "common/Error.h"
 #include "net/ClientSession.h"
+#include "net/OutputBound.h"
 #include "net/ServerCore.h"
 #include "protocol/FrameReader.h"
 #include "protocol/Message.h"
 #include "protocol/ProtocolConstants.h"
+#include "SocketLocation.h"
 #include "store/Store.h"
 
 #include <QCborMap>
@@ -23,9 +25,11 @@ using protocol::FrameReader;
 using protocol::Message;
 
 struct TrackingServer::Client {
-    explicit Client(ServerCore& core) : reader(protocol::MaxRequestFrame), session(core) {}
+    explicit Client(ServerCore& core)
+        : reader(protocol::MaxRequestFrame), session(core), output(TrackingServer::MaxUnsentOutput) {}
     FrameReader reader;
     ClientSession session;
+    OutputBound output;
     bool greeted = false;
 };
 
@@ -37,6 +41,8 @@ void logLine(const QString& text) {
 }
 
 QByteArray frameOf(const Message& m) { return protocol::encodeMessageFrame(m); }
+// A reply never larger than the client accepts: a longer one becomes an error reply saying so.
+QByteArray replyFrameOf(const Message& m) { return protocol::encodeReplyFrame(m, protocol::MaxReplyFrame); }
 
 double number(const QCborMap& map, const char* key, double fallback) {
     const QCborValue v = map.value(QLatin1String(key));
@@ -58,20 +64,23 @@ TrackingServer::TrackingServer(ServerCore& core, QObject* parent) : QObject(pare
 TrackingServer::~TrackingServer() = default;
 
 bool TrackingServer::listen(const QString& name, QString* error) {
+    QString path;
+    if (!automation::resolveSocketName(name, &path, error)) return false;
     {
         // A socket file that answers belongs to a running server; one that does not is stale.
         QLocalSocket probe;
-        probe.connectToServer(name);
+        probe.connectToServer(path);
         if (probe.waitForConnected(500)) {
             *error = QStringLiteral("Сервер Telvika уже работает на сокете «%1»").arg(name);
             return false;
         }
     }
-    QLocalServer::removeServer(name);
+    QLocalServer::removeServer(path);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     server_->setMaxPendingConnections(64);
-    if (!server_->listen(name)) {
+    socketPath_ = path;
+    if (!server_->listen(path)) {
         *error = QStringLiteral("Не удалось открыть сокет «%1»: %2").arg(name, server_->errorString());
         return false;
     }
@@ -82,6 +91,13 @@ bool TrackingServer::listen(const QString& name, QString* error) {
 void TrackingServer::onNewConnection() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         if (shuttingDown_) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        const std::optional<qint64> peer = peerUserLookup_ ? peerUserLookup_(socket->socketDescriptor()) : std::nullopt;
+        if (peer && *peer != automation::currentUserId()) {
+            logLine(QStringLiteral("отклонено подключение процесса другого пользователя (uid %1)").arg(*peer));
             socket->abort();
             socket->deleteLater();
             continue;
@@ -105,8 +121,24 @@ void TrackingServer::drop(QLocalSocket* socket, const QString& reason) {
     socket->deleteLater();
 }
 
-void TrackingServer::send(QLocalSocket* socket, const QByteArray& frame) {
-    if (socket->state() == QLocalSocket::ConnectedState) socket->write(frame);
+bool TrackingServer::send(QLocalSocket* socket, const QByteArray& frame, bool isReply) {
+    if (socket->state() != QLocalSocket::ConnectedState) return true;
+    const auto it = clients_.constFind(socket);
+    if (it != clients_.constEnd()) {
+        const qint64 unsent = socket->bytesToWrite();
+        if (!(*it)->output.admit(unsent, frame.size(), isReply)) {
+            drop(socket, QStringLiteral("клиент не читает ответы (не отправлено %1 байт)").arg(unsent));
+            return false;
+        }
+    }
+    socket->write(frame);
+    return true;
+}
+
+int TrackingServer::greetedCount() const {
+    int count = 0;
+    for (const auto& client : clients_) count += client->greeted ? 1 : 0;
+    return count;
 }
 
 void TrackingServer::onReadyRead(QLocalSocket* socket) {
@@ -128,11 +160,13 @@ void TrackingServer::onReadyRead(QLocalSocket* socket) {
         if (request.op == QStringLiteral("Hello")) {
             const QCborValue version = request.args.at(0);
             if (request.args.size() != 1 || !version.isInteger() || version.toInteger() != protocol::ProtocolVersion) {
-                send(socket, frameOf(Message::errorReply(
-                                 request.id, QStringLiteral("Неподдерживаемая версия протокола %1: сервер понимает версию %2")
-                                                 .arg(version.toVariant().toString())
-                                                 .arg(protocol::ProtocolVersion))));
-                clients_.remove(socket);
+                send(socket,
+                     frameOf(Message::errorReply(
+                         request.id, QStringLiteral("Неподдерживаемая версия протокола %1: сервер понимает версию %2")
+                                         .arg(version.toVariant().toString())
+                                         .arg(protocol::ProtocolVersion))),
+                     true);
+                if (clients_.remove(socket) == 0) return;  // dropped while answering
                 socket->disconnect(this);
                 socket->disconnectFromServer();
                 connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
@@ -142,12 +176,16 @@ void TrackingServer::onReadyRead(QLocalSocket* socket) {
             QCborMap hello;
             hello.insert(QStringLiteral("version"), protocol::ProtocolVersion);
             hello.insert(QStringLiteral("server"), QStringLiteral("telvika-server"));
-            send(socket, frameOf(Message::reply(request.id, hello)));
+            if (!send(socket, frameOf(Message::reply(request.id, hello)), true)) return;
+            if (std::exchange(refreshOwed_, false)) core_.refresh();
             continue;
         }
         if (!client->greeted) {
-            send(socket, frameOf(Message::errorReply(
-                             request.id, QStringLiteral("Сначала нужен запрос Hello с версией протокола"))));
+            if (!send(socket,
+                      frameOf(Message::errorReply(request.id,
+                                                  QStringLiteral("Сначала нужен запрос Hello с версией протокола"))),
+                      true))
+                return;
             continue;
         }
         Message reply;
@@ -160,7 +198,7 @@ void TrackingServer::onReadyRead(QLocalSocket* socket) {
         } catch (const std::exception& e) {
             reply = Message::errorReply(request.id, messageOf(e));
         }
-        send(socket, frameOf(reply));
+        if (!send(socket, replyFrameOf(reply), true)) return;
     }
 }
 
@@ -205,13 +243,19 @@ QCborValue TrackingServer::handleAdmin(const QString& op, const QCborArray& args
 
 void TrackingServer::broadcast(int event) {
     const QByteArray frame = frameOf(Message::notification(event));
+    // Sending may drop a client that does not read, so the list is taken first.
+    QList<QLocalSocket*> greeted;
     for (auto it = clients_.constBegin(); it != clients_.constEnd(); ++it)
-        if ((*it)->greeted) send(it.key(), frame);
+        if ((*it)->greeted) greeted.append(it.key());
+    for (QLocalSocket* socket : greeted)
+        if (clients_.contains(socket)) send(socket, frame, false);
 }
 
 void TrackingServer::onlineDataArrived() {
     broadcast(protocol::EventReceiveOnlineData);
-    core_.refresh();
+    // Without a client nobody would read the refreshed result; the first one to greet gets it.
+    if (greetedCount() == 0) refreshOwed_ = true;
+    else core_.refresh();
 }
 
 void TrackingServer::shutdown() {

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include "PeerCredentials.h"
+
 class QLocalServer;
 class QLocalSocket;
 
@@ -25,9 +27,19 @@ public:
     explicit TrackingServer(ServerCore& core, QObject* parent = nullptr);
     ~TrackingServer() override;
 
-    // Listens on `name` (only the current user may connect). False with *error when the name is
-    // taken by a running server or cannot be used.
+    // Listens on `name`, a short name in the user's private socket folder or a path (only the
+    // current user may connect). False with *error when the name is taken by a running server or
+    // cannot be used.
     bool listen(const QString& name, QString* error);
+    QString socketPath() const { return socketPath_; }
+
+    // How a connecting client's user id is found (the kernel by default); one of another user is
+    // refused.
+    void setPeerUserLookup(automation::PeerUserLookup lookup) { peerUserLookup_ = std::move(lookup); }
+    // A client whose unsent output exceeds this (beyond the largest reply queued for it since its
+    // output was last within the bound) is dropped: one that sends requests and never reads must not
+    // grow the server.
+    static constexpr qint64 MaxUnsentOutput = 32LL * 1024 * 1024;
 
     // Sends a notification to every client that has greeted the server.
     void broadcast(int event);
@@ -46,13 +58,19 @@ private:
     void onReadyRead(QLocalSocket* socket);
     void onDisconnected(QLocalSocket* socket);
     void drop(QLocalSocket* socket, const QString& reason);
-    void send(QLocalSocket* socket, const QByteArray& frame);
+    // False when the client was dropped for its unread output.
+    bool send(QLocalSocket* socket, const QByteArray& frame, bool isReply);
+    int greetedCount() const;
     QCborValue handleAdmin(const QString& op, const QCborArray& args);
 
     ServerCore& core_;
     QLocalServer* server_ = nullptr;
     QHash<QLocalSocket*, std::shared_ptr<Client>> clients_;
     bool shuttingDown_ = false;
+    // Online data arrived while no client was there to see its refresh: the next greeting runs it.
+    bool refreshOwed_ = false;
+    QString socketPath_;
+    automation::PeerUserLookup peerUserLookup_ = &automation::peerUserId;
 };
 
 }  // namespace telvika::server

@@ -2,6 +2,8 @@
 
 // Starts a real telvika-server on a private socket and data folder for a test, and stops it.
 
+#include "SocketLocation.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QLocalSocket>
@@ -15,6 +17,12 @@ namespace telvika::testing {
 
 inline QString serverProgram() { return QStringLiteral(TELVIKA_BIN_DIR "/telvika-server"); }
 inline QString adminProgram() { return QStringLiteral(TELVIKA_BIN_DIR "/telvika-admin"); }
+
+// Where a client looks for the socket `name` (a short name lands in the user's private folder).
+inline QString socketPathOf(const QString& name) {
+    QString path, error;
+    return automation::resolveSocketName(name, &path, &error) ? path : name;
+}
 
 inline QString uniqueSocketName() {
     return QStringLiteral("telvika-test-") + QUuid::createUuid().toString(QUuid::Id128).left(12);
@@ -38,7 +46,7 @@ public:
         if (!process_.waitForStarted(5000)) return false;
         for (int i = 0; i < 100; ++i) {
             QLocalSocket probe;
-            probe.connectToServer(socketName_);
+            probe.connectToServer(socketPathOf(socketName_));
             if (probe.waitForConnected(100)) return true;
             if (process_.state() != QProcess::Running) return false;
             QThread::msleep(50);

@@ -89,6 +89,51 @@ private slots:
         QCOMPARE(exact.next(&frame, &error), FrameReader::Status::Frame);
     }
 
+    // Memory follows the bytes that arrived, not the length a header announces: a header for 1 GiB
+    // with a few bytes behind it holds a few bytes, and a large frame in pieces still comes out whole.
+    void announcedLengthReservesNothing() {
+        FrameReader reader(MaxReplyFrame);
+        QByteArray header(4, '\0');
+        qToBigEndian<quint32>(static_cast<quint32>(MaxReplyFrame), header.data());
+        reader.append(header + QByteArray(10, 'x'));
+        QByteArray frame;
+        QString error;
+        QCOMPARE(reader.next(&frame, &error), FrameReader::Status::NeedMore);
+        QVERIFY2(reader.capacity() < 1024 * 1024, qPrintable(QString::number(reader.capacity())));
+
+        const QByteArray payload(3 * 1024 * 1024 + 17, 'y');
+        FrameReader pieces(MaxReplyFrame);
+        const QByteArray stream = FrameReader::encode(payload);
+        for (qsizetype at = 0; at < stream.size(); at += 65536) {
+            pieces.append(stream.mid(at, 65536));
+            QVERIFY(pieces.capacity() <= 2 * (at + 65536) + 4096);
+            if (at + 65536 < stream.size()) QCOMPARE(pieces.next(&frame, &error), FrameReader::Status::NeedMore);
+        }
+        QCOMPARE(pieces.next(&frame, &error), FrameReader::Status::Frame);
+        QCOMPARE(frame, payload);
+    }
+
+    // A reply longer than the client accepts becomes an error reply to the same request; one within
+    // the limit goes out unchanged.
+    void oversizedReplyBecomesAnErrorReply() {
+        const Message big = Message::bytesReply(42, QByteArray(5000, 'z'));
+        const QByteArray fits = encodeReplyFrame(big, 6000);
+        QCOMPARE(fits, encodeMessageFrame(big));
+        const QByteArray refused = encodeReplyFrame(big, 4096);
+        QVERIFY(refused.size() < 4096);
+        FrameReader reader(4096);
+        reader.append(refused);
+        QByteArray frame;
+        QString error;
+        QCOMPARE(reader.next(&frame, &error), FrameReader::Status::Frame);
+        Message m;
+        QVERIFY(decodeMessage(frame, &m, &error));
+        QCOMPARE(m.id, 42);
+        QVERIFY(m.failed());
+        QVERIFY2(m.error.contains(QStringLiteral("слишком велик")) && m.error.contains(QStringLiteral("4096")),
+                 qPrintable(m.error));
+    }
+
     void messagesRoundTrip() {
         QString error;
         Message m;

@@ -23,7 +23,7 @@ namespace {
 // A bare client: writes bytes, reads whole messages.
 class RawClient {
 public:
-    explicit RawClient(const QString& name) { socket_.connectToServer(name); }
+    explicit RawClient(const QString& name) { socket_.connectToServer(socketPathOf(name)); }
     bool connected() { return socket_.state() == QLocalSocket::ConnectedState || socket_.waitForConnected(2000); }
     void write(const QByteArray& bytes) {
         socket_.write(bytes);
