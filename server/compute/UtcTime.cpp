@@ -13,7 +13,12 @@ int offsetAtSeconds(qint64 seconds) {
     return QDateTime::fromSecsSinceEpoch(seconds, QTimeZone::utc()).toLocalTime().offsetFromUtc();
 }
 
-qint64 wholeSeconds(double seconds) { return static_cast<qint64>(std::floor(seconds)); }
+// The whole second an instant falls in, taken to the millisecond first: an instant on the stroke
+// of a clock change computed as 00:59:59.9999999 belongs to 01:00:00.
+qint64 wholeSeconds(double seconds) {
+    const qint64 ms = std::llround(seconds * 1000.0);
+    return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+}
 
 constexpr qint64 BucketSeconds = 900;
 
