@@ -1,6 +1,10 @@
 #include "store/StoreSchema.h"
 
 #include <QDeadlineTimer>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QMutex>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -101,6 +105,19 @@ void StoreSchema::open() {
 }
 
 void StoreSchema::checkPages() {
+    // Every connection of the server opens the store; its pages are read once per process, unless
+    // the file has been replaced or changed in size meanwhile.
+    static QMutex mutex;
+    static QSet<QString> checked;
+    const QFileInfo file(path_);
+    const QString key = QStringLiteral("%1|%2|%3")
+                            .arg(file.absoluteFilePath())
+                            .arg(file.size())
+                            .arg(file.lastModified().toMSecsSinceEpoch());
+    {
+        const QMutexLocker lock(&mutex);
+        if (checked.contains(key)) return;
+    }
     sqlite3* handle = sqliteHandleOf(db_);
     if (!handle) throw Error(QStringLiteral("База данных сервера «%1» не открыта").arg(path_));
     QDeadlineTimer deadline(CheckBudgetMs);
@@ -124,6 +141,8 @@ void StoreSchema::checkPages() {
         throw Error(QStringLiteral("База данных «%1» повреждена (%2). Сервер не запущен, база оставлена без изменений; "
                                    "восстановите её из резервной копии или удалите, чтобы начать с пустой.")
                         .arg(path_, problems.join(QStringLiteral("; ")).left(300)));
+    const QMutexLocker lock(&mutex);
+    checked.insert(key);
 }
 
 void StoreSchema::create() {
