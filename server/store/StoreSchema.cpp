@@ -174,6 +174,11 @@ void StoreSchema::migrateFromLocalTimes() {
     // instant (the repeated autumn hour, a file imported twice) keep their first copy.
     const QString what = QStringLiteral("Не удалось перевести базу данных сервера «%1» на время UTC").arg(path_);
     SchemaTransaction tx(db_, what);
+    // Another program may have migrated the file since its version was read: read it again inside
+    // the transaction (a write after that reading fails rather than converting twice).
+    QSqlQuery version = exec(db_, QStringLiteral("PRAGMA user_version"), what);
+    if (!version.next() || version.value(0).toInt() != 1) return;
+    version.finish();
     exec(db_, QStringLiteral("CREATE TABLE telemetry_utc %1").arg(QLatin1String(TelemetryTable)), what);
     exec(db_, QStringLiteral("CREATE UNIQUE INDEX telemetry_instant ON telemetry_utc(device, time)"), what);
     exec(db_,
