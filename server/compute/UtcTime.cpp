@@ -16,6 +16,8 @@ int offsetAtSeconds(qint64 seconds) {
 // The whole second an instant falls in, taken to the millisecond first: an instant on the stroke
 // of a clock change computed as 00:59:59.9999999 belongs to 01:00:00.
 qint64 wholeSeconds(double seconds) {
+    constexpr double far = 1e15;  // some 30 million years: no zone has data there
+    if (!(std::fabs(seconds) < far)) return seconds > 0 ? qint64(far) : -qint64(far);
     const qint64 ms = std::llround(seconds * 1000.0);
     return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
 }

@@ -62,6 +62,19 @@ private slots:
         QCOMPARE(repeated, summerTime ? 12 : 0);
     }
 
+    // Dates no zone knows (a wild value of a device) convert without fault and stay out of range.
+    void farDatesConvertWithoutFault() {
+        ZoneScope scope("Europe/Lisbon");
+        for (double v : {1e308, -1e308, double(INFINITY), 1e12, -1e12}) {
+            const double u = utcFromLocalOle(v);
+            QVERIFY(!std::isfinite(u) || std::fabs(u - v) < 1.0);
+            TelemetryPoint p;
+            p.time = u;
+            QVERIFY(!telemetryProblem(p, utcNow()).isEmpty());
+            QVERIFY(!std::isfinite(localOleFromUtc(v)) || std::fabs(localOleFromUtc(v) - v) < 1.0);
+        }
+    }
+
     void lisbonAutumnAndSpring() {
         ZoneScope scope("Europe/Lisbon");
         // 26 Oct 2025: 02:00 summer time becomes 01:00; 01:30 happens at 00:30Z and again at 01:30Z.
