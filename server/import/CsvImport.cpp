@@ -54,28 +54,34 @@ QStringList splitLine(const QString& line, QChar sep) {
     return fields;
 }
 
-// Reads the next line without its line end. A line longer than MaxCsvLineBytes is read to its end
-// in pieces but not kept: *tooLong. False at the end of the input.
+// Reads the next line without its line end into *line, whose memory is reused from line to line.
+// A line longer than MaxCsvLineBytes is read to its end through a small scrap buffer and not kept:
+// *tooLong. False at the end of the input.
 bool readLine(QIODevice& in, QByteArray* line, bool* tooLong) {
     *tooLong = false;
-    line->clear();
     if (in.atEnd()) return false;
-    QByteArray chunk = in.readLine(MaxCsvLineBytes + 2);
-    if (chunk.isEmpty()) return false;  // a read error ends the file
-    if (!chunk.endsWith('\n') && !in.atEnd()) {
+    line->resize(MaxCsvLineBytes + 3);  // room for the longest line, "\r\n" and the terminating zero
+    const qint64 n = in.readLine(line->data(), line->size());
+    if (n <= 0) {  // a read error ends the file
+        line->resize(0);
+        return false;
+    }
+    line->resize(n);
+    if (!line->endsWith('\n') && !in.atEnd()) {
         *tooLong = true;
+        line->resize(0);
+        char scrap[4096];
         for (;;) {
-            chunk = in.readLine(MaxCsvLineBytes);
-            if (chunk.isEmpty() || chunk.endsWith('\n') || in.atEnd()) return true;
+            const qint64 k = in.readLine(scrap, sizeof scrap);
+            if (k <= 0 || scrap[k - 1] == '\n' || in.atEnd()) return true;
         }
     }
-    if (chunk.endsWith('\n')) chunk.chop(1);
-    if (chunk.endsWith('\r')) chunk.chop(1);
-    if (chunk.size() > MaxCsvLineBytes) {
+    if (line->endsWith('\n')) line->chop(1);
+    if (line->endsWith('\r')) line->chop(1);
+    if (line->size() > MaxCsvLineBytes) {
         *tooLong = true;
-        return true;
+        line->resize(0);
     }
-    *line = std::move(chunk);
     return true;
 }
 

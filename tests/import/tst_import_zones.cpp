@@ -163,7 +163,12 @@ private slots:
         QCOMPARE(r.skipped, 1);
         QVERIFY2(r.problems.contains(QStringLiteral("Пропущено точек (строка длиннее 65536 байт): 1")),
                  qPrintable(r.problems.join('\n')));
+#ifndef __SANITIZE_ADDRESS__
+        // (AddressSanitizer keeps freed memory in quarantine, so there the peak says nothing.)
         QVERIFY2(grownKb < 16 * 1024, qPrintable(QString::number(grownKb)));
+#else
+        Q_UNUSED(grownKb);
+#endif
 
         // A header that long is no track file at all.
         QFile f(path);
