@@ -30,8 +30,25 @@ namespace {
 
 constexpr int Points = 481;  // 00:00Z to 02:00Z on 26 Oct 2025, every 15 s: Lisbon's autumn change at 01:00Z
 
-double instant(int h, int m, int s = 0) {
-    return utcFromEpochSeconds(QDateTime(QDate(2025, 10, 26), QTime(h, m, s), QTimeZone::utc()).toSecsSinceEpoch());
+double instant(int h, int m, int s = 0, const QDate& day = QDate(2025, 10, 26)) {
+    return utcFromEpochSeconds(QDateTime(day, QTime(h, m, s), QTimeZone::utc()).toSecsSinceEpoch());
+}
+
+const QDate Spring(2025, 3, 30);  // Lisbon's clock goes from 01:00 to 02:00 at 01:00Z
+
+// Two hours due north at 50 km/h from 00:00Z of a day, one point every 15 s.
+QVector<TelemetryPoint> driveFrom(double start) {
+    QVector<TelemetryPoint> drive;
+    for (int i = 0; i < Points; ++i) {
+        TelemetryPoint p;
+        p.time = start + i * 15.0 / 86400.0;
+        p.lat = 38.70 + i * 0.001873;  // 208 m per 15 s: 50 km/h
+        p.lon = -9.14;
+        p.speedKmh = 50.0;
+        p.odometerM = i * 208.33;
+        drive << p;
+    }
+    return drive;
 }
 
 double lisbonOle(int h, int m) { return oleFromDateAndTime(QDate(2025, 10, 26), QTime(h, m)); }
@@ -52,17 +69,9 @@ private slots:
         store.addGroup({QStringLiteral("g"), QStringLiteral("Лиссабон")});
         store.addVehicle({7, QStringLiteral("g"), QStringLiteral("A"), QStringLiteral("N"), QString(), 0, 0, 0});
         store.addVehicle({8, QStringLiteral("g"), QStringLiteral("B"), QStringLiteral("N"), QString(), 0, 0, 0});
-        QVector<TelemetryPoint> drive;
-        for (int i = 0; i < Points; ++i) {
-            TelemetryPoint p;
-            p.time = instant(0, 0) + i * 15.0 / 86400.0;
-            p.lat = 38.70 + i * 0.001873;  // 208 m per 15 s: 50 km/h
-            p.lon = -9.14;
-            p.speedKmh = 50.0;
-            p.odometerM = i * 208.33;
-            drive << p;
-        }
-        store.appendTelemetry(7, drive);
+        store.addVehicle({9, QStringLiteral("g"), QStringLiteral("C"), QStringLiteral("N"), QString(), 0, 0, 0});
+        store.appendTelemetry(7, driveFrom(instant(0, 0)));
+        store.appendTelemetry(9, driveFrom(instant(0, 0, 0, Spring)));
 
         socket_ = uniqueSocketName();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -112,6 +121,17 @@ private slots:
         QVERIFY(std::fabs(track[240 * 5] - lisbonOle(1, 0)) * 86400.0 < 1e-3);
         QVERIFY(std::fabs(track[(Points - 1) * 5 + 3] - 100000.0) < 300.0);
         for (int i = 0; i < Points; ++i) QVERIFY(track[i * 5 + 4] < 52.0);
+
+        // Spring: the clock shows 00:00 to 03:00 for the same two hours.
+        c.StartComputing(QStringLiteral("g"), 9, QStringLiteral("30.03.2025 00:00:00"), QStringLiteral("30.03.2025 03:00:00"),
+                         QStringLiteral("GSM"), 1);
+        QVERIFY(ended.wait(30000));
+        QCOMPARE(c.TripsCount(), 1);
+        c.SetTripIndex(1);
+        QCOMPARE(c.TrackPointsCount(), Points);
+        QCOMPARE(c.TripDuration(), durationText(7200));
+        QCOMPARE(c.TripBegin(), formatRegionalDateTime(oleFromDateAndTime(Spring, QTime(0, 0))));
+        QCOMPARE(c.TripEnd(), formatRegionalDateTime(oleFromDateAndTime(Spring, QTime(3, 0))));
     }
 
     // Online data goes through the store's ranges: nothing out of them is stored, and a point's
