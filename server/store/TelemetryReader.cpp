@@ -20,6 +20,10 @@ double nullableColumn(sqlite3_stmt* st, int column) {
 }
 
 [[noreturn]] void fail(sqlite3* handle) {
+    const int code = sqlite3_errcode(handle);
+    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
+        throw Error(QStringLiteral("Не удалось прочитать телеметрию: база данных сервера повреждена (%1)")
+                        .arg(QString::fromUtf8(sqlite3_errmsg(handle))));
     throw Error(QStringLiteral("Не удалось прочитать телеметрию: %1").arg(QString::fromUtf8(sqlite3_errmsg(handle))));
 }
 
