@@ -2,6 +2,10 @@
 
 #include "common/DateText.h"
 #include "common/Error.h"
+#include "compute/TelemetryCheck.h"
+#ifdef TELVIKA_HAVE_IMPORT
+#include "import/ImportTime.h"
+#endif
 
 #include <cmath>
 
@@ -138,7 +142,7 @@ bool AdminCommand::parse(const QStringList& arguments, AdminCommand* command, QS
         c.action = Action::Import;
         if (!need(1, 1)) return false;
         c.file = positional[0];
-        allowed << QStringLiteral("--device");
+        allowed << QStringLiteral("--device") << QStringLiteral("--zone");
     } else if (verb == QStringLiteral("demo")) {
         c.action = Action::Demo;
         if (!need(0, 0)) return false;
@@ -177,6 +181,15 @@ bool AdminCommand::parse(const QStringList& arguments, AdminCommand* command, QS
         if (o == QStringLiteral("--device")) {
             if (!toInt(v, QStringLiteral("Номер устройства"), 1, INT_MAX, &c.device, error)) return false;
             hasDevice = true;
+        } else if (o == QStringLiteral("--zone")) {
+#ifdef TELVIKA_HAVE_IMPORT
+            server::import::TrackZone zone = server::import::TrackZone::local();
+            if (!server::import::TrackZone::fromName(v, &zone)) {
+                *error = QStringLiteral("Неизвестный часовой пояс «%1»: ожидается local, UTC или имя вроде Europe/Moscow").arg(v);
+                return false;
+            }
+#endif
+            c.zone = v;
         } else if (o == QStringLiteral("--chart")) {
             c.chartPath = v;
         } else if (o == QStringLiteral("--days")) {
@@ -190,7 +203,7 @@ bool AdminCommand::parse(const QStringList& arguments, AdminCommand* command, QS
             if (!toDouble(v, QStringLiteral("Долгота"), -180, 180, &c.lon, error)) return false;
             hasLon = true;
         } else if (o == QStringLiteral("--speed")) {
-            if (!toDouble(v, QStringLiteral("Скорость, км/ч"), 0, 1000, &c.speed, error)) return false;
+            if (!toDouble(v, QStringLiteral("Скорость, км/ч"), 0, server::MaxTelemetrySpeedKmh, &c.speed, error)) return false;
         } else if (o == QStringLiteral("--time")) {
             if (!toDate(v, QStringLiteral("Время точки"), error)) return false;
             c.time = parseFixedDateTime(v);
@@ -221,7 +234,8 @@ QString AdminCommand::usage() {
         "  add-vehicle ИД_ГРУППЫ УСТРОЙСТВО ИМЯ НОМЕР [ИНФО]\n"
         "  control-points УСТРОЙСТВО               контрольные точки транспортного средства\n"
         "  add-control-point УСТРОЙСТВО НАБОР ИМЯ ШИРОТА ДОЛГОТА РАДИУС_М [ПРИМЕЧАНИЕ]\n"
-        "  import ФАЙЛ --device N                  трек GPX или CSV в телеметрию устройства\n"
+        "  import ФАЙЛ --device N [--zone ПОЯС]    трек GPX или CSV в телеметрию устройства; ПОЯС времени\n"
+        "                                          CSV без пояса: local (по умолчанию), UTC, Europe/Moscow\n"
         "  demo [--chart ПУТЬ] [--days N]          демонстрационный парк и карта города\n"
         "Команды сервера (как другой пользователь):\n"
         "  compute ИД_ГРУППЫ УСТРОЙСТВО \"дд.мм.гггг чч:мм:сс\" \"дд.мм.гггг чч:мм:сс\" [--timeout С]\n"

@@ -34,6 +34,7 @@ struct AdminCommand {
     double speed = 0.0;
     QString note;
     QString file;
+    QString zone;  // import: zone of CSV times that name none; empty: local
     QString chartPath;  // demo: where the town map goes; empty: the data folder
     int days = 14;
     QString begin;  // "dd.mm.yyyy hh:mm:ss"

@@ -6,6 +6,7 @@
 #include "common/Error.h"
 #include "common/NumberText.h"
 #include "common/OleDate.h"
+#include "compute/UtcTime.h"
 #include "seed/DemoSeeder.h"
 #include "store/Store.h"
 
@@ -93,11 +94,17 @@ void AdminRunner::runStoreCommand(const AdminCommand& c) {
         case A::Import: {
 #ifdef TELVIKA_HAVE_IMPORT
             if (!store.vehicle(c.device)) throw Error(QStringLiteral("Устройства %1 нет").arg(c.device));
-            const server::import::ImportResult r = server::import::importTrackFile(c.file);
+            server::import::TrackZone zone = server::import::TrackZone::local();
+            if (!c.zone.isEmpty()) server::import::TrackZone::fromName(c.zone, &zone);  // checked when parsed
+            const server::import::ImportResult r = server::import::importTrackFile(c.file, zone);
             if (!r.error.isEmpty()) throw Error(r.error);
             if (r.points.isEmpty()) throw Error(QStringLiteral("В файле «%1» нет пригодных точек").arg(c.file));
-            store.appendTelemetry(c.device, r.points);
-            out_ << QStringLiteral("Загружено точек: %1, пропущено: %2").arg(r.points.size()).arg(r.skipped) << '\n';
+            const server::TelemetryAppend added = store.appendTelemetry(c.device, r.points);
+            out_ << QStringLiteral("Загружено точек: %1, пропущено: %2, уже были в базе: %3")
+                        .arg(added.stored)
+                        .arg(r.skipped)
+                        .arg(added.alreadyStored)
+                 << '\n';
             for (const QString& p : r.problems) out_ << p << '\n';
 #else
             throw Error(QStringLiteral("Эта сборка не содержит импорта треков"));
@@ -107,7 +114,7 @@ void AdminRunner::runStoreCommand(const AdminCommand& c) {
         case A::Demo: {
             const QString chart = c.chartPath.isEmpty() ? QDir(dataFolder(c)).filePath(QStringLiteral("demo-town.chart"))
                                                         : c.chartPath;
-            server::DemoSeeder::seed(store, chart, oleNow(), c.days);
+            server::DemoSeeder::seed(store, chart, server::utcNow(), c.days);
             out_ << QStringLiteral("Демонстрационный парк записан; карта: %1").arg(QDir::toNativeSeparators(chart)) << '\n';
             break;
         }

@@ -4,6 +4,7 @@
 add_library(telvika_store STATIC
   store/StoreRecords.h
   store/Store.h store/Store.cpp
+  store/StoreSchema.h store/StoreSchema.cpp
   store/TelemetryReader.h store/TelemetryReader.cpp
 )
 find_package(SQLite3 REQUIRED)

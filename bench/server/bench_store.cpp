@@ -8,6 +8,7 @@
 #endif
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
@@ -76,6 +77,19 @@ void BM_StoreDemoFleet(benchmark::State& state) {
     state.counters["rows"] = static_cast<double>(rows);
 }
 BENCHMARK(BM_StoreDemoFleet)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// Opening a store of the whole demo fleet: the page check at opening reads the whole file (once
+// per process).
+void BM_OpenDemoStoreWithCheck(benchmark::State& state) {
+    demo::DemoOptions options;
+    options.endTime = 46083.5;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("demo.db"));
+    Store(path).importFleet(demo::generateDemoFleet(options));
+    for (auto _ : state) Store opened(path);
+    state.counters["MB"] = static_cast<double>(QFileInfo(path).size()) / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_OpenDemoStoreWithCheck)->Iterations(1)->Unit(benchmark::kMillisecond);
 #endif
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "common/OleDate.h"
 #include "SocketLocation.h"
 #include "net/InstanceLock.h"
+#include "compute/UtcTime.h"
 #include "net/ServerCore.h"
 #include "net/TrackingServer.h"
 #include "seed/DemoSeeder.h"
@@ -64,13 +65,16 @@ int main(int argc, char* argv[]) {
         !PrivateData::secure(dataFolder, databasePath, &error))
         return startFailed(options, error);
 
+    // Installed before the store is seeded: a termination request then waits for the seeding's
+    // transaction instead of cutting it.
+    PosixSignalWatcher signalWatcher;
     std::unique_ptr<ServerCore> core;
     std::unique_ptr<LiveFeed> live;
     try {
         core = std::make_unique<ServerCore>(databasePath);
         if (options.demo && DemoSeeder::available() && core->store().isEmpty()) {
             err << "telvika-server: создаю демонстрационный парк в " << QDir::toNativeSeparators(dataFolder) << Qt::endl;
-            DemoSeeder::seed(core->store(), QDir(dataFolder).filePath(QStringLiteral("demo-town.chart")), telvika::oleNow());
+            DemoSeeder::seed(core->store(), QDir(dataFolder).filePath(QStringLiteral("demo-town.chart")), utcNow());
         }
         if (options.liveSeconds > 0) live = std::make_unique<LiveFeed>(core->store());
     } catch (const std::exception& e) {
@@ -80,7 +84,6 @@ int main(int argc, char* argv[]) {
     TrackingServer server(*core);
     if (!server.listen(socketPath, &error)) return startFailed(options, error);
 
-    PosixSignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &PosixSignalWatcher::terminationRequested, &server, &TrackingServer::shutdown);
     QObject::connect(&server, &TrackingServer::stopped, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
@@ -88,7 +91,7 @@ int main(int argc, char* argv[]) {
     if (live) {
         QObject::connect(&liveTimer, &QTimer::timeout, &server, [&] {
             try {
-                if (live->tick(telvika::oleNow()) > 0) server.onlineDataArrived();
+                if (live->tick(utcNow()) > 0) server.onlineDataArrived();
             } catch (const std::exception& e) {
                 err << "telvika-server: " << telvika::messageOf(e) << Qt::endl;
             }

@@ -18,6 +18,7 @@
 #include "compute/TelemetryCleaner.h"
 #include "compute/TrackBuilder.h"
 #include "compute/TripDivider.h"
+#include "compute/UtcTime.h"
 
 namespace telvika::server {
 
@@ -125,6 +126,14 @@ ComputeResult computeTrips(QVector<TelemetryPoint> rows, double periodBegin, dou
             result.trips[tripOfEntry(result.trips, e)].entries[key].push_back(e);
     }
     return result;
+}
+
+void convertTrackTimesToLocal(QVector<Trip>& trips) {
+    LocalTimeConverter converter;
+    for (Trip& trip : trips) {
+        double* values = trip.track.data();
+        for (qsizetype i = 0; i + 4 < trip.track.size(); i += 5) values[i] = converter.toLocal(values[i]);
+    }
 }
 
 }  // namespace telvika::server

@@ -31,7 +31,7 @@ struct ComputeSettings {
 
 // One entry of a trip: a stop, a period without signal, a refuelling, ...
 struct TripEntry {
-    double begin = 0.0;  // OLE dates
+    double begin = 0.0;  // instants (UTC, compute/UtcTime.h)
     double end = 0.0;
     double lon = 0.0;    // where it happened
     double lat = 0.0;
@@ -49,9 +49,11 @@ QStringList entryKeys();
 QString entryKey(const QString& type, const QString& kind);
 
 struct Trip {
-    double begin = 0.0;
+    double begin = 0.0;  // instants (UTC)
     double end = 0.0;
-    QVector<double> track;  // five values per point: time, lon, lat, metres from start, km/h
+    // Five values per point: time, lon, lat, metres from start, km/h. The time is an instant until
+    // convertTrackTimesToLocal turns it into the user's local OLE date for the wire.
+    QVector<double> track;
     QHash<QString, QVector<TripEntry>> entries;
     int pointCount() const { return static_cast<int>(track.size() / 5); }
 };
@@ -66,5 +68,9 @@ struct ComputeResult {
 // rows may be unsorted and hold duplicates; they are ordered and cleaned first.
 ComputeResult computeTrips(QVector<TelemetryPoint> rows, double periodBegin, double periodEnd,
                            const ComputeSettings& settings, const QVector<ControlPoint>& controlPoints);
+
+// Puts the time column of every track in the user's local OLE dates, as the wire carries it. Trip
+// and entry begin and end stay instants: durations are taken from them, texts converted when worded.
+void convertTrackTimesToLocal(QVector<Trip>& trips);
 
 }  // namespace telvika::server

@@ -4,7 +4,7 @@
 
 namespace telvika::server {
 
-// Seconds from one OLE date to another, rounded to the millisecond so that a duration built from
+// Seconds from one instant (UTC days) to another, rounded to the millisecond so that a duration built from
 // whole-second timestamps compares exactly with a threshold in seconds.
 inline double secondsBetween(double from, double to) {
     return std::round((to - from) * 86400000.0) / 1000.0;

@@ -6,7 +6,7 @@ namespace telvika::server {
 
 // A fuel level series: the records that carry a reading of one tank.
 struct FuelSeries {
-    QVector<double> times;   // OLE dates, increasing
+    QVector<double> times;   // instants (UTC days), increasing
     QVector<double> levels;  // litres
     QVector<int> records;    // index of the telemetry record of each reading
 };

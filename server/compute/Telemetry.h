@@ -9,7 +9,7 @@ namespace telvika::server {
 
 // One telemetry record of a device.
 struct TelemetryPoint {
-    double time = 0.0;       // OLE date, local time
+    double time = 0.0;       // instant: UTC on the OLE day scale (compute/UtcTime.h)
     double lat = 0.0;        // degrees
     double lon = 0.0;        // degrees
     double speedKmh = 0.0;

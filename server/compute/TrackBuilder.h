@@ -9,7 +9,7 @@
 
 namespace telvika::server {
 
-// The track of a trip: five values per record with a fix (OLE date, longitude, latitude, metres
+// The track of a trip: five values per record with a fix (instant, longitude, latitude, metres
 // driven since the trip's start, km/h). Steps between two parked records add no distance.
 QVector<double> buildTrack(std::span<const TelemetryPoint> points, const QVector<bool>& parked,
                            const TripRange& trip);

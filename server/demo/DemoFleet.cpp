@@ -131,7 +131,9 @@ DemoFleet generateDemoFleet(const DemoOptions& options) {
     const TownPlan& plan = townPlan(options.seed);
     const QVector<GroupKind> catalogue = fleetCatalogue();
     QRandomGenerator rng(options.seed);
-    const double end = options.endTime;
+    // The day is planned on the town's clock, then every record is put back on UTC.
+    const double offsetDays = options.utcOffsetSeconds / 86400.0;
+    const double end = options.endTime + offsetDays;
     const double begin = end - std::max(1, options.days);
     DemoFleet fleet;
     int device = 1001;
@@ -154,6 +156,7 @@ DemoFleet generateDemoFleet(const DemoOptions& options) {
             v.tankCapacity2 = kind.profile.tank2Capacity;
             VehicleLife life(plan, gk, kind, options.seed * 7919u + static_cast<quint32>(v.device));
             v.telemetry = life.live(begin, end);
+            for (TelemetryPoint& p : v.telemetry) p.time -= offsetDays;
 
             const TownSite& depot = plan.depots[gk.depot];
             ControlPointSet route{QStringLiteral("Маршрут"), {}};

@@ -30,12 +30,15 @@ struct DemoFleet {
 
 struct DemoOptions {
     quint32 seed = 20091;
-    double endTime = 0.0;  // OLE date of the last telemetry; the generator's caller passes "now"
+    double endTime = 0.0;  // instant (UTC days) of the last telemetry; the generator's caller passes "now"
     int days = 14;
+    // The town's clock, seconds east of UTC: working days start and end at its hours.
+    int utcOffsetSeconds = 0;
 };
 
 // The demo fleet: at least 8 groups with several vehicles each, driving on the demo town's roads
-// for `days` days up to endTime. Deterministic for a seed and end time.
+// for `days` days up to endTime. Telemetry times are instants (UTC). Deterministic for a seed, an
+// end time and an offset.
 DemoFleet generateDemoFleet(const DemoOptions& options);
 
 }  // namespace telvika::server::demo

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QXmlStreamWriter>
 
+#include <cstdio>
+
 #include <gdal.h>
 #include <gdal_utils.h>
 #include <cpl_error.h>
@@ -171,25 +173,29 @@ bool TownChartWriter::write(const QString& path, QString* error) const {
     GDALDatasetH src = GDALOpenEx(osmPath.toUtf8().constData(), GDAL_OF_VECTOR, drivers, nullptr, nullptr);
     if (!src) return fail(QStringLiteral("GDAL не читает OSM: %1").arg(QString::fromUtf8(CPLGetLastErrorMsg())));
 
-    if (QFile::exists(path) && !QFile::remove(path)) {
-        GDALClose(src);
-        return fail(QStringLiteral("не удалось заменить файл %1").arg(path));
-    }
+    // Written beside the map and renamed over it when complete: a stop midway leaves the old map
+    // (or none), never half of one.
+    const QString partPath = path + QStringLiteral(".part");
+    QFile::remove(partPath);
     char* args[] = {const_cast<char*>("-f"), const_cast<char*>("GPKG"), nullptr};
     GDALVectorTranslateOptions* options = GDALVectorTranslateOptionsNew(args, nullptr);
     int usageError = 0;
     // GDAL warns that ".chart" is not the usual GeoPackage extension; that is expected here.
     CPLPushErrorHandler(CPLQuietErrorHandler);
-    GDALDatasetH dst = GDALVectorTranslate(path.toUtf8().constData(), nullptr, 1, &src, options, &usageError);
+    GDALDatasetH dst = GDALVectorTranslate(partPath.toUtf8().constData(), nullptr, 1, &src, options, &usageError);
     CPLPopErrorHandler();
     const QString gdalMessage = QString::fromUtf8(CPLGetLastErrorMsg());
     GDALVectorTranslateOptionsFree(options);
     GDALClose(src);
     if (!dst) {
-        QFile::remove(path);
+        QFile::remove(partPath);
         return fail(QStringLiteral("GDAL не записал GeoPackage: %1").arg(gdalMessage));
     }
     GDALClose(dst);
+    if (std::rename(QFile::encodeName(partPath).constData(), QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(partPath);
+        return fail(QStringLiteral("не удалось заменить файл %1").arg(path));
+    }
     return true;
 }
 

@@ -3,7 +3,11 @@
 // and optionally speed in km/h (speed, скорость), fuel in litres (fuel, fuel1, tank1, топливо;
 // fuel2, tank2), sensors as a bit mask (sensors, датчики) or one column per sensor (sensor1 ..
 // sensor6, 0 or 1). The separator is ",", ";" or a tab, guessed from the header; with ";" or a tab
-// a decimal comma is accepted.
+// a decimal comma is accepted. Times that name no zone are read in the zone given; in the hour
+// that zone repeats in autumn, the reading that keeps the file in order is taken. The file is read
+// line by line, and a line longer than MaxCsvLineBytes is passed over, so memory stays bounded by
+// the points themselves.
+#include <QBuffer>
 #include <QHash>
 #include <QStringList>
 
@@ -50,6 +54,37 @@ QStringList splitLine(const QString& line, QChar sep) {
     return fields;
 }
 
+// Reads the next line without its line end into *line, whose memory is reused from line to line.
+// A line longer than MaxCsvLineBytes is read to its end through a small scrap buffer and not kept:
+// *tooLong. False at the end of the input.
+bool readLine(QIODevice& in, QByteArray* line, bool* tooLong) {
+    *tooLong = false;
+    if (in.atEnd()) return false;
+    line->resize(MaxCsvLineBytes + 3);  // room for the longest line, "\r\n" and the terminating zero
+    const qint64 n = in.readLine(line->data(), line->size());
+    if (n <= 0) {  // a read error ends the file
+        line->resize(0);
+        return false;
+    }
+    line->resize(n);
+    if (!line->endsWith('\n') && !in.atEnd()) {
+        *tooLong = true;
+        line->resize(0);
+        char scrap[4096];
+        for (;;) {
+            const qint64 k = in.readLine(scrap, sizeof scrap);
+            if (k <= 0 || scrap[k - 1] == '\n' || in.atEnd()) return true;
+        }
+    }
+    if (line->endsWith('\n')) line->chop(1);
+    if (line->endsWith('\r')) line->chop(1);
+    if (line->size() > MaxCsvLineBytes) {
+        *tooLong = true;
+        line->resize(0);
+    }
+    return true;
+}
+
 int columnOf(const QStringList& header, std::initializer_list<const char*> names) {
     for (int i = 0; i < header.size(); ++i)
         for (const char* name : names)
@@ -59,20 +94,36 @@ int columnOf(const QStringList& header, std::initializer_list<const char*> names
 
 }  // namespace
 
-ImportResult importCsv(const QByteArray& data) {
+ImportResult importCsv(const QByteArray& data, const TrackZone& zone) {
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    return importCsv(buffer, zone);
+}
+
+ImportResult importCsv(QIODevice& input, const TrackZone& zone) {
     ImportResult result;
-    QString text = QString::fromUtf8(data);
-    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
-    QStringList lines = text.split(QLatin1Char('\n'));
-    for (QString& l : lines)
-        if (l.endsWith(QLatin1Char('\r'))) l.chop(1);
-    int headerLine = 0;
-    while (headerLine < lines.size() && lines[headerLine].trimmed().isEmpty()) ++headerLine;
-    if (headerLine >= lines.size()) {
+    QByteArray raw;
+    bool tooLong = false;
+    bool firstLine = true;
+    QString headerText;
+    while (readLine(input, &raw, &tooLong)) {
+        if (tooLong) {
+            result.error = QStringLiteral("Строка заголовка CSV длиннее %1 байт: это не файл трека").arg(MaxCsvLineBytes);
+            return result;
+        }
+        QString line = QString::fromUtf8(raw);
+        if (firstLine && line.startsWith(QChar(0xFEFF))) line.remove(0, 1);
+        firstLine = false;
+        if (!line.trimmed().isEmpty()) {
+            headerText = line;
+            break;
+        }
+    }
+    if (headerText.isEmpty()) {
         result.error = QStringLiteral("Файл CSV пуст");
         return result;
     }
-    const QString& headerText = lines[headerLine];
     QChar sep = QLatin1Char(',');
     if (headerText.contains(QLatin1Char(';'))) sep = QLatin1Char(';');
     else if (headerText.contains(QLatin1Char('\t'))) sep = QLatin1Char('\t');
@@ -106,9 +157,15 @@ ImportResult importCsv(const QByteArray& data) {
 
     ImportProblems problems;
     QVector<TelemetryPoint> points;
-    for (int li = headerLine + 1; li < lines.size(); ++li) {
-        if (lines[li].trimmed().isEmpty()) continue;
-        const QStringList f = splitLine(lines[li], sep);
+    double previousTime = NAN;  // of the last point read, in file order
+    while (readLine(input, &raw, &tooLong)) {
+        if (tooLong) {
+            problems.skip(QStringLiteral("строка длиннее %1 байт").arg(MaxCsvLineBytes));
+            continue;
+        }
+        const QString line = QString::fromUtf8(raw);
+        if (line.trimmed().isEmpty()) continue;
+        const QStringList f = splitLine(line, sep);
         if (f.size() < header.size()) {
             problems.skip(QStringLiteral("не хватает полей"));
             continue;
@@ -121,11 +178,12 @@ ImportResult importCsv(const QByteArray& data) {
             problems.skip(QStringLiteral("неверные координаты"));
             continue;
         }
-        p.time = parseTrackTime(f[timeCol]);
-        if (std::isnan(p.time)) {
+        const TrackTime time = parseTrackTime(f[timeCol], zone);
+        if (!time.valid()) {
             problems.skip(QStringLiteral("неверное время"));
             continue;
         }
+        p.time = time.after(previousTime);
         p.speedKmh = NAN;
         bool ok = false;
         if (speedCol >= 0 && !f[speedCol].isEmpty()) {
@@ -164,6 +222,7 @@ ImportResult importCsv(const QByteArray& data) {
             continue;
         }
         points.push_back(p);
+        previousTime = p.time;
     }
     bool speedKnown = speedCol >= 0;
     for (const TelemetryPoint& p : points)

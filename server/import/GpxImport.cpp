@@ -1,5 +1,6 @@
 // GPX 1.0 and 1.1: every track point (trk/trkseg/trkpt) with a time. Speed, where a point has one
 // (GPX 1.0 <speed>, or a <speed> in the 1.1 extensions), is in metres per second.
+#include <QBuffer>
 #include <QXmlStreamReader>
 
 #include <cmath>
@@ -30,8 +31,9 @@ void addPoint(const RawPoint& raw, QVector<TelemetryPoint>& points, ImportProble
         problems.skip(QStringLiteral("нет времени"));
         return;
     }
-    const double time = parseTrackTime(raw.time);
-    if (std::isnan(time)) {
+    const TrackTime parsed = parseTrackTime(raw.time, TrackZone::utc());  // GPX times are UTC
+    const double time = parsed.earlier;
+    if (!parsed.valid()) {
         problems.skip(QStringLiteral("неверное время"));
         return;
     }
@@ -50,15 +52,22 @@ void addPoint(const RawPoint& raw, QVector<TelemetryPoint>& points, ImportProble
 }  // namespace
 
 ImportResult importGpx(const QByteArray& data) {
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    return importGpx(buffer);
+}
+
+ImportResult importGpx(QIODevice& input) {
     ImportResult result;
-    if (data.trimmed().isEmpty()) {
+    if (input.atEnd()) {
         result.error = QStringLiteral("Файл пуст");
         return result;
     }
     ImportProblems problems;
     QVector<TelemetryPoint> points;
     bool allHaveSpeed = true;
-    QXmlStreamReader xml(data);
+    QXmlStreamReader xml(&input);
     bool rootSeen = false;
     bool inPoint = false;
     RawPoint raw;

@@ -3,11 +3,27 @@
 #include <algorithm>
 #include <cmath>
 
+#include "compute/TelemetryCheck.h"
+#include "compute/UtcTime.h"
 #include "import/TrackImport.h"
 
 namespace telvika::server::import {
 
 void ImportProblems::finish(QVector<TelemetryPoint> points, bool speedKnown, ImportResult& result) {
+    // The store's own ranges (a time from 1970 to a day from now, ...) before anything is derived.
+    const double now = utcNow();
+    qsizetype kept = 0;
+    for (const TelemetryPoint& p : std::as_const(points)) {
+        TelemetryPoint probe = p;
+        if (std::isnan(probe.speedKmh)) probe.speedKmh = 0.0;  // derived below
+        const QString problem = telemetryProblem(probe, now);
+        if (!problem.isEmpty()) {
+            skip(problem);
+            continue;
+        }
+        points[kept++] = p;
+    }
+    points.resize(kept);
     std::stable_sort(points.begin(), points.end(),
                      [](const TelemetryPoint& a, const TelemetryPoint& b) { return a.time < b.time; });
     QVector<TelemetryPoint> unique;

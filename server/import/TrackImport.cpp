@@ -3,9 +3,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 
 #include "compute/GeoDistance.h"
+#include "compute/TelemetryCheck.h"
 
 namespace telvika::server::import {
 
@@ -15,7 +17,7 @@ constexpr qint64 maxFileBytes = 1024LL * 1024 * 1024;
 
 }  // namespace
 
-ImportResult importTrackFile(const QString& path) {
+ImportResult importTrackFile(const QString& path, const TrackZone& csvZone) {
     ImportResult result;
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix != QLatin1String("gpx") && suffix != QLatin1String("csv")) {
@@ -32,8 +34,7 @@ ImportResult importTrackFile(const QString& path) {
         result.error = QStringLiteral("Файл «%1» слишком велик для импорта").arg(path);
         return result;
     }
-    const QByteArray data = file.readAll();
-    return suffix == QLatin1String("gpx") ? importGpx(data) : importCsv(data);
+    return suffix == QLatin1String("gpx") ? importGpx(file) : importCsv(file, csvZone);
 }
 
 void deriveSpeedAndOdometer(QVector<TelemetryPoint>& points, bool speedKnown) {
@@ -54,7 +55,8 @@ void deriveSpeedAndOdometer(QVector<TelemetryPoint>& points, bool speedKnown) {
         double metres = 0.0;
         for (int k = a + 1; k <= b; ++k) metres += step[k];
         const double seconds = (points[b].time - points[a].time) * 86400.0;
-        points[i].speedKmh = seconds > 0.0 ? metres / seconds * 3.6 : 0.0;
+        // A derived speed is no measurement: a position jump must not make the point unstorable.
+        points[i].speedKmh = seconds > 0.0 ? std::min(metres / seconds * 3.6, MaxTelemetrySpeedKmh) : 0.0;
     }
 }
 

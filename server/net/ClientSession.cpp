@@ -5,6 +5,7 @@
 #include "common/Error.h"
 #include "common/NumberText.h"
 #include "common/Rounding.h"
+#include "compute/UtcTime.h"
 #include "net/ServerCore.h"
 #include "protocol/DoubleBytes.h"
 #include "store/Store.h"
@@ -268,8 +269,8 @@ const Trip& ClientSession::currentTrip() {
 QCborMap ClientSession::tripRecord() {
     const Trip& trip = currentTrip();
     QCborMap m;
-    m.insert(QStringLiteral("TripBegin"), formatRegionalDateTime(trip.begin));
-    m.insert(QStringLiteral("TripEnd"), formatRegionalDateTime(trip.end));
+    m.insert(QStringLiteral("TripBegin"), formatRegionalDateTime(localOleFromUtc(trip.begin)));
+    m.insert(QStringLiteral("TripEnd"), formatRegionalDateTime(localOleFromUtc(trip.end)));
     m.insert(QStringLiteral("TripDuration"), durationText(durationSeconds(trip.begin, trip.end)));
     m.insert(QStringLiteral("TrackPointsCount"), trip.pointCount());
     return m;
@@ -293,8 +294,8 @@ QCborMap ClientSession::entryRecord() {
     checkIndex(entryIndex_, entries.size(), QStringLiteral("Номер записи рейса"));
     const TripEntry& e = entries[entryIndex_ - 1];
     QCborMap m;
-    m.insert(QStringLiteral("TripEntryBegin"), formatRegionalDateTime(e.begin));
-    m.insert(QStringLiteral("TripEntryEnd"), formatRegionalDateTime(e.end));
+    m.insert(QStringLiteral("TripEntryBegin"), formatRegionalDateTime(localOleFromUtc(e.begin)));
+    m.insert(QStringLiteral("TripEntryEnd"), formatRegionalDateTime(localOleFromUtc(e.end)));
     m.insert(QStringLiteral("TripEntryDuration"), durationText(durationSeconds(e.begin, e.end)));
     m.insert(QStringLiteral("TripEntryLongitude"), finite(e.lon));
     m.insert(QStringLiteral("TripEntryLatitude"), finite(e.lat));
@@ -353,8 +354,9 @@ void ClientSession::startComputing(const QCborArray& args) {
     if (mode < INT_MIN || mode > INT_MAX) throw Error(QStringLiteral("Недопустимый режим %1").arg(mode));
     r.device = static_cast<int>(device);
     r.mode = static_cast<int>(mode);
-    r.begin = parseFixedDateTime(args.at(2).toString());
-    r.end = parseFixedDateTime(args.at(3).toString());
+    // The period is the user's local clock; a repeated autumn hour is taken whole.
+    r.begin = utcFromLocalOle(parseFixedDateTime(args.at(2).toString()), RepeatedHour::Earlier);
+    r.end = utcFromLocalOle(parseFixedDateTime(args.at(3).toString()), RepeatedHour::Later);
     if (r.groupId.isEmpty()) throw Error(QStringLiteral("Не указана группа для расчёта"));
     if (!core_.store().group(r.groupId))
         throw Error(QStringLiteral("Группа с идентификатором «%1» не найдена").arg(r.groupId));

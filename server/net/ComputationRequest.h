@@ -8,7 +8,7 @@ namespace telvika::server {
 struct ComputationRequest {
     QString groupId;
     int device = 0;       // 0: the group without a chosen vehicle
-    double begin = 0.0;   // OLE dates
+    double begin = 0.0;   // instants (UTC days, compute/UtcTime.h)
     double end = 0.0;
     QString channel;
     int mode = 0;

@@ -61,6 +61,7 @@ void ComputationWorker::compute(const ComputationRequest& request) {
             for (const ControlPointSet& set : store_->controlPointSets(request.device)) controlPoints += set.points;
             ComputeResult computed = computeTrips(store_->telemetry(request.device, request.begin, request.end),
                                                   request.begin, request.end, ComputeSettings{}, controlPoints);
+            convertTrackTimesToLocal(computed.trips);  // the wire carries the user's local dates
             result->trips = std::move(computed.trips);
         }
     } catch (const std::exception& e) {

@@ -10,7 +10,7 @@ namespace telvika::server {
 // The result of a finished computation, shared read-only by every client.
 struct ComputedResult {
     ComputationRequest request;
-    QVector<Trip> trips;
+    QVector<Trip> trips;  // track times in the user's local dates; begin and end as instants
 };
 
 }  // namespace telvika::server

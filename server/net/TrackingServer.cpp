@@ -1,6 +1,7 @@
 #include "net/TrackingServer.h"
 
 #include "common/Error.h"
+#include "compute/UtcTime.h"
 #include "net/ClientSession.h"
 #include "net/OutputBound.h"
 #include "net/ServerCore.h"
@@ -226,6 +227,7 @@ QCborValue TrackingServer::handleAdmin(const QString& op, const QCborArray& args
             p.lon = number(m, "lon", NAN);
             if (std::isnan(p.time) || std::isnan(p.lat) || std::isnan(p.lon))
                 throw Error(QStringLiteral("У точки телеметрии должны быть time, lat и lon"));
+            p.time = utcFromLocalOle(p.time);  // the wire carries the user's local date
             p.speedKmh = number(m, "speed", 0.0);
             p.odometerM = number(m, "odometer", 0.0);
             points.append({static_cast<int>(device.toInteger()), p});

@@ -11,8 +11,9 @@ class Store;
 class DemoSeeder {
 public:
     static bool available();
-    // Generates `days` days of the fleet up to endTime (OLE date), stores it and writes the town
-    // chart to chartPath (skipped when empty). Throws telvika::Error; the store is unchanged then.
+    // Generates `days` days of the fleet up to endTime (an instant, UTC days), writes the town chart
+    // to chartPath (skipped when empty) and stores the fleet in one transaction. Throws
+    // telvika::Error; the store is unchanged then.
     static void seed(Store& store, const QString& chartPath, double endTime, int days = 14);
 };
 

@@ -19,12 +19,13 @@ struct LiveFeed::State {
 };
 
 LiveFeed::LiveFeed(Store& store, QObject* parent) : QObject(parent), store_(store), state_(std::make_unique<State>()) {
-    bool ok1 = false, ok2 = false, ok3 = false;
+    bool ok1 = false, ok2 = false, ok3 = false, ok4 = false;
     demo::DemoOptions options;
     options.seed = store.meta(QStringLiteral("demo_seed")).toUInt(&ok1);
     options.endTime = store.meta(QStringLiteral("demo_end")).toDouble(&ok2);
     options.days = store.meta(QStringLiteral("demo_days")).toInt(&ok3);
-    if (!ok1 || !ok2 || !ok3)
+    options.utcOffsetSeconds = store.meta(QStringLiteral("demo_utc_offset")).toInt(&ok4);
+    if (!ok1 || !ok2 || !ok3 || !ok4)
         throw Error(QStringLiteral("Режим движения в реальном времени требует базы с демонстрационным парком"));
     const demo::DemoFleet fleet = demo::generateDemoFleet(options);
     for (const demo::DemoGroup& g : fleet.groups)

@@ -17,7 +17,7 @@ public:
     LiveFeed(Store& store, QObject* parent = nullptr);
     ~LiveFeed() override;
 
-    // Stores the points up to `now` (OLE date); emits dataStored() when there were any.
+    // Stores the points up to `now` (an instant, UTC days); emits dataStored() when there were any.
     int tick(double now);
 
 signals:

@@ -1,7 +1,10 @@
 #include "store/Store.h"
+#include "store/StoreSchema.h"
 #include "store/TelemetryReader.h"
 
 #include "common/Error.h"
+#include "compute/TelemetryCheck.h"
+#include "compute/UtcTime.h"
 #include "demo/DemoFleet.h"
 
 #include <QAtomicInt>
@@ -18,13 +21,11 @@
 
 namespace telvika::server {
 
+static_assert(Store::SchemaVersion == StoreSchema::Version);
+
 namespace {
 
 QAtomicInt connectionCounter;
-
-const QStringList RequiredTables{QStringLiteral("meta"), QStringLiteral("groups"), QStringLiteral("vehicles"),
-                                 QStringLiteral("telemetry"), QStringLiteral("control_point_sets"),
-                                 QStringLiteral("control_points")};
 
 QSqlDatabase db(const QString& name) { return QSqlDatabase::database(name, false); }
 
@@ -86,7 +87,7 @@ Store::Store(const QString& path)
     d.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
     try {
         if (!d.open()) fail(QStringLiteral("Не удалось открыть базу данных сервера «%1»").arg(path), d.lastError());
-        checkSchema();
+        StoreSchema(d, path_).open();
         exec(connectionName_, QStringLiteral("PRAGMA foreign_keys=ON"), QStringLiteral("Ошибка базы данных"));
     } catch (...) {
         d.close();
@@ -102,68 +103,6 @@ Store::~Store() {
         if (d.isOpen()) d.close();
     }
     QSqlDatabase::removeDatabase(connectionName_);
-}
-
-void Store::checkSchema() {
-    const QString what = QStringLiteral("Файл «%1» не удаётся прочитать как базу данных сервера").arg(path_);
-    int version = -1;
-    QStringList tables;
-    {
-        QSqlQuery v = exec(connectionName_, QStringLiteral("PRAGMA user_version"), what);
-        if (v.next()) version = v.value(0).toInt();
-        QSqlQuery t = exec(connectionName_,
-                           QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%'"),
-                           what);
-        while (t.next()) tables << t.value(0).toString();
-    }
-
-    if (version > SchemaVersion)
-        throw Error(QStringLiteral("База данных «%1» создана более новой версией сервера (схема %2, "
-                                   "эта версия понимает схему до %3). База оставлена без изменений.")
-                        .arg(path_)
-                        .arg(version)
-                        .arg(SchemaVersion));
-    if (version == 0 && tables.isEmpty()) {
-        exec(connectionName_, QStringLiteral("PRAGMA journal_mode=WAL"), what);
-        createSchema();
-        return;
-    }
-    if (version <= 0)
-        throw Error(QStringLiteral("Файл «%1» не является базой данных сервера Telvika (нет версии схемы). "
-                                   "Файл оставлен без изменений.")
-                        .arg(path_));
-    for (const QString& table : RequiredTables) {
-        if (!tables.contains(table))
-            throw Error(QStringLiteral("База данных «%1» повреждена: нет таблицы «%2». База оставлена без изменений.")
-                            .arg(path_, table));
-    }
-    exec(connectionName_, QStringLiteral("PRAGMA journal_mode=WAL"), what);
-}
-
-void Store::createSchema() {
-    Transaction tx(connectionName_);
-    const QString what = QStringLiteral("Не удалось создать базу данных сервера «%1»").arg(path_);
-    const char* statements[] = {
-        "CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL)",
-        "CREATE TABLE groups (seq INTEGER PRIMARY KEY AUTOINCREMENT, id TEXT NOT NULL UNIQUE, name TEXT NOT NULL)",
-        "CREATE TABLE vehicles (seq INTEGER PRIMARY KEY AUTOINCREMENT, device INTEGER NOT NULL UNIQUE, "
-        "group_id TEXT NOT NULL REFERENCES groups(id), name TEXT NOT NULL, number TEXT NOT NULL, "
-        "info TEXT NOT NULL, lat REAL NOT NULL DEFAULT 0, lon REAL NOT NULL DEFAULT 0, "
-        "last_time REAL NOT NULL DEFAULT 0)",
-        "CREATE INDEX vehicles_group ON vehicles(group_id, seq)",
-        "CREATE TABLE telemetry (device INTEGER NOT NULL, time REAL NOT NULL, lat REAL NOT NULL, "
-        "lon REAL NOT NULL, speed REAL NOT NULL, odometer REAL NOT NULL, gps_valid INTEGER NOT NULL, "
-        "ext_power INTEGER NOT NULL, tank1 REAL, tank2 REAL, sensors INTEGER NOT NULL)",
-        "CREATE INDEX telemetry_device_time ON telemetry(device, time)",
-        "CREATE TABLE control_point_sets (seq INTEGER PRIMARY KEY AUTOINCREMENT, device INTEGER NOT NULL "
-        "REFERENCES vehicles(device), name TEXT NOT NULL, UNIQUE(device, name))",
-        "CREATE TABLE control_points (seq INTEGER PRIMARY KEY AUTOINCREMENT, set_seq INTEGER NOT NULL "
-        "REFERENCES control_point_sets(seq), name TEXT NOT NULL, note TEXT NOT NULL, lat REAL NOT NULL, "
-        "lon REAL NOT NULL, radius REAL NOT NULL)",
-    };
-    for (const char* sql : statements) exec(connectionName_, QString::fromLatin1(sql), what);
-    exec(connectionName_, QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion), what);
-    tx.commit();
 }
 
 QVector<GroupRecord> Store::groups() const {
@@ -193,7 +132,8 @@ VehicleRecord vehicleFrom(const QSqlQuery& q) {
     v.info = q.value(4).toString();
     v.lat = q.value(5).toDouble();
     v.lon = q.value(6).toDouble();
-    v.lastTime = q.value(7).toDouble();
+    const double lastSeconds = q.value(7).toDouble();
+    v.lastTime = lastSeconds == 0.0 ? 0.0 : utcFromEpochSeconds(lastSeconds);  // 0: no position yet
     return v;
 }
 }  // namespace
@@ -217,7 +157,7 @@ std::optional<VehicleRecord> Store::vehicle(int device) const {
 }
 
 QVector<TelemetryPoint> Store::telemetry(int device, double begin, double end) const {
-    return readTelemetry(db(connectionName_), device, begin, end);
+    return readTelemetry(db(connectionName_), device, storedSeconds(begin), storedSeconds(end));
 }
 
 qint64 Store::telemetryCount(int device) const {
@@ -291,7 +231,7 @@ void Store::insertVehicle(const VehicleRecord& v) {
     q.addBindValue(text(v.info));
     q.addBindValue(v.lat);
     q.addBindValue(v.lon);
-    q.addBindValue(v.lastTime);
+    q.addBindValue(v.lastTime == 0.0 ? 0.0 : storedSeconds(v.lastTime));
     run(q, QStringLiteral("Не удалось добавить транспортное средство"));
 }
 
@@ -338,14 +278,23 @@ void Store::addControlPoint(int device, const QString& setName, const ControlPoi
     tx.commit();
 }
 
-void Store::insertTelemetryRows(const QVector<QPair<int, TelemetryPoint>>& points) {
+TelemetryAppend Store::insertTelemetryRows(const QVector<QPair<int, TelemetryPoint>>& points) {
+    const double now = utcNow();
+    for (const auto& [device, p] : points) {
+        const QString problem = telemetryProblem(p, now);
+        if (!problem.isEmpty())
+            throw Error(QStringLiteral("Точка телеметрии устройства %1 отклонена: %2; не записано ни одной точки")
+                            .arg(device)
+                            .arg(problem));
+    }
     QSqlQuery q = prepare(connectionName_,
-                          QStringLiteral("INSERT INTO telemetry(device, time, lat, lon, speed, odometer, gps_valid, "
+                          QStringLiteral("INSERT OR IGNORE INTO telemetry(device, time, lat, lon, speed, odometer, gps_valid, "
                                          "ext_power, tank1, tank2, sensors) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    TelemetryAppend result;
     QHash<int, TelemetryPoint> latest;
     for (const auto& [device, p] : points) {
         q.bindValue(0, device);
-        q.bindValue(1, p.time);
+        q.bindValue(1, storedSeconds(p.time));
         q.bindValue(2, p.lat);
         q.bindValue(3, p.lon);
         q.bindValue(4, p.speedKmh);
@@ -356,29 +305,37 @@ void Store::insertTelemetryRows(const QVector<QPair<int, TelemetryPoint>>& point
         q.bindValue(9, nullable(p.tank2));
         q.bindValue(10, static_cast<int>(p.sensors));
         run(q, QStringLiteral("Не удалось записать телеметрию"));
+        if (q.numRowsAffected() > 0) {
+            ++result.stored;
+        } else {
+            ++result.alreadyStored;
+            continue;
+        }
         auto it = latest.find(device);
         if (it == latest.end() || p.time >= it->time) latest.insert(device, p);
     }
     QSqlQuery upd = prepare(connectionName_,
                             QStringLiteral("UPDATE vehicles SET lat = ?, lon = ?, last_time = ? WHERE device = ? AND last_time <= ?"));
     for (auto it = latest.constBegin(); it != latest.constEnd(); ++it) {
+        const double seconds = storedSeconds(it->time);
         upd.bindValue(0, it->lat);
         upd.bindValue(1, it->lon);
-        upd.bindValue(2, it->time);
+        upd.bindValue(2, seconds);
         upd.bindValue(3, it.key());
-        upd.bindValue(4, it->time);
+        upd.bindValue(4, seconds);
         run(upd, QStringLiteral("Не удалось обновить положение транспортного средства"));
     }
+    return result;
 }
 
-void Store::appendTelemetry(int device, const QVector<TelemetryPoint>& points) {
+TelemetryAppend Store::appendTelemetry(int device, const QVector<TelemetryPoint>& points) {
     QVector<QPair<int, TelemetryPoint>> rows;
     rows.reserve(points.size());
     for (const TelemetryPoint& p : points) rows.append({device, p});
-    appendTelemetry(rows);
+    return appendTelemetry(rows);
 }
 
-void Store::appendTelemetry(const QVector<QPair<int, TelemetryPoint>>& points) {
+TelemetryAppend Store::appendTelemetry(const QVector<QPair<int, TelemetryPoint>>& points) {
     QSet<int> checked;
     for (const auto& row : points) {
         if (checked.contains(row.first)) continue;
@@ -386,11 +343,12 @@ void Store::appendTelemetry(const QVector<QPair<int, TelemetryPoint>>& points) {
         checked.insert(row.first);
     }
     Transaction tx(connectionName_);
-    insertTelemetryRows(points);
+    const TelemetryAppend result = insertTelemetryRows(points);
     tx.commit();
+    return result;
 }
 
-void Store::importFleet(const demo::DemoFleet& fleet) {
+void Store::importFleet(const demo::DemoFleet& fleet, const QVector<QPair<QString, QString>>& meta) {
     Transaction tx(connectionName_);
     for (const demo::DemoGroup& g : fleet.groups) {
         if (group(g.id)) throw Error(QStringLiteral("Группа «%1» уже есть").arg(g.id));
@@ -407,6 +365,12 @@ void Store::importFleet(const demo::DemoFleet& fleet) {
             for (const ControlPointSet& set : v.controlPointSets)
                 for (const ControlPoint& p : set.points) insertControlPoint(v.device, set.name, p);
         }
+    }
+    QSqlQuery m = prepare(connectionName_, QStringLiteral("INSERT OR REPLACE INTO meta(key, value) VALUES(?, ?)"));
+    for (const auto& [key, value] : meta) {
+        m.bindValue(0, key);
+        m.bindValue(1, value);
+        run(m, QStringLiteral("Не удалось записать настройки сервера"));
     }
     tx.commit();
 }

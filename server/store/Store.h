@@ -14,16 +14,24 @@ namespace demo {
 struct DemoFleet;
 }
 
+// What an append of telemetry did.
+struct TelemetryAppend {
+    int stored = 0;         // new rows
+    int alreadyStored = 0;  // rows the store held already (same device and instant), left as they were
+};
+
 // The tracking server's database: groups, vehicles, telemetry and control points in SQLite (WAL
 // mode, so one writer and many readers work side by side). One Store is one connection and belongs
-// to the thread that created it. Every failure throws telvika::Error with a Russian message; writes
+// to the thread that created it. Times are instants (UTC days, compute/UtcTime.h); the file keeps
+// them as UTC seconds since 1970. Every failure throws telvika::Error with a Russian message; writes
 // run in one transaction each, so a failed write changes nothing.
 class Store {
 public:
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
 
-    // Opens the database file, creating it (and its folder) when missing. A file of a newer schema,
-    // of another program or damaged is refused with a clear message and left as it is.
+    // Opens the database file, creating it (and its folder) when missing; a store of the previous
+    // schema is migrated. A file of a newer schema, of another program or damaged (its pages are
+    // checked, within a few seconds) is refused with a clear message and left as it is.
     explicit Store(const QString& path);
     ~Store();
     Store(const Store&) = delete;
@@ -49,18 +57,19 @@ public:
     void addVehicle(const VehicleRecord& vehicle);
     // Adds a point to the named set of a vehicle, creating the set.
     void addControlPoint(int device, const QString& setName, const ControlPoint& point);
-    // Appends points of one device and moves its last position to the latest of them.
-    void appendTelemetry(int device, const QVector<TelemetryPoint>& points);
+    // Appends points of one device and moves its last position to the latest of them. Points the
+    // store holds already (same device and instant) are skipped and counted. Every point must lie
+    // in the ranges of compute/TelemetryCheck.h; one that does not refuses the whole batch.
+    TelemetryAppend appendTelemetry(int device, const QVector<TelemetryPoint>& points);
     // Points of several devices at once, as (device, point) pairs.
-    void appendTelemetry(const QVector<QPair<int, TelemetryPoint>>& points);
-    // Stores a whole generated fleet in one transaction.
-    void importFleet(const demo::DemoFleet& fleet);
+    TelemetryAppend appendTelemetry(const QVector<QPair<int, TelemetryPoint>>& points);
+    // Stores a whole generated fleet and the given server values (meta) in one transaction: either
+    // all of it is in the store afterwards or nothing.
+    void importFleet(const demo::DemoFleet& fleet, const QVector<QPair<QString, QString>>& meta = {});
 
 private:
     class Transaction;
-    void createSchema();
-    void checkSchema();
-    void insertTelemetryRows(const QVector<QPair<int, TelemetryPoint>>& points);
+    TelemetryAppend insertTelemetryRows(const QVector<QPair<int, TelemetryPoint>>& points);
     void insertVehicle(const VehicleRecord& vehicle);
     void insertControlPoint(int device, const QString& setName, const ControlPoint& point);
 

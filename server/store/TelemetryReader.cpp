@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "common/Error.h"
+#include "compute/UtcTime.h"
 
 namespace telvika::server {
 
@@ -19,15 +20,22 @@ double nullableColumn(sqlite3_stmt* st, int column) {
 }
 
 [[noreturn]] void fail(sqlite3* handle) {
+    const int code = sqlite3_errcode(handle);
+    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
+        throw Error(QStringLiteral("Не удалось прочитать телеметрию: база данных сервера повреждена (%1)")
+                        .arg(QString::fromUtf8(sqlite3_errmsg(handle))));
     throw Error(QStringLiteral("Не удалось прочитать телеметрию: %1").arg(QString::fromUtf8(sqlite3_errmsg(handle))));
 }
 
 }  // namespace
 
-QVector<TelemetryPoint> readTelemetry(const QSqlDatabase& db, int device, double begin, double end) {
+sqlite3* sqliteHandleOf(const QSqlDatabase& db) {
     const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
-    sqlite3* handle = h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3* const*>(h.data())
-                                                                             : nullptr;
+    return h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3* const*>(h.data()) : nullptr;
+}
+
+QVector<TelemetryPoint> readTelemetry(const QSqlDatabase& db, int device, double beginSeconds, double endSeconds) {
+    sqlite3* handle = sqliteHandleOf(db);
     if (!handle) throw Error(QStringLiteral("Не удалось прочитать телеметрию: база данных не открыта"));
 
     static const char* sql =
@@ -37,13 +45,13 @@ QVector<TelemetryPoint> readTelemetry(const QSqlDatabase& db, int device, double
     if (sqlite3_prepare_v2(handle, sql, -1, &raw, nullptr) != SQLITE_OK) fail(handle);
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
     sqlite3_bind_int(raw, 1, device);
-    sqlite3_bind_double(raw, 2, begin);
-    sqlite3_bind_double(raw, 3, end);
+    sqlite3_bind_double(raw, 2, beginSeconds);
+    sqlite3_bind_double(raw, 3, endSeconds);
     QVector<TelemetryPoint> out;
     int rc;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
         TelemetryPoint p;
-        p.time = sqlite3_column_double(raw, 0);
+        p.time = utcFromEpochSeconds(sqlite3_column_double(raw, 0));
         p.lat = sqlite3_column_double(raw, 1);
         p.lon = sqlite3_column_double(raw, 2);
         p.speedKmh = sqlite3_column_double(raw, 3);

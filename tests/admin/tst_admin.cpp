@@ -35,6 +35,30 @@ Run runAdmin(const QStringList& args) {
     return r;
 }
 
+// A store whose pages in the middle are overwritten with garbage.
+void writeDamagedStore(const QString& databasePath) {
+    {
+        server::Store store(databasePath);
+        store.addGroup({QStringLiteral("g"), QStringLiteral("G")});
+        store.addVehicle({1, QStringLiteral("g"), QStringLiteral("A"), QStringLiteral("N"), QString(), 0, 0, 0});
+        QVector<server::TelemetryPoint> track;
+        for (int i = 0; i < 30000; ++i) {
+            server::TelemetryPoint p;
+            p.time = 46000.0 + i / 86400.0;
+            p.lat = 55.0 + i * 1e-6;
+            p.lon = 37.0;
+            track << p;
+        }
+        store.appendTelemetry(1, track);
+    }
+    QFile f(databasePath);
+    if (!f.open(QIODevice::ReadWrite)) return;
+    QByteArray garbage(8 * 4096, '\0');
+    for (int i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 7919 + 13) % 251);
+    f.seek((f.size() / 4096 / 2) * 4096);
+    f.write(garbage);
+}
+
 QByteArray hashOf(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : QByteArray();
@@ -114,6 +138,49 @@ private slots:
         QVERIFY2(r.err.contains(QStringLiteral("уже есть")), qPrintable(r.err));
         r = runAdmin(data + QStringList{"vehicles", "nope"});
         QCOMPARE(r.code, 1);
+    }
+
+    // The same track imported twice is stored once; the second import says so.
+    void reimportSkipsRowsAlreadyStored() {
+        QTemporaryDir dir;
+        writeFixture(fixtureDatabase(dir.path()));
+        const QString gpx = dir.filePath(QStringLiteral("drive.gpx"));
+        QFile f(gpx);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(R"(<gpx version="1.1"><trk><trkseg>
+            <trkpt lat="55.75" lon="37.62"><time>2025-06-01T08:00:00Z</time></trkpt>
+            <trkpt lat="55.751" lon="37.62"><time>2025-06-01T08:00:10Z</time></trkpt>
+            <trkpt lat="55.752" lon="37.62"><time>2025-06-01T08:00:20Z</time></trkpt>
+          </trkseg></trk></gpx>)");
+        f.close();
+        const QStringList import{QStringLiteral("--data"), dir.path(), QStringLiteral("--socket"), uniqueSocketName(),
+                                 QStringLiteral("import"), gpx, QStringLiteral("--device"), QStringLiteral("102")};
+        Run r = runAdmin(import);
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.startsWith(QStringLiteral("Загружено точек: 3, пропущено: 0, уже были в базе: 0\n")), qPrintable(r.out));
+        r = runAdmin(import);
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.out.startsWith(QStringLiteral("Загружено точек: 0, пропущено: 0, уже были в базе: 3\n")), qPrintable(r.out));
+        QCOMPARE(server::Store(fixtureDatabase(dir.path())).telemetryCount(102), 3);
+        // An unknown zone for CSV times is an argument error.
+        r = runAdmin(import + QStringList{QStringLiteral("--zone"), QStringLiteral("Mars/Olympus")});
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("Mars/Olympus")), qPrintable(r.err));
+    }
+
+    // A damaged store: the server the tool starts refuses it, and the tool exits 1 with its reason.
+    void computeOnADamagedStoreGivesTheServersReason() {
+        QTemporaryDir dir;
+        const QString db = fixtureDatabase(dir.path());
+        writeDamagedStore(db);
+        const QByteArray before = hashOf(db);
+        const Run r = runAdmin({QStringLiteral("--data"), dir.path(), QStringLiteral("--socket"), uniqueSocketName(),
+                                QStringLiteral("compute"), QStringLiteral("g"), QStringLiteral("1"),
+                                QStringLiteral("01.03.2026 00:00:00"), QStringLiteral("02.03.2026 00:00:00"),
+                                QStringLiteral("--timeout"), QStringLiteral("20")});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("повреждена")), qPrintable(r.err));
+        QCOMPARE(hashOf(db), before);
     }
 
     void actsOnARunningServerAsAnotherUser() {

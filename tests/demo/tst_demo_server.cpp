@@ -9,6 +9,7 @@
 #include "common/DateText.h"
 #include "common/Error.h"
 #include "common/OleDate.h"
+#include "store/Store.h"
 
 using namespace telvika;
 using namespace telvika::testing;
@@ -105,6 +106,30 @@ private slots:
         QTest::qWait(200);
         QVERIFY(ended.count() <= online.count() + 1);  // one 205 per 202 (one may be under way)
         QCOMPARE(c.ComputingState(), 0);
+    }
+
+    // A stop asked for while the empty store is being seeded waits for the seeding: the server
+    // then closes normally and leaves the whole demo behind (or, stopped harder, an empty store
+    // that the next start seeds again).
+    void stopDuringSeedingLeavesAWholeStore() {
+        QTemporaryDir dir;
+        QProcess server;
+        server.start(serverProgram(), {QStringLiteral("--socket"), uniqueSocketName(), QStringLiteral("--data"), dir.path()});
+        QVERIFY(server.waitForStarted(5000));
+        server.setReadChannel(QProcess::StandardError);
+        QByteArray said;
+        while (!said.contains("создаю демонстрационный парк") && server.waitForReadyRead(20000))
+            said += server.readAllStandardError();
+        QVERIFY2(said.contains("создаю демонстрационный парк"), said.constData());
+        server.terminate();
+        QVERIFY(server.waitForFinished(120000));
+        QCOMPARE(server.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(server.exitCode(), 0);
+        server::Store store(dir.filePath(QStringLiteral("telvika-server.db")));
+        QVERIFY(store.groups().size() >= 8);
+        QVERIFY(!store.meta(QStringLiteral("demo_end")).isEmpty());
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("demo-town.chart"))));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("demo-town.chart.part"))));
     }
 };
 

@@ -1,5 +1,9 @@
 // The server's store on real database files.
+#include "../compute/ZoneScope.h"
 #include "common/Error.h"
+#include "common/OleDate.h"
+#include "compute/UtcTime.h"
+#include "demo/DemoFleet.h"
 #include "store/Store.h"
 
 #include <QCryptographicHash>
@@ -7,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <QtTest>
 
 #include <cmath>
@@ -23,10 +28,27 @@ QByteArray fileHash(const QString& path) {
 
 TelemetryPoint point(double time, double lat, double lon) {
     TelemetryPoint p;
+    p.speedKmh = 0.0;
     p.time = time;
     p.lat = lat;
     p.lon = lon;
     return p;
+}
+
+// Instant (UTC days) of a UTC date and time.
+double instant(int y, int mo, int d, int h, int mi, int sec = 0) {
+    return utcFromEpochSeconds(QDateTime(QDate(y, mo, d), QTime(h, mi, sec), QTimeZone::utc()).toSecsSinceEpoch());
+}
+
+bool sameMoment(double a, double b) { return std::fabs(a - b) * 86400.0 < 1e-3; }
+
+QStringList telemetryDrive(int device, int count, double start) {
+    QStringList rows;
+    for (int i = 0; i < count; ++i)
+        rows << QStringLiteral("INSERT INTO telemetry VALUES(%1, %2, 55.0, 37.0, 10, 0, 1, 1, NULL, NULL, 0)")
+                    .arg(device)
+                    .arg(start + i / 1440.0, 0, 'f', 10);
+    return rows;
 }
 
 void rawSql(const QString& path, const QStringList& statements) {
@@ -146,6 +168,163 @@ private slots:
             QVERIFY2(e.message().contains(path), qPrintable(e.message()));
         }
         QCOMPARE(fileHash(path), before);
+    }
+
+    // Online data, imports and the demo all go through the same ranges: one bad point refuses the
+    // batch, so a vehicle's last position is never pinned by a point dated 9999.
+    void pointsOutsideTheRangesRefuseTheBatch() {
+        Store s(dir_.filePath(QStringLiteral("ranges.db")));
+        s.addGroup({QStringLiteral("g"), QStringLiteral("G")});
+        s.addVehicle({1, QStringLiteral("g"), QStringLiteral("A"), QStringLiteral("N"), QString(), 0, 0, 0});
+        const double now = utcNow();
+        TelemetryPoint negative = point(now - 0.5, 55, 37);
+        negative.speedKmh = -3;
+        const QVector<TelemetryPoint> bad{point(now - 0.5, 1e308, 37),
+                                          point(oleFromDateAndTime(QDate(1702, 1, 1), QTime(0, 0)), 55, 37),
+                                          point(oleFromDateAndTime(QDate(9999, 1, 1), QTime(0, 0)), 55, 37),
+                                          point(now + 2.0, 55, 37), negative};
+        for (const TelemetryPoint& p : bad) {
+            try {
+                s.appendTelemetry(1, {point(now - 0.6, 50, 30), p});
+                QFAIL("a point out of range was stored");
+            } catch (const Error& e) {
+                QVERIFY2(e.message().contains(QStringLiteral("отклонена")), qPrintable(e.message()));
+            }
+        }
+        QCOMPARE(s.telemetryCount(1), 0);
+        QCOMPARE(s.vehicle(1)->lastTime, 0.0);
+        s.appendTelemetry(1, {point(now + 1.0 / 24.0, 55.5, 37.5)});  // a clock an hour fast is fine
+        QCOMPARE(s.vehicle(1)->lat, 55.5);
+    }
+
+    void samePointTwiceIsStoredOnce() {
+        Store s(dir_.filePath(QStringLiteral("twice.db")));
+        s.addGroup({QStringLiteral("g"), QStringLiteral("G")});
+        s.addVehicle({1, QStringLiteral("g"), QStringLiteral("A"), QStringLiteral("N"), QString(), 0, 0, 0});
+        s.addVehicle({2, QStringLiteral("g"), QStringLiteral("B"), QStringLiteral("N"), QString(), 0, 0, 0});
+        QVector<TelemetryPoint> track;
+        for (int i = 0; i < 50; ++i) track << point(instant(2025, 6, 1, 8, 0) + i * 1.5 / 86400.0, 55 + i * 1e-4, 37);
+        TelemetryAppend first = s.appendTelemetry(1, track);
+        QCOMPARE(first.stored, 50);
+        QCOMPARE(first.alreadyStored, 0);
+        track << point(instant(2025, 6, 1, 9, 0), 56, 37);
+        const TelemetryAppend again = s.appendTelemetry(1, track);
+        QCOMPARE(again.stored, 1);
+        QCOMPARE(again.alreadyStored, 50);
+        QCOMPARE(s.telemetryCount(1), 51);
+        QCOMPARE(s.appendTelemetry(2, track).stored, 51);  // the same instants of another device
+    }
+
+    // A store whose telemetry pages are damaged is refused at opening, not read as empty trips.
+    void damagedPagesAreRefusedUntouched() {
+        const QString path = dir_.filePath(QStringLiteral("damaged.db"));
+        {
+            Store s(path);
+            s.addGroup({QStringLiteral("g"), QStringLiteral("G")});
+            s.addVehicle({1, QStringLiteral("g"), QStringLiteral("A"), QStringLiteral("N"), QString(), 0, 0, 0});
+            QVector<TelemetryPoint> track;
+            for (int i = 0; i < 30000; ++i) track << point(instant(2025, 6, 1, 0, 0) + i / 86400.0, 55 + i * 1e-6, 37);
+            s.appendTelemetry(1, track);
+        }
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.size() > 100 * 4096);
+            QByteArray garbage(8 * 4096, '\0');
+            for (int i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 7919 + 13) % 251);
+            f.seek((f.size() / 4096 / 2) * 4096);
+            f.write(garbage);
+        }
+        const QByteArray before = fileHash(path);
+        try {
+            Store s(path);
+            QFAIL("a damaged store was opened");
+        } catch (const Error& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("повреждена")), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(path), qPrintable(e.message()));
+        }
+        QCOMPARE(fileHash(path), before);
+    }
+
+    // Schema 1 kept the local wall clock: opened again, its times become instants in this
+    // user's zone, the repeated rows of one instant are kept once, and the demo's values follow.
+    void localTimeStoreIsMigratedToInstants() {
+        ZoneScope zone("Europe/Moscow");  // UTC+3 all year
+        const QString path = dir_.filePath(QStringLiteral("schema1.db"));
+        const double localNoon = oleFromDateAndTime(QDate(2025, 6, 1), QTime(12, 0));
+        QStringList sql{
+            QStringLiteral("CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL)"),
+            QStringLiteral("CREATE TABLE groups (seq INTEGER PRIMARY KEY AUTOINCREMENT, id TEXT NOT NULL UNIQUE, name TEXT NOT NULL)"),
+            QStringLiteral("CREATE TABLE vehicles (seq INTEGER PRIMARY KEY AUTOINCREMENT, device INTEGER NOT NULL UNIQUE, "
+                           "group_id TEXT NOT NULL REFERENCES groups(id), name TEXT NOT NULL, number TEXT NOT NULL, "
+                           "info TEXT NOT NULL, lat REAL NOT NULL DEFAULT 0, lon REAL NOT NULL DEFAULT 0, "
+                           "last_time REAL NOT NULL DEFAULT 0)"),
+            QStringLiteral("CREATE TABLE telemetry (device INTEGER NOT NULL, time REAL NOT NULL, lat REAL NOT NULL, "
+                           "lon REAL NOT NULL, speed REAL NOT NULL, odometer REAL NOT NULL, gps_valid INTEGER NOT NULL, "
+                           "ext_power INTEGER NOT NULL, tank1 REAL, tank2 REAL, sensors INTEGER NOT NULL)"),
+            QStringLiteral("CREATE INDEX telemetry_device_time ON telemetry(device, time)"),
+            QStringLiteral("CREATE TABLE control_point_sets (seq INTEGER PRIMARY KEY AUTOINCREMENT, device INTEGER NOT NULL, "
+                           "name TEXT NOT NULL, UNIQUE(device, name))"),
+            QStringLiteral("CREATE TABLE control_points (seq INTEGER PRIMARY KEY AUTOINCREMENT, set_seq INTEGER NOT NULL, "
+                           "name TEXT NOT NULL, note TEXT NOT NULL, lat REAL NOT NULL, lon REAL NOT NULL, radius REAL NOT NULL)"),
+            QStringLiteral("INSERT INTO groups(id, name) VALUES('g', 'G')"),
+            QStringLiteral("INSERT INTO vehicles(device, group_id, name, number, info, lat, lon, last_time) "
+                           "VALUES(1, 'g', 'A', 'N', '', 55, 37, %1)").arg(localNoon + 9.0 / 1440.0, 0, 'f', 10),
+            QStringLiteral("INSERT INTO meta VALUES('demo_end', '%1')").arg(localNoon, 0, 'g', 17),
+            QStringLiteral("PRAGMA user_version=1")};
+        sql += telemetryDrive(1, 10, localNoon);
+        sql += telemetryDrive(1, 3, localNoon);  // the same three instants again
+        rawSql(path, sql);
+
+        Store s(path);
+        QCOMPARE(s.telemetryCount(1), 10);
+        const QVector<TelemetryPoint> t = s.telemetry(1, instant(2025, 6, 1, 0, 0), instant(2025, 6, 2, 0, 0));
+        QCOMPARE(t.size(), 10);
+        QVERIFY(sameMoment(t.first().time, instant(2025, 6, 1, 9, 0)));
+        QVERIFY(sameMoment(t.last().time, instant(2025, 6, 1, 9, 9)));
+        QVERIFY(sameMoment(s.vehicle(1)->lastTime, instant(2025, 6, 1, 9, 9)));
+        QVERIFY(sameMoment(s.meta(QStringLiteral("demo_end")).toDouble(), instant(2025, 6, 1, 9, 0)));
+        QCOMPARE(s.meta(QStringLiteral("demo_utc_offset")), QStringLiteral("10800"));
+        QCOMPARE(s.appendTelemetry(1, {point(instant(2025, 6, 1, 9, 0), 1, 1)}).alreadyStored, 1);
+    }
+
+    // Instants do not depend on the zone they were written or read in.
+    void instantsReadTheSameUnderAnotherZone() {
+        const QString path = dir_.filePath(QStringLiteral("zones.db"));
+        const double autumn = instant(2025, 10, 26, 0, 30);
+        {
+            ZoneScope zone("Europe/Lisbon");
+            Store s(path);
+            s.addGroup({QStringLiteral("g"), QStringLiteral("G")});
+            s.addVehicle({1, QStringLiteral("g"), QStringLiteral("A"), QStringLiteral("N"), QString(), 0, 0, 0});
+            s.appendTelemetry(1, {point(autumn, 38.7, -9.1), point(autumn + 1.0 / 24.0, 38.8, -9.1)});
+        }
+        ZoneScope zone("Asia/Tokyo");
+        Store s(path);
+        const QVector<TelemetryPoint> t = s.telemetry(1, autumn, autumn + 1.0 / 24.0);
+        QCOMPARE(t.size(), 2);
+        QVERIFY(sameMoment(t[0].time, autumn));
+        QCOMPARE(std::llround((t[1].time - t[0].time) * 86400.0), 3600LL);
+        QVERIFY(sameMoment(s.vehicle(1)->lastTime, autumn + 1.0 / 24.0));
+    }
+
+    // The fleet and the server's values are one transaction: a failure part way leaves nothing.
+    void fleetAndItsValuesCommitTogether() {
+        Store s(dir_.filePath(QStringLiteral("fleet-once.db")));
+        demo::DemoFleet fleet;
+        demo::DemoVehicle v;
+        v.device = 5;
+        v.telemetry = {point(instant(2025, 6, 1, 8, 0), 55, 37)};
+        fleet.groups = {demo::DemoGroup{QStringLiteral("a"), QStringLiteral("A"), {v}},
+                        demo::DemoGroup{QStringLiteral("a"), QStringLiteral("again"), {}}};
+        QVERIFY_THROWS_EXCEPTION(Error, s.importFleet(fleet, {{QStringLiteral("demo_end"), QStringLiteral("1")}}));
+        QVERIFY(s.isEmpty());
+        QCOMPARE(s.meta(QStringLiteral("demo_end")), QString());
+        QCOMPARE(s.telemetryCount(5), 0);
+        fleet.groups.removeLast();
+        s.importFleet(fleet, {{QStringLiteral("demo_end"), QStringLiteral("1")}});
+        QCOMPARE(s.meta(QStringLiteral("demo_end")), QStringLiteral("1"));
+        QCOMPARE(s.telemetryCount(5), 1);
     }
 
     void readersSeeCommittedWritesOfAnotherConnection() {
