@@ -7,8 +7,10 @@ namespace telvika::tracking {
 
 std::optional<int> loadTripTrack(TSharedData& data, const TTripSource& source) {
     const int count = source.pointCount();
-    data.TrackPointCount = count;
-    if (count < 1) return std::nullopt;
+    if (count < 1) {
+        data.TrackPointCount = count;
+        return std::nullopt;
+    }
 
     QVector<TStops> stops = source.stops();
     TTrackData track(source.values());
@@ -17,6 +19,7 @@ std::optional<int> loadTripTrack(TSharedData& data, const TTripSource& source) {
     TMapPointArray points(count);
     for (int k = 0; k < count; ++k) points[k] = TMapPoint{track.longitude(k), track.latitude(k)};
 
+    data.TrackPointCount = count;
     data.TrackData = std::move(track);
     data.TrackPoints = std::move(points);
     data.ControlPointCount = 0;

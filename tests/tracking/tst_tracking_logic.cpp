@@ -147,6 +147,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Error, loadTripTrack(d, badStop));
         QCOMPARE(d.TrackData.time(0), 45000.0);
         QCOMPARE(d.TrackPoints.size(), 2);
+        QCOMPARE(d.TrackPointCount, 2);
     }
 
     void stopTexts() {

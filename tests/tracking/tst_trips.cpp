@@ -207,6 +207,33 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(w->ListView1->topLevelItemCount(), 2, 20000);
         QVERIFY(f.dialogs.calls.isEmpty());
     }
+
+    // A server that words its dates for another locale: the stops cannot be read, the load stops
+    // with a clear message and the previous trip stays whole.
+    void unreadableStopDates() {
+        TPlayerFixture other(QStringLiteral("trips-en"));
+        QVERIFY(addFleet(other));
+        const QByteArray saved = qgetenv("LC_ALL");
+        qputenv("LC_ALL", "en_US.UTF-8");  // for the server the window starts
+        auto w = readyWindow(other);
+        qputenv("LC_ALL", saved);
+        chooseGroup(*w, groupIndex(*w, QStringLiteral("G1")));
+        QVERIFY(settle(*w));
+        QCOMPARE(w->data.TrackPointCount, 0);
+        chooseVehicle(w->cmbCarDevice, 0);
+        QVERIFY(settle(*w));
+        QCOMPARE(w->ListView1->topLevelItemCount(), 2);
+        QCOMPARE(other.dialogs.calls.size(), 1);
+        QCOMPARE(other.dialogs.calls[0].kind, QStringLiteral("exception"));
+        QVERIFY2(other.dialogs.calls[0].text.startsWith(QStringLiteral("Не удалось прочитать остановки рейса 1:")),
+                 qPrintable(other.dialogs.calls[0].text));
+        // Nothing of the unreadable trip was taken.
+        QCOMPARE(w->data.TrackPointCount, 0);
+        QVERIFY(w->data.TrackData.isEmpty());
+        QVERIFY(w->data.TripStops.isEmpty());
+        w.reset();
+        other.closeServer();
+    }
 };
 
 QTEST_MAIN(TestTrips)
