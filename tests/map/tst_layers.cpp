@@ -95,6 +95,23 @@ private slots:
         QVERIFY(f.dialogs.calls.isEmpty());
     }
 
+    void vehiclesAddedMeanwhile() {
+        auto w = readyWindow(f);
+        chooseGroup(*w, groupIndex(*w, QStringLiteral("G1")));
+        QVERIFY(settle(*w));
+        QCOMPARE(w->MVCtrl->ObjectSet(QStringLiteral("ТС:")).records.size(), 3);
+        // The server counts one more vehicle than the window has read: only those read are drawn.
+        QVERIFY(f.adminOk({"add-vehicle", "G1", "104", "УАЗ", "Т004ТТ77"}));
+        w->IconNum = 4;
+        w->ShowLayer(5);
+        const mvx::ObjectSetInfo cars = w->MVCtrl->ObjectSet(QStringLiteral("ТС:"));
+        QCOMPARE(cars.records.size(), 3);
+        QCOMPARE(cars.records[0].style, QStringLiteral("m 'TVAllTS.res' 5 rgb(0,0,0) 35"));
+        w->ClearLayer(5);
+        QCOMPARE(w->MVCtrl->ObjectSet(QStringLiteral("ТС:")).records.size(), 0);
+        QVERIFY(f.dialogs.calls.isEmpty());
+    }
+
     void controlPointsWithQuotes() {
         auto w = readyWindow(f);
         TSharedData& d = w->data;

@@ -249,6 +249,33 @@ private slots:
         QVERIFY(f.dialogs.calls.isEmpty());
     }
 
+    void onlineDataRefreshIsSkipped() {
+        auto w = readyWindow(f);
+        QVERIFY(chooseAndWait(*w, QStringLiteral("G1"), QStringLiteral("101")));
+        ListView1Row(*w, 1);
+        QCOMPARE(w->data.CurTrip, 2);
+        const int before = quietNotices();
+
+        // New data: the server recomputes the last request and the window ignores that notice.
+        QVERIFY(f.adminOk({QStringLiteral("online")}));
+        QVERIFY(noticesSettleAt(before + 1));
+        QVERIFY(!w->data.SkipNextEndComputing);
+        QCOMPARE(w->data.CurTrip, 2);
+        QCOMPARE(w->ListView1->topLevelItemCount(), 2);
+        QCOMPARE(w->MVCtrl->ObjectSet(QStringLiteral("ТС:")).records.size(), 0);  // a vehicle is chosen
+
+        // Idle afterwards; and with no vehicle chosen new data shows the group's vehicles again.
+        chooseGroup(*w, groupIndex(*w, QStringLiteral("G1")));
+        QVERIFY(w->data.OwnComputing);
+        QVERIFY(settle(*w));
+        w->ClearLayer(5);
+        QVERIFY(f.adminOk({QStringLiteral("online")}));
+        QVERIFY(QTest::qWaitFor([&] { return w->MVCtrl->ObjectSet(QStringLiteral("ТС:")).records.size() == 3; }, 20000));
+        QVERIFY(noticesSettleAt(before + 3));
+        QVERIFY(!w->data.SkipNextEndComputing);
+        QVERIFY(f.dialogs.calls.isEmpty());
+    }
+
     // Last: the server goes away for good.
     void afterTheServerClosedNothingIsAsked() {
         auto w = readyWindow(f);

@@ -155,6 +155,10 @@ private slots:
         w->DateTimeChange();
         QVERIFY(w->data.OwnComputing);
         QCOMPARE(w->ListView1->topLevelItemCount(), 0);
+        QCOMPARE(w->cmbInfoPoints->currentIndex(), -1);
+        emit w->ListView1->itemClicked(nullptr, 0);  // a click meanwhile does nothing
+        QCOMPARE(w->data.CurTrip, 2);
+        QCOMPARE(w->TrackBar->maximum(), 1200);
         QCOMPARE(w->MVCtrl->ObjectSet(QStringLiteral("nametab1")).records.size(), 1);  // the old track stays
         QVERIFY(settle(*w));
         QCOMPARE(w->data.CurTrip, 1);
