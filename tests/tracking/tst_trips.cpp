@@ -164,6 +164,14 @@ private slots:
         QCOMPARE(w->data.CurTrip, 1);
         QCOMPARE(w->TrackBar->maximum(), 5400);
         compareStops(w->data.TripStops, stops1);
+
+        // A group change takes the track off the map and shows the group's vehicles instead.
+        chooseGroup(*w, groupIndex(*w, QStringLiteral("G1")));
+        QCOMPARE(w->MVCtrl->ObjectSet(QStringLiteral("nametab1")).records.size(), 0);
+        QCOMPARE(w->MVCtrl->ObjectSet(QStringLiteral("nametab2")).records.size(), 0);
+        QCOMPARE(w->MVCtrl->ObjectSet(QStringLiteral("ТС:")).records.size(), 3);
+        QCOMPARE(w->lblTripNum->text(), QStringLiteral("N/A"));
+        QVERIFY(settle(*w));
         QVERIFY(f.dialogs.calls.isEmpty());
     }
 
