@@ -38,6 +38,7 @@
 #include "app/ui/UserDialogs.h"
 #include "common/Error.h"
 #include "map/MapControlLoader.h"
+#include "tracking/TPeriodCommitWatcher.h"
 #include "mvx/IMVControl.h"
 #include "PlayerImages.h"
 
@@ -428,11 +429,11 @@ void TForm1::wireEvents() {
     connect(cmbGroupName, &QComboBox::activated, this, g([this] { cmbGroupNameChange(); }));
     for (QComboBox* c : {cmbCarName, cmbCarNum, cmbCarDevice})
         connect(c, &QComboBox::activated, this, [this, c] { guarded([this, c] { cmbChange(c); }); });
-    // The period pickers answer a click into them, not a change of value.
-    for (QWidget* picker : std::initializer_list<QWidget*>{DateBegin, TimeBegin, DateEnd, TimeEnd}) {
-        picker->installEventFilter(this);
-        for (QWidget* child : picker->findChildren<QWidget*>()) child->installEventFilter(this);
-    }
+    // The period pickers answer a new value the user commits (a finished edit or a calendar pick);
+    // values the program sets send nothing, nor does a picker that loses the focus as the window goes.
+    new TPeriodCommitWatcher({DateBegin, TimeBegin, DateEnd, TimeEnd}, [this] {
+        if (!destroyed_) guarded([this] { DateTimeChange(); });
+    }, this);
     connect(cmbInfoPoints, &QComboBox::activated, this, g([this] { cmbInfoPointsChange(); }));
     connect(ListView1, &QTreeWidget::itemClicked, this, g([this] { ListView1Click(); }));
     connect(txtCont, &QLineEdit::textChanged, this, g([this] { txtContChange(); }));
@@ -511,14 +512,7 @@ void TForm1::changeEvent(QEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonPress) {
-        for (QWidget* picker : std::initializer_list<QWidget*>{DateBegin, TimeBegin, DateEnd, TimeEnd}) {
-            if (watched == picker || (watched->isWidgetType() && picker->isAncestorOf(static_cast<QWidget*>(watched)))) {
-                guarded([this] { DateTimeChange(); });
-                break;
-            }
-        }
-    } else if (event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::KeyPress) {
         auto* ke = static_cast<QKeyEvent*>(event);
         QString text = ke->text();
         if (!text.isEmpty() && (watched == txtCont || watched == cmbSpeed->lineEdit())) {
