@@ -26,7 +26,8 @@ constexpr double StraightTurnDeg = 22.0;   // a label follows a stretch turning 
 constexpr int MaxCachedLabels = 3000;
 constexpr int HaloSteps = 12;              // copies of a label's text that make its halo
 constexpr qint64 MinPixelsForBands = 400000;  // smaller views are drawn on one thread,
-constexpr size_t MinFeaturesForBands = 5000;   // and so are views with few features
+constexpr size_t MinFeaturesForBands = 5000;   // and so are views with few features,
+constexpr double MinSpreadForBands = 20000.0;  // unless their features spread this many pixels
 constexpr double AngleStepDeg = 3.0;       // street label angles are rounded to this
 
 }  // namespace
@@ -40,6 +41,17 @@ struct ChartRenderer::Frame {
     RenderReport* report;
     double sx = 1, cx = 0, cy = 0, hw = 0, hh = 0;
     QTransform base;  // the caller's transform, kept under rotated labels
+    // Dashed lines of a band go through a painter of the whole picture clipped to the band's rows:
+    // the dash pattern along a line then comes out as in a one-thread frame (Qt lays dashes out
+    // relative to its device). Null: the frame's own painter.
+    QPainter* dashed = nullptr;
+
+    // The painter for dashed lines, with the frame painter's smoothing.
+    QPainter& dashPainter() const {
+        if (dashed == nullptr) return painter;
+        dashed->setRenderHint(QPainter::Antialiasing, painter.testRenderHint(QPainter::Antialiasing));
+        return *dashed;
+    }
 
     QPointF toScreen(const QPointF& m) const { return {(m.x() - cx) * sx + hw, (cy - m.y()) * sx + hh}; }
 
@@ -103,13 +115,20 @@ void ChartRenderer::collect(Frame& f, const std::vector<const Chart*>& charts, c
     const QPointF b = f.view.screenToMerc(px.bottomRight());
     const QRectF area(QPointF(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
                       QPointF(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
+    std::array<size_t, FeatureKindCount> before{};
     for (const Chart* chart : charts) {
         if (chart == nullptr) continue;
+        for (size_t k = 0; k < before.size(); ++k) before[k] = f.buckets[k].size();
         chart->forEachIn(area, [&](std::uint32_t i) {
             const FeatureKind k = chart->features()[i].kind;
             if (labelledOnly ? f.lod.labelled(k) : f.lod.visible(k))
                 f.buckets[static_cast<size_t>(kindIndex(k))].push_back({chart, i});
         });
+        // Within a kind, features are drawn in the chart's own order (file order), whatever order
+        // the index finds them in: a band then draws its rows exactly as the whole view does.
+        for (size_t k = 0; k < before.size(); ++k)
+            std::sort(f.buckets[k].begin() + static_cast<std::ptrdiff_t>(before[k]), f.buckets[k].end(),
+                      [](const Ref& a, const Ref& b) { return a.feature < b.feature; });
     }
 }
 
@@ -143,11 +162,19 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
     Frame f{painter, view, lod, {}, report};
     f.base = painter.transform();
     collect(f, charts, whole, false);
+    // How much there is to draw: the features, and how far they spread on screen (a street at a
+    // large scale costs far more than a whole village at a small one).
     size_t features = 0;
-    for (const auto& bucket : f.buckets) features += bucket.size();
+    double spread = 0;
+    const double widest = 2.0 * std::max(size.width(), size.height());
+    for (const auto& bucket : f.buckets) {
+        features += bucket.size();
+        for (const Ref& r : bucket) spread += std::min(widest, f.screenExtent(r.chart->features()[r.feature]));
+    }
 
     const qint64 pixels = static_cast<qint64>(size.width()) * size.height();
-    const bool twoBands = threads_ > 1 && pixels >= MinPixelsForBands && features >= MinFeaturesForBands &&
+    const bool twoBands = threads_ > 1 && pixels >= MinPixelsForBands &&
+                          (features >= MinFeaturesForBands || spread >= MinSpreadForBands) &&
                           std::thread::hardware_concurrency() > 1;
     if (twoBands) {
         drawTwoBands(painter, view, lod, charts);
@@ -183,12 +210,19 @@ void ChartRenderer::drawTwoBands(QPainter& painter, const MapView& view, const L
     const qsizetype stride = bands_.bytesPerLine();
     auto drawBand = [&](int band, int y0, int y1) {
         if (bandHook_) bandHook_(band);
-        QImage image(bits + static_cast<qsizetype>(y0) * stride, size.width(), y1 - y0, stride,
+        const QRect rows(0, y0, size.width(), y1 - y0);
+        QImage image(bits + static_cast<qsizetype>(y0) * stride, size.width(), rows.height(), stride,
                      QImage::Format_ARGB32_Premultiplied);
         QPainter p(&image);
         p.fillRect(image.rect(), ChartStyle::land());
         p.translate(0, -y0);
+        // The whole picture, clipped to this band's rows, for dashed lines; the clip keeps the
+        // two threads' writes apart.
+        QImage whole(bits, size.width(), size.height(), stride, QImage::Format_ARGB32_Premultiplied);
+        QPainter dashed(&whole);
+        dashed.setClipRect(rows);
         Frame bandFrame{p, view, lod, {}, nullptr};
+        bandFrame.dashed = &dashed;
         collect(bandFrame, charts, QRectF(0, y0, size.width(), y1 - y0), false);
         drawGeometry(bandFrame);
     };
@@ -207,7 +241,10 @@ void ChartRenderer::drawTwoBands(QPainter& painter, const MapView& view, const L
         drawBand(0, 0, split);
     }
     if (lowerFailure) std::rethrow_exception(lowerFailure);
+    // The bands are opaque (land first): copied, not blended, which gives the same pixels.
+    if (painter.opacity() >= 1.0) painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(QPointF(0, 0), bands_);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
 void ChartRenderer::drawAreas(Frame& f, FeatureKind kind) const {
@@ -267,8 +304,9 @@ void ChartRenderer::drawLines(Frame& f, FeatureKind kind, const QPen& pen) const
         return;
     }
     // Dashed lines keep their pattern along the whole line.
-    f.painter.setPen(pen);
-    f.painter.setBrush(Qt::NoBrush);
+    QPainter& dashPainter = f.dashPainter();
+    dashPainter.setPen(pen);
+    dashPainter.setBrush(Qt::NoBrush);
     QPolygonF line;
     for (const Ref& r : refs) {
         const ChartFeature& feature = r.chart->features()[r.feature];
@@ -277,7 +315,7 @@ void ChartRenderer::drawLines(Frame& f, FeatureKind kind, const QPen& pen) const
             const ChartPart& part = r.chart->parts()[p];
             if (part.pointCount < 2) continue;
             f.partToPolygon(line, *r.chart, part);
-            f.painter.drawPolyline(line);
+            dashPainter.drawPolyline(line);
         }
     }
 }
@@ -321,13 +359,15 @@ void ChartRenderer::drawRailways(Frame& f) const {
         QPen dashes(ChartStyle::railDash(), dashWidth, Qt::CustomDashLine, Qt::FlatCap);
         dashes.setDashPattern({5.0 * w / dashWidth, 5.0 * w / dashWidth});
         QPolygonF line;
-        f.painter.setPen(dashes);
+        QPainter& dashPainter = f.dashPainter();
+        dashPainter.setPen(dashes);
+        dashPainter.setBrush(Qt::NoBrush);
         for (const Ref& r : f.buckets[static_cast<size_t>(kindIndex(FeatureKind::Rail))]) {
             const ChartFeature& feature = r.chart->features()[r.feature];
             for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
                 if (r.chart->parts()[p].pointCount < 2) continue;
                 f.partToPolygon(line, *r.chart, r.chart->parts()[p]);
-                f.painter.drawPolyline(line);
+                dashPainter.drawPolyline(line);
             }
         }
     }
