@@ -1,5 +1,6 @@
 #include "chart/ChartRenderer.h"
 
+#include "chart/ChartRenderFrame.h"
 #include "chart/ChartStyle.h"
 #include "chart/LabelPlacer.h"
 #include "chart/LevelOfDetail.h"
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 #include <thread>
 
 namespace mvx {
@@ -20,7 +20,6 @@ namespace mvx {
 namespace {
 
 constexpr double MarginPx = 48.0;          // features this close outside the view still count
-constexpr double SimplifyPx = 0.6;         // points closer than this to the last drawn are skipped
 constexpr double LabelRepeatPx = 260.0;    // the same street name is not repeated closer than this
 constexpr double StraightTurnDeg = 22.0;   // a label follows a stretch turning no more than this
 constexpr int MaxCachedLabels = 3000;
@@ -32,74 +31,6 @@ constexpr double AngleStepDeg = 3.0;       // street label angles are rounded to
 
 }  // namespace
 
-// Per-frame state shared by the drawing steps.
-struct ChartRenderer::Frame {
-    QPainter& painter;
-    const MapView& view;
-    const LevelOfDetail& lod;
-    Buckets buckets;
-    RenderReport* report;
-    double sx = 1, cx = 0, cy = 0, hw = 0, hh = 0;
-    QTransform base;  // the caller's transform, kept under rotated labels
-    // Dashed lines of a band go through a painter of the whole picture clipped to the band's rows:
-    // the dash pattern along a line then comes out as in a one-thread frame (Qt lays dashes out
-    // relative to its device). Null: the frame's own painter.
-    QPainter* dashed = nullptr;
-
-    // The painter for dashed lines, with the frame painter's smoothing.
-    QPainter& dashPainter() const {
-        if (dashed == nullptr) return painter;
-        dashed->setRenderHint(QPainter::Antialiasing, painter.testRenderHint(QPainter::Antialiasing));
-        return *dashed;
-    }
-
-    QPointF toScreen(const QPointF& m) const { return {(m.x() - cx) * sx + hw, (cy - m.y()) * sx + hh}; }
-
-    // Adds the rings of an area to a path in screen pixels.
-    void addRings(QPainterPath& path, const Chart& chart, const ChartFeature& feature, QPolygonF& buffer) const {
-        for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
-            const ChartPart& part = chart.parts()[p];
-            if (part.pointCount < 3) continue;
-            partToPolygon(buffer, chart, part);
-            path.addPolygon(buffer);
-            path.closeSubpath();
-        }
-    }
-
-    // The outline of one part in screen pixels, skipping points that add nothing.
-    void partToPolygon(QPolygonF& out, const Chart& chart, const ChartPart& part) const {
-        out.clear();
-        const QPointF* run = chart.points().data() + part.firstPoint;
-        QPointF last = toScreen(run[0]);
-        out.append(last);
-        for (std::uint32_t i = 1; i < part.pointCount; ++i) {
-            const QPointF s = toScreen(run[i]);
-            if (i + 1 < part.pointCount && std::abs(s.x() - last.x()) < SimplifyPx &&
-                std::abs(s.y() - last.y()) < SimplifyPx)
-                continue;
-            out.append(s);
-            last = s;
-        }
-    }
-
-    // The segments of a line feature in screen pixels. Roads are drawn as separate square-capped
-    // segments: the raster engine draws those directly, many times faster than joined polylines,
-    // and the caps fill the corners.
-    void addSegments(std::vector<QLineF>& out, const Chart& chart, const ChartFeature& feature,
-                     QPolygonF& buffer) const {
-        for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
-            const ChartPart& part = chart.parts()[p];
-            if (part.pointCount < 2) continue;
-            partToPolygon(buffer, chart, part);
-            for (qsizetype i = 1; i < buffer.size(); ++i) out.emplace_back(buffer[i - 1], buffer[i]);
-        }
-    }
-
-    // Screen size of a feature's bounds.
-    double screenExtent(const ChartFeature& feature) const {
-        return std::max(feature.bounds.width(), feature.bounds.height()) * sx;
-    }
-};
 
 ChartRenderer::ChartRenderer() = default;
 
@@ -198,53 +129,6 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
         }
     }
     drawLabels(f);
-}
-
-void ChartRenderer::drawTwoBands(QPainter& painter, const MapView& view, const LevelOfDetail& lod,
-                                 const std::vector<const Chart*>& charts) const {
-    // Two bands drawn at once, one per core, into a picture that then goes to the painter.
-    const QSize size = view.size();
-    if (bands_.size() != size) bands_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
-    const int split = size.height() / 2;
-    uchar* const bits = bands_.bits();  // taken once: the threads only share plain memory
-    const qsizetype stride = bands_.bytesPerLine();
-    auto drawBand = [&](int band, int y0, int y1) {
-        if (bandHook_) bandHook_(band);
-        const QRect rows(0, y0, size.width(), y1 - y0);
-        QImage image(bits + static_cast<qsizetype>(y0) * stride, size.width(), rows.height(), stride,
-                     QImage::Format_ARGB32_Premultiplied);
-        QPainter p(&image);
-        p.fillRect(image.rect(), ChartStyle::land());
-        p.translate(0, -y0);
-        // The whole picture, clipped to this band's rows, for dashed lines; the clip keeps the
-        // two threads' writes apart.
-        QImage whole(bits, size.width(), size.height(), stride, QImage::Format_ARGB32_Premultiplied);
-        QPainter dashed(&whole);
-        dashed.setClipRect(rows);
-        Frame bandFrame{p, view, lod, {}, nullptr};
-        bandFrame.dashed = &dashed;
-        collect(bandFrame, charts, QRectF(0, y0, size.width(), y1 - y0), false);
-        drawGeometry(bandFrame);
-    };
-    // A failure on the worker is kept and raised here once it has ended; a failure on this
-    // thread leaves through the worker's destructor, which waits for it first. Either way no
-    // thread outlives the picture it draws into.
-    std::exception_ptr lowerFailure;
-    {
-        std::jthread lower([&] {
-            try {
-                drawBand(1, split, size.height());
-            } catch (...) {
-                lowerFailure = std::current_exception();
-            }
-        });
-        drawBand(0, 0, split);
-    }
-    if (lowerFailure) std::rethrow_exception(lowerFailure);
-    // The bands are opaque (land first): copied, not blended, which gives the same pixels.
-    if (painter.opacity() >= 1.0) painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPointF(0, 0), bands_);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
 void ChartRenderer::drawAreas(Frame& f, FeatureKind kind) const {
