@@ -5,17 +5,68 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <exception>
 #include <thread>
 
 namespace mvx {
 
+namespace {
+
+constexpr qint64 MinPixelsForBands = 400000;  // smaller views are drawn on one thread,
+constexpr size_t MinFeaturesForBands = 5000;   // and so are views with few features,
+constexpr double MinSpreadForBands = 20000.0;  // unless their features spread this many pixels
+constexpr int Strips = 64;                     // row groups the work is weighed in
+
+}  // namespace
+
+bool ChartRenderer::planBands(const Frame& f, const QSize& size, int& split) const {
+    // How much there is to draw: the features, and how far they spread on screen (a street at a
+    // large scale costs far more than a whole village at a small one). The same spread, row by
+    // row, tells where to cut the picture so that both bands have as much to draw: each feature's
+    // share is laid evenly over the rows its bounds cover.
+    std::array<double, Strips + 1> rise{};
+    size_t features = 0;
+    double spread = 0;
+    const double widest = 2.0 * std::max(size.width(), size.height());
+    auto strip = [&](double y) {
+        return static_cast<int>(std::clamp(std::floor(y / size.height() * Strips), 0.0, Strips - 1.0));
+    };
+    for (const auto& bucket : f.buckets) {
+        features += bucket.size();
+        for (const Ref& r : bucket) {
+            const ChartFeature& feature = r.chart->features()[r.feature];
+            const double share = std::min(widest, f.screenExtent(feature));
+            spread += share;
+            const int s0 = strip(f.toScreen(QPointF(0, feature.bounds.bottom())).y());
+            const int s1 = strip(f.toScreen(QPointF(0, feature.bounds.top())).y());
+            const double perStrip = share / (s1 - s0 + 1);
+            rise[static_cast<size_t>(s0)] += perStrip;
+            rise[static_cast<size_t>(s1) + 1] -= perStrip;
+        }
+    }
+    const qint64 pixels = static_cast<qint64>(size.width()) * size.height();
+    if (pixels < MinPixelsForBands || (features < MinFeaturesForBands && spread < MinSpreadForBands) ||
+        std::thread::hardware_concurrency() < 2)
+        return false;
+    std::array<double, Strips> weight{};
+    double level = 0, total = 0;
+    for (size_t i = 0; i < weight.size(); ++i) total += weight[i] = (level += rise[i]);
+    size_t strips = 0;
+    for (double above = 0; strips < weight.size() && above + weight[strips] <= total / 2; ++strips)
+        above += weight[strips];
+    // Never less than a quarter of the rows on either side.
+    split = std::clamp(static_cast<int>(strips) * size.height() / Strips, size.height() / 4, size.height() * 3 / 4);
+    return true;
+}
+
 void ChartRenderer::drawTwoBands(QPainter& painter, const MapView& view, const LevelOfDetail& lod,
-                                 const std::vector<const Chart*>& charts) const {
+                                 const std::vector<const Chart*>& charts, int split) const {
     // Two bands drawn at once, one per core, into a picture that then goes to the painter.
     const QSize size = view.size();
     if (bands_.size() != size) bands_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
-    const int split = size.height() / 2;
     uchar* const bits = bands_.bits();  // taken once: the threads only share plain memory
     const qsizetype stride = bands_.bytesPerLine();
     auto drawBand = [&](int band, int y0, int y1) {

@@ -24,9 +24,6 @@ constexpr double LabelRepeatPx = 260.0;    // the same street name is not repeat
 constexpr double StraightTurnDeg = 22.0;   // a label follows a stretch turning no more than this
 constexpr int MaxCachedLabels = 3000;
 constexpr int HaloSteps = 12;              // copies of a label's text that make its halo
-constexpr qint64 MinPixelsForBands = 400000;  // smaller views are drawn on one thread,
-constexpr size_t MinFeaturesForBands = 5000;   // and so are views with few features,
-constexpr double MinSpreadForBands = 20000.0;  // unless their features spread this many pixels
 constexpr double AngleStepDeg = 3.0;       // street label angles are rounded to this
 
 }  // namespace
@@ -93,22 +90,10 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
     Frame f{painter, view, lod, {}, report};
     f.base = painter.transform();
     collect(f, charts, whole, false);
-    // How much there is to draw: the features, and how far they spread on screen (a street at a
-    // large scale costs far more than a whole village at a small one).
-    size_t features = 0;
-    double spread = 0;
-    const double widest = 2.0 * std::max(size.width(), size.height());
-    for (const auto& bucket : f.buckets) {
-        features += bucket.size();
-        for (const Ref& r : bucket) spread += std::min(widest, f.screenExtent(r.chart->features()[r.feature]));
-    }
-
-    const qint64 pixels = static_cast<qint64>(size.width()) * size.height();
-    const bool twoBands = threads_ > 1 && pixels >= MinPixelsForBands &&
-                          (features >= MinFeaturesForBands || spread >= MinSpreadForBands) &&
-                          std::thread::hardware_concurrency() > 1;
+    int split = 0;
+    const bool twoBands = threads_ > 1 && planBands(f, size, split);
     if (twoBands) {
-        drawTwoBands(painter, view, lod, charts);
+        drawTwoBands(painter, view, lod, charts, split);
     } else {
         painter.fillRect(whole, ChartStyle::land());
         drawGeometry(f);
