@@ -120,8 +120,8 @@ void TestChartBands::failureKeepsItsType() {
 }
 
 void TestChartBands::realStreetsDrawAsOnOneThread() {
-    // Vaduz at 1:5000: few features, but wide roads, dashed footpaths and tracks crossing both
-    // bands, overlapping buildings with outlines.
+    // Vaduz at 1:15000 on a large screen: enough features for two bands, dashed footpaths and
+    // tracks crossing both, overlapping buildings.
     const QByteArray source = TELVIKA_SOURCE_DIR "/tests/data/osm/liechtenstein.osm.pbf";
     const QByteArray target = dir_.filePath("liechtenstein.chart").toUtf8();
     GDALDatasetH in = GDALOpenEx(source.constData(), GDAL_OF_VECTOR, nullptr, nullptr, nullptr);
@@ -137,8 +137,8 @@ void TestChartBands::realStreetsDrawAsOnOneThread() {
     GDALClose(out);
     const ChartReader::Result r = ChartReader::read(QString::fromUtf8(target));
     QVERIFY(r.chart);
-    MapView view(lonLatToMercator(9.5209, 47.1410), 1.0, QSize(1920, 1080));
-    view.setScaleDenominator(5000, 96.0);
+    MapView view(lonLatToMercator(9.5209, 47.1410), 1.0, QSize(2560, 1600));
+    view.setScaleDenominator(15000, 96.0);
     QImage images[2];
     for (int threads : {1, 2}) {
         ChartRenderer renderer;
