@@ -1,5 +1,6 @@
 #include "chart/ChartRenderer.h"
 
+#include "chart/ChartRenderFrame.h"
 #include "chart/ChartStyle.h"
 #include "chart/LabelPlacer.h"
 #include "chart/LevelOfDetail.h"
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 #include <thread>
 
 namespace mvx {
@@ -20,74 +20,14 @@ namespace mvx {
 namespace {
 
 constexpr double MarginPx = 48.0;          // features this close outside the view still count
-constexpr double SimplifyPx = 0.6;         // points closer than this to the last drawn are skipped
 constexpr double LabelRepeatPx = 260.0;    // the same street name is not repeated closer than this
 constexpr double StraightTurnDeg = 22.0;   // a label follows a stretch turning no more than this
 constexpr int MaxCachedLabels = 3000;
 constexpr int HaloSteps = 12;              // copies of a label's text that make its halo
-constexpr qint64 MinPixelsForBands = 400000;  // smaller views are drawn on one thread,
-constexpr size_t MinFeaturesForBands = 5000;   // and so are views with few features
 constexpr double AngleStepDeg = 3.0;       // street label angles are rounded to this
 
 }  // namespace
 
-// Per-frame state shared by the drawing steps.
-struct ChartRenderer::Frame {
-    QPainter& painter;
-    const MapView& view;
-    const LevelOfDetail& lod;
-    Buckets buckets;
-    RenderReport* report;
-    double sx = 1, cx = 0, cy = 0, hw = 0, hh = 0;
-    QTransform base;  // the caller's transform, kept under rotated labels
-
-    QPointF toScreen(const QPointF& m) const { return {(m.x() - cx) * sx + hw, (cy - m.y()) * sx + hh}; }
-
-    // Adds the rings of an area to a path in screen pixels.
-    void addRings(QPainterPath& path, const Chart& chart, const ChartFeature& feature, QPolygonF& buffer) const {
-        for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
-            const ChartPart& part = chart.parts()[p];
-            if (part.pointCount < 3) continue;
-            partToPolygon(buffer, chart, part);
-            path.addPolygon(buffer);
-            path.closeSubpath();
-        }
-    }
-
-    // The outline of one part in screen pixels, skipping points that add nothing.
-    void partToPolygon(QPolygonF& out, const Chart& chart, const ChartPart& part) const {
-        out.clear();
-        const QPointF* run = chart.points().data() + part.firstPoint;
-        QPointF last = toScreen(run[0]);
-        out.append(last);
-        for (std::uint32_t i = 1; i < part.pointCount; ++i) {
-            const QPointF s = toScreen(run[i]);
-            if (i + 1 < part.pointCount && std::abs(s.x() - last.x()) < SimplifyPx &&
-                std::abs(s.y() - last.y()) < SimplifyPx)
-                continue;
-            out.append(s);
-            last = s;
-        }
-    }
-
-    // The segments of a line feature in screen pixels. Roads are drawn as separate square-capped
-    // segments: the raster engine draws those directly, many times faster than joined polylines,
-    // and the caps fill the corners.
-    void addSegments(std::vector<QLineF>& out, const Chart& chart, const ChartFeature& feature,
-                     QPolygonF& buffer) const {
-        for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
-            const ChartPart& part = chart.parts()[p];
-            if (part.pointCount < 2) continue;
-            partToPolygon(buffer, chart, part);
-            for (qsizetype i = 1; i < buffer.size(); ++i) out.emplace_back(buffer[i - 1], buffer[i]);
-        }
-    }
-
-    // Screen size of a feature's bounds.
-    double screenExtent(const ChartFeature& feature) const {
-        return std::max(feature.bounds.width(), feature.bounds.height()) * sx;
-    }
-};
 
 ChartRenderer::ChartRenderer() = default;
 
@@ -103,13 +43,20 @@ void ChartRenderer::collect(Frame& f, const std::vector<const Chart*>& charts, c
     const QPointF b = f.view.screenToMerc(px.bottomRight());
     const QRectF area(QPointF(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
                       QPointF(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
+    std::array<size_t, FeatureKindCount> before{};
     for (const Chart* chart : charts) {
         if (chart == nullptr) continue;
+        for (size_t k = 0; k < before.size(); ++k) before[k] = f.buckets[k].size();
         chart->forEachIn(area, [&](std::uint32_t i) {
             const FeatureKind k = chart->features()[i].kind;
             if (labelledOnly ? f.lod.labelled(k) : f.lod.visible(k))
                 f.buckets[static_cast<size_t>(kindIndex(k))].push_back({chart, i});
         });
+        // Within a kind, features are drawn in the chart's own order (file order), whatever order
+        // the index finds them in: a band then draws its rows exactly as the whole view does.
+        for (size_t k = 0; k < before.size(); ++k)
+            std::sort(f.buckets[k].begin() + static_cast<std::ptrdiff_t>(before[k]), f.buckets[k].end(),
+                      [](const Ref& a, const Ref& b) { return a.feature < b.feature; });
     }
 }
 
@@ -143,14 +90,10 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
     Frame f{painter, view, lod, {}, report};
     f.base = painter.transform();
     collect(f, charts, whole, false);
-    size_t features = 0;
-    for (const auto& bucket : f.buckets) features += bucket.size();
-
-    const qint64 pixels = static_cast<qint64>(size.width()) * size.height();
-    const bool twoBands = threads_ > 1 && pixels >= MinPixelsForBands && features >= MinFeaturesForBands &&
-                          std::thread::hardware_concurrency() > 1;
+    int split = 0;
+    const bool twoBands = threads_ > 1 && planBands(f, size, split);
     if (twoBands) {
-        drawTwoBands(painter, view, lod, charts);
+        drawTwoBands(painter, view, lod, charts, split);
     } else {
         painter.fillRect(whole, ChartStyle::land());
         drawGeometry(f);
@@ -171,43 +114,6 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
         }
     }
     drawLabels(f);
-}
-
-void ChartRenderer::drawTwoBands(QPainter& painter, const MapView& view, const LevelOfDetail& lod,
-                                 const std::vector<const Chart*>& charts) const {
-    // Two bands drawn at once, one per core, into a picture that then goes to the painter.
-    const QSize size = view.size();
-    if (bands_.size() != size) bands_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
-    const int split = size.height() / 2;
-    uchar* const bits = bands_.bits();  // taken once: the threads only share plain memory
-    const qsizetype stride = bands_.bytesPerLine();
-    auto drawBand = [&](int band, int y0, int y1) {
-        if (bandHook_) bandHook_(band);
-        QImage image(bits + static_cast<qsizetype>(y0) * stride, size.width(), y1 - y0, stride,
-                     QImage::Format_ARGB32_Premultiplied);
-        QPainter p(&image);
-        p.fillRect(image.rect(), ChartStyle::land());
-        p.translate(0, -y0);
-        Frame bandFrame{p, view, lod, {}, nullptr};
-        collect(bandFrame, charts, QRectF(0, y0, size.width(), y1 - y0), false);
-        drawGeometry(bandFrame);
-    };
-    // A failure on the worker is kept and raised here once it has ended; a failure on this
-    // thread leaves through the worker's destructor, which waits for it first. Either way no
-    // thread outlives the picture it draws into.
-    std::exception_ptr lowerFailure;
-    {
-        std::jthread lower([&] {
-            try {
-                drawBand(1, split, size.height());
-            } catch (...) {
-                lowerFailure = std::current_exception();
-            }
-        });
-        drawBand(0, 0, split);
-    }
-    if (lowerFailure) std::rethrow_exception(lowerFailure);
-    painter.drawImage(QPointF(0, 0), bands_);
 }
 
 void ChartRenderer::drawAreas(Frame& f, FeatureKind kind) const {
@@ -267,8 +173,9 @@ void ChartRenderer::drawLines(Frame& f, FeatureKind kind, const QPen& pen) const
         return;
     }
     // Dashed lines keep their pattern along the whole line.
-    f.painter.setPen(pen);
-    f.painter.setBrush(Qt::NoBrush);
+    QPainter& dashPainter = f.dashPainter();
+    dashPainter.setPen(pen);
+    dashPainter.setBrush(Qt::NoBrush);
     QPolygonF line;
     for (const Ref& r : refs) {
         const ChartFeature& feature = r.chart->features()[r.feature];
@@ -277,7 +184,7 @@ void ChartRenderer::drawLines(Frame& f, FeatureKind kind, const QPen& pen) const
             const ChartPart& part = r.chart->parts()[p];
             if (part.pointCount < 2) continue;
             f.partToPolygon(line, *r.chart, part);
-            f.painter.drawPolyline(line);
+            dashPainter.drawPolyline(line);
         }
     }
 }
@@ -321,13 +228,15 @@ void ChartRenderer::drawRailways(Frame& f) const {
         QPen dashes(ChartStyle::railDash(), dashWidth, Qt::CustomDashLine, Qt::FlatCap);
         dashes.setDashPattern({5.0 * w / dashWidth, 5.0 * w / dashWidth});
         QPolygonF line;
-        f.painter.setPen(dashes);
+        QPainter& dashPainter = f.dashPainter();
+        dashPainter.setPen(dashes);
+        dashPainter.setBrush(Qt::NoBrush);
         for (const Ref& r : f.buckets[static_cast<size_t>(kindIndex(FeatureKind::Rail))]) {
             const ChartFeature& feature = r.chart->features()[r.feature];
             for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
                 if (r.chart->parts()[p].pointCount < 2) continue;
                 f.partToPolygon(line, *r.chart, r.chart->parts()[p]);
-                f.painter.drawPolyline(line);
+                dashPainter.drawPolyline(line);
             }
         }
     }

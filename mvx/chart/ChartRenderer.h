@@ -65,8 +65,11 @@ private:
 
     void collect(Frame& f, const std::vector<const Chart*>& charts, const QRectF& screenRect, bool labelledOnly) const;
     void drawGeometry(Frame& f) const;
+    // Whether the frame is worth two bands, and the first row of the lower one.
+    bool planBands(const Frame& f, const QSize& size, int& split) const;
+    // split: the first row of the lower band.
     void drawTwoBands(QPainter& painter, const MapView& view, const LevelOfDetail& lod,
-                      const std::vector<const Chart*>& charts) const;
+                      const std::vector<const Chart*>& charts, int split) const;
     void drawAreas(Frame& f, FeatureKind kind) const;
     void drawLines(Frame& f, FeatureKind kind, const QPen& pen) const;
     void drawSegments(Frame& f, FeatureKind kind, const QPen& pen) const;

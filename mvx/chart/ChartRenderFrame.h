@@ -1,0 +1,92 @@
+#pragma once
+
+#include "chart/Chart.h"
+#include "chart/ChartRenderer.h"
+#include "chart/LevelOfDetail.h"
+#include "core/Projection.h"
+
+#include <QLineF>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+#include <QTransform>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace mvx {
+
+// Points closer than this many pixels to the last one drawn are skipped.
+inline constexpr double SimplifyPx = 0.6;
+
+// Per-frame state shared by the drawing steps.
+struct ChartRenderer::Frame {
+    QPainter& painter;
+    const MapView& view;
+    const LevelOfDetail& lod;
+    Buckets buckets;
+    RenderReport* report;
+    double sx = 1, cx = 0, cy = 0, hw = 0, hh = 0;
+    QTransform base;  // the caller's transform, kept under rotated labels
+    // Dashed lines of a band go through a painter of the whole picture clipped to the band's rows:
+    // the dash pattern along a line then comes out as in a one-thread frame (Qt lays dashes out
+    // relative to its device). Null: the frame's own painter.
+    QPainter* dashed = nullptr;
+
+    // The painter for dashed lines, with the frame painter's smoothing.
+    QPainter& dashPainter() const {
+        if (dashed == nullptr) return painter;
+        dashed->setRenderHint(QPainter::Antialiasing, painter.testRenderHint(QPainter::Antialiasing));
+        return *dashed;
+    }
+
+    QPointF toScreen(const QPointF& m) const { return {(m.x() - cx) * sx + hw, (cy - m.y()) * sx + hh}; }
+
+    // Adds the rings of an area to a path in screen pixels.
+    void addRings(QPainterPath& path, const Chart& chart, const ChartFeature& feature, QPolygonF& buffer) const {
+        for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
+            const ChartPart& part = chart.parts()[p];
+            if (part.pointCount < 3) continue;
+            partToPolygon(buffer, chart, part);
+            path.addPolygon(buffer);
+            path.closeSubpath();
+        }
+    }
+
+    // The outline of one part in screen pixels, skipping points that add nothing.
+    void partToPolygon(QPolygonF& out, const Chart& chart, const ChartPart& part) const {
+        out.clear();
+        const QPointF* run = chart.points().data() + part.firstPoint;
+        QPointF last = toScreen(run[0]);
+        out.append(last);
+        for (std::uint32_t i = 1; i < part.pointCount; ++i) {
+            const QPointF s = toScreen(run[i]);
+            if (i + 1 < part.pointCount && std::abs(s.x() - last.x()) < SimplifyPx &&
+                std::abs(s.y() - last.y()) < SimplifyPx)
+                continue;
+            out.append(s);
+            last = s;
+        }
+    }
+
+    // The segments of a line feature in screen pixels. Roads are drawn as separate square-capped
+    // segments: the raster engine draws those directly, many times faster than joined polylines,
+    // and the caps fill the corners.
+    void addSegments(std::vector<QLineF>& out, const Chart& chart, const ChartFeature& feature,
+                     QPolygonF& buffer) const {
+        for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
+            const ChartPart& part = chart.parts()[p];
+            if (part.pointCount < 2) continue;
+            partToPolygon(buffer, chart, part);
+            for (qsizetype i = 1; i < buffer.size(); ++i) out.emplace_back(buffer[i - 1], buffer[i]);
+        }
+    }
+
+    // Screen size of a feature's bounds.
+    double screenExtent(const ChartFeature& feature) const {
+        return std::max(feature.bounds.width(), feature.bounds.height()) * sx;
+    }
+};
+
+}  // namespace mvx
