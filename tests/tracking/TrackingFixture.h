@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QTimeEdit>
+#include <QToolButton>
 
 #include <functional>
 #include <QTreeWidget>
@@ -99,6 +100,11 @@ inline std::unique_ptr<TForm1> readyWindow(TPlayerFixture& f) {
     settle(*w);
     w->data.InfoPoints = defaultKinds();
     w->data.InfoPointsCount = static_cast<qint32>(w->data.InfoPoints.size());
+    // The three map switches down, as the form has them, whatever the first start's settings say.
+    w->ToolButton1->setChecked(true);
+    w->ToolButton2->setChecked(true);
+    w->ToolButton4->setChecked(true);
+    w->data.ControlPointsOn = true;
     w->DateBegin->setDate(Day);
     w->TimeBegin->setTime(QTime(0, 0));
     w->DateEnd->setDate(Day);

@@ -1,0 +1,336 @@
+// The whole road of a request, walked as a dispatcher walks it, against the real tracking server
+// (temporary socket and store holding the demo fleet), the real map control with the demo town's
+// .chart, and the player with temporary settings: pick a vehicle in each of the three lists, the
+// request, the end of computing, the trips list, the first trip's track on the map, Play, ticks
+// with the panel and the marker moving and the map following, a stop skipped, the end of the
+// track, a trip click, an information-point click, a map click seek, the toolbar switches, the
+// kind menu, shutdown and a restart that restores the selection. A second walk follows a
+// computation that another user starts. Screenshots are saved in the build's test-artifacts.
+#include <QtTest>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QSlider>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "../support/PlayerFixture.h"
+#include "app/ui/TSymbolButton.h"
+#include "automation/TTelvikaAutomation.h"
+#include "common/DateText.h"
+#include "common/OleDate.h"
+#include "mvx/IMVControl.h"
+
+using telvika::TDateTime;
+
+namespace {
+
+const QString ArtifactDir = QStringLiteral(TELVIKA_BIN_DIR "/../test-artifacts");
+
+// A wall clock the test moves by hand, so that every tick shows a known moment.
+struct ManualClock {
+    TDateTime now = 0.0;
+    ManualClock() {
+        now = telvika::oleNow();
+        telvika::setNowSource([this] { return now; });
+    }
+    ~ManualClock() { telvika::setNowSource({}); }
+    void advanceSeconds(double s) { now += s / 86400.0; }
+};
+
+void activate(QComboBox* box, int index) {
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+}
+
+void clickRow(QTreeWidget* list, int row) {
+    QTreeWidgetItem* item = list->topLevelItem(row);
+    QVERIFY(item);
+    list->setCurrentItem(item);
+    emit list->itemClicked(item, 0);
+}
+
+void shoot(QWidget* w, const QString& name) {
+    QDir().mkpath(ArtifactDir);
+    w->grab().save(QDir(ArtifactDir).filePath(QStringLiteral("acceptance-%1.png").arg(name)));
+}
+
+int recordsOf(TForm1& w, const QString& set) { return w.MVCtrl->ObjectSet(set).records.size(); }
+
+}  // namespace
+
+class TestAcceptance : public QObject {
+    Q_OBJECT
+private:
+    TPlayerFixture fx{QStringLiteral("accept")};
+    QString chart;
+    QString begin, end;  // the period that the settings restore, as the server reads it
+    QVector<int> holds;
+
+    // Settings that select group 0, vehicle 0 and the last three days; everything else default.
+    QByteArray settings(int car) const {
+        QString xml = QString(QChar(0xFEFF)) + QStringLiteral(
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\" ?>\r\n"
+            "<AppSettings xmlns=\"urn:telvika:player:settings\">\r\n<Settings>\r\n"
+            "<LoadKT>true</LoadKT>\r\n<LoadIT>true</LoadIT>\r\n<IconNum>0</IconNum>\r\n<GroupID>0</GroupID>\r\n"
+            "<CarID>%1</CarID>\r\n<DateTimeBegin>%2</DateTimeBegin>\r\n<DateTimeEnd>%3</DateTimeEnd>\r\n"
+            "<Speed>600x</Speed>\r\n<Stops>true</Stops>\r\n<Cont>0</Cont>\r\n<InfoPointsCount>13</InfoPointsCount>\r\n"
+            "<InfoPoints>\r\n").arg(car).arg(begin, end);
+        const char* kinds[13][3] = {
+            {"Контрольные точки", "checkpoints-stages", "IcC"}, {"Список остановок", "parks", "IcP"},
+            {"Периоды отсутствия сигнала", "blinds", "IcV"}, {"Периоды пропадания питания", "power_off", "IcB"},
+            {"Периоды превышения скорости", "over_speed", "IcS"}, {"Заправки и сливы бака №1", "tank-num1", "IcZ"},
+            {"Заправки и сливы бака №2", "tank-num2", "IcZ"}, {"Включения датчика №1", "sensor_on-num1", "Ic1"},
+            {"Включения датчика №2", "sensor_on-num2", "Ic2"}, {"Включения датчика №3", "sensor_on-num3", "Ic3"},
+            {"Включения датчика №4", "sensor_on-num4", "Ic4"}, {"Включения датчика №5", "sensor_on-num5", "Ic5"},
+            {"Включения датчика №6", "sensor_on-num6", "Ic6"}};
+        for (int i = 0; i < 13; ++i)
+            xml += QStringLiteral("<InfoPoints%1 name=\"%2\" VisibleList=\"true\" VisibleIcon=\"true\" query=\"%3\" "
+                                  "Icon=\"%4\" />\r\n")
+                       .arg(i + 1)
+                       .arg(QString::fromUtf8(kinds[i][0]), QString::fromUtf8(kinds[i][1]),
+                            QString::fromUtf8(kinds[i][2]));
+        xml += QStringLiteral("</InfoPoints>\r\n</Settings>\r\n</AppSettings>\r\n");
+        return xml.toUtf8();
+    }
+
+    TPlayerEnvironment environment() {
+        TPlayerEnvironment env = fx.environment();
+        env.hold = [this](int ms) { holds.push_back(ms); };
+        return env;
+    }
+
+    // The probe: a second client of the same server, to read what the player should show.
+    std::unique_ptr<TTelvikaAutomation> probe() {
+        auto p = std::make_unique<TTelvikaAutomation>(nullptr, fx.socket);
+        p->SetAutoStart(false);
+        return p;
+    }
+
+private slots:
+    void initTestCase() {
+        chart = QDir(fx.dataDir.path()).filePath(QStringLiteral("demo-town.chart"));
+        QVERIFY(fx.adminOk({QStringLiteral("demo"), QStringLiteral("--chart"), chart, QStringLiteral("--days"),
+                            QStringLiteral("3")}));
+        QVERIFY(QFile::exists(chart));
+        const QDateTime now = QDateTime::currentDateTime();
+        begin = now.addDays(-3).toString(QStringLiteral("dd.MM.yyyy 00:00:00"));
+        end = now.addDays(1).toString(QStringLiteral("dd.MM.yyyy 00:00:00"));
+        QVERIFY(fx.writeAppFile(QStringLiteral("MapList.ini"),
+                                QStringLiteral("[MapList]\r\nMapCount=1\r\nMap1=%1\r\n").arg(chart).toUtf8()));
+        QVERIFY(fx.writeAppFile(QStringLiteral("TVSettings.xml"), settings(0)));
+    }
+
+    void theRoadOfOneRequest();
+    void followingAComputationOfAnotherUser();
+
+    void cleanupTestCase() { fx.closeServer(); }
+};
+
+void TestAcceptance::theRoadOfOneRequest() {
+    ManualClock clock;
+    auto w = fx.startedWindow(environment(), 120000);
+    QVERIFY(w->StartupDone);
+    QVERIFY2(fx.dialogs.calls.isEmpty(), fx.dialogs.calls.isEmpty() ? "" : qPrintable(fx.dialogs.calls[0].text));
+    shoot(w.get(), QStringLiteral("01-started"));
+
+    // Start-up: groups listed, the demo town loaded, the selection restored.
+    auto server = probe();
+    QCOMPARE(w->cmbGroupName->count(), server->GroupsCount());
+    QCOMPARE(w->MapLoadResults, QVector<int>{0});
+    QCOMPARE(w->cmbGroupName->currentIndex(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(w->ListView1->topLevelItemCount() > 0, 60000);
+    QCOMPARE(w->cmbCarDevice->currentIndex(), 0);
+
+    // 1. A vehicle picked in each of the three lists: the lists agree, a request goes out, the list
+    // empties, and the trips of the new result arrive.
+    const int cars = w->cmbCarName->count();
+    QVERIFY(cars >= 3);
+    QComboBox* lists[3] = {w->cmbCarName, w->cmbCarNum, w->cmbCarDevice};
+    for (int k = 0; k < 3; ++k) {
+        const int row = 1 + k % (cars - 1);
+        activate(lists[k], row);
+        for (QComboBox* other : lists) QCOMPARE(other->currentIndex(), row);
+        QCOMPARE(w->ListView1->topLevelItemCount(), 0);
+        QCOMPARE(w->cmbInfoPoints->currentIndex(), -1);
+        QVERIFY(w->data.OwnComputing);
+        // 2. The end of computing lists the trips and loads the first one.
+        QTRY_VERIFY_WITH_TIMEOUT(!w->data.OwnComputing && w->ListView1->topLevelItemCount() > 0, 60000);
+    }
+    QCOMPARE(server->ComputedCarID(), w->cmbCarDevice->currentText().toInt());
+    const int trips = server->TripsCount();
+    QCOMPARE(w->ListView1->topLevelItemCount(), trips);
+    server->SetTripIndex(1);
+    QCOMPARE(w->ListView1->topLevelItem(0)->text(1), server->TripBegin());
+    QCOMPARE(w->ListView1->topLevelItem(0)->text(2), server->TripEnd());
+    QCOMPARE(w->ListView1->topLevelItem(0)->text(3), server->TripDuration());
+    QCOMPARE(w->lblTripNum->text(), QStringLiteral("1"));
+    QCOMPARE(w->cmbInfoPoints->currentIndex(), 0);
+
+    // 3. The first trip's track in the model and on the map, the track bar over its duration, the
+    // view at the first point.
+    QCOMPARE(w->data.TrackPointCount, server->TrackPointsCount());
+    const int n = w->data.TrackPointCount;
+    QVERIFY(n > 10);
+    const TDateTime t0 = w->data.TrackData.time(0), tEnd = w->data.TrackData.time(n - 1);
+    QCOMPARE(w->TrackBar->maximum(), qRound((tEnd - t0) * 86400.0));
+    QCOMPARE(recordsOf(*w, QStringLiteral("nametab1")), 1);
+    QCOMPARE(recordsOf(*w, QStringLiteral("nametab2")), 1);
+    QVERIFY(qAbs(w->MVCtrl->CurScale() - 20000.0) < 1.0);
+    double lat = 0, lon = 0;
+    w->MVCtrl->GetCenter(lat, lon);
+    QVERIFY(qAbs(lat - w->data.TrackPoints[0].Y) < 1e-6 && qAbs(lon - w->data.TrackPoints[0].X) < 1e-6);
+    QCOMPARE(recordsOf(*w, QStringLiteral("ТС:")), 0);  // a chosen vehicle hides the group
+    shoot(w.get(), QStringLiteral("02-trip-loaded"));
+
+    // 4. Play: the timer runs at 1000 / 600 ms, the button shows pause.
+    w->btnPlay->click();
+    QVERIFY(w->Timer1->isActive());
+    QCOMPARE(w->Timer1->interval(), 1);
+    QCOMPARE(w->btnPlay->caption(), QStringLiteral(";"));
+
+    // 5. Ticks: the moment follows the wall clock, the panel and the marker move.
+    w->Timer1->stop();  // the test ticks by hand
+    clock.advanceSeconds(1.0);  // 600 s of track time
+    w->Timer1Timer();
+    const TDateTime shown = w->data.PlayTime;
+    QVERIFY(shown > t0);
+    QCOMPARE(w->lblDate->text(), telvika::dateLabelText(shown));
+    QVERIFY(w->TrackBar->value() > 1);
+    QVERIFY(w->lblSpeed->text().endsWith(QStringLiteral(" км/ч")));
+    QVERIFY(w->lblDistance->text().endsWith(QStringLiteral(" м")));
+    const QVector<mvx::OverlayPolygon> marker = w->MVCtrl->Overlay();
+    QCOMPARE(marker.size(), 2);
+    QCOMPARE(marker[0].points.size(), 4);
+    // The map follows: the marker's rear notch stays inside the view, 25 pixels from its edges.
+    for (int i = 0; i < 20 && w->data.PlayTime < tEnd; ++i) {
+        clock.advanceSeconds(0.5);
+        w->Timer1Timer();
+        const QVector<mvx::OverlayPolygon> m = w->MVCtrl->Overlay();
+        if (m.isEmpty()) continue;  // the view moved: the marker is rebuilt at the next moment
+        const QPointF v = m[0].points[0];
+        QVERIFY(v.x() >= 0 && v.y() >= 0 && v.x() <= w->MVCtrl->widget()->width() &&
+                v.y() <= w->MVCtrl->widget()->height());
+    }
+    shoot(w.get(), QStringLiteral("03-playing"));
+
+    // A stop skipped: a moment inside a stop jumps to its end, after one hold of 1000 ms.
+    if (w->data.TripStopsCount > 0 && w->ToolButton3->isChecked()) {
+        const TStops stop = w->data.TripStops[0];
+        w->data.PlayRefClock = clock.now;
+        w->data.PlayRefTime = stop.Begin;
+        holds.clear();
+        clock.advanceSeconds(0.0);
+        w->Timer1Timer();
+        QCOMPARE(w->data.PlayTime, stop.End);
+        QCOMPARE(holds, QVector<int>{1000});
+        QCOMPARE(recordsOf(*w, QStringLiteral("Остановка")), 0);  // the caption is gone after the hold
+    }
+
+    // 6. The end of the track: playback stops and rewinds.
+    w->data.PlayRefClock = clock.now;
+    w->data.PlayRefTime = tEnd;
+    clock.advanceSeconds(0.1);
+    w->Timer1Timer();
+    QVERIFY(!w->Timer1->isActive());
+    QCOMPARE(w->TrackBar->value(), 1);
+    QCOMPARE(w->btnPlay->caption(), QStringLiteral("4"));
+    QCOMPARE(w->lblSpeed->text(), QStringLiteral("0 км/ч"));
+    shoot(w.get(), QStringLiteral("04-end-of-track"));
+
+    // A trip click loads that trip.
+    if (trips >= 2) {
+        clickRow(w->ListView1, 1);
+        QCOMPARE(w->lblTripNum->text(), QStringLiteral("2"));
+        QCOMPARE(w->data.CurTrip, 2);
+        server->SetTripIndex(2);
+        QCOMPARE(w->data.TrackPointCount, server->TrackPointsCount());
+    }
+
+    // An information-point click: the stops of this trip, a row seeks to its begin.
+    const int stopsItem = w->cmbInfoPoints->findText(QStringLiteral("Список остановок"));
+    QVERIFY(stopsItem > 0);
+    activate(w->cmbInfoPoints, stopsItem);
+    if (w->ListView1->topLevelItemCount() > 0) {
+        clickRow(w->ListView1, 0);
+        const TDateTime b = telvika::parseRegionalDateTime(w->ListView1->topLevelItem(0)->text(1));
+        QCOMPARE(w->TrackBar->value(), qRound((b - w->data.TrackData.time(0)) * 86400.0));
+    }
+    activate(w->cmbInfoPoints, 0);  // back to the trips
+    QVERIFY(w->ListView1->topLevelItemCount() == trips);
+
+    // A map click seeks to the nearest point of the track.
+    const int k = w->data.TrackPointCount / 2;
+    int x = 0, y = 0;
+    w->MVCtrl->GeoToScreen(w->data.TrackPoints[k].Y, w->data.TrackPoints[k].X, x, y);
+    bool handled = false;
+    w->MVCtrlMouseAction(32, 0, x, y, handled);
+    QVERIFY(qAbs(w->data.PlayTime - w->data.TrackData.time(k)) * 86400.0 < 120.0);
+    shoot(w.get(), QStringLiteral("05-map-click"));
+
+    // The toolbar switches: the track off and on, the information points off.
+    w->ToolButton4->click();
+    QCOMPARE(recordsOf(*w, QStringLiteral("nametab1")), 0);
+    w->ToolButton4->click();
+    QCOMPARE(recordsOf(*w, QStringLiteral("nametab1")), 1);
+    w->ToolButton2->click();
+    for (int i = 1; i < w->data.InfoPointsCount; ++i)
+        QCOMPARE(recordsOf(*w, w->data.InfoPoints[i].name), 0);
+    w->ToolButton2->click();
+
+    // The kind menu: stops off, their icons go, the menu item shows the greyed image.
+    QAction* stops = w->FindMenuItem(QStringLiteral("mnu2"));
+    QVERIFY(stops->isChecked());
+    stops->trigger();
+    QVERIFY(!stops->isChecked());
+    QVERIFY(!w->data.InfoPoints[1].VisibleIcon);
+    QCOMPARE(recordsOf(*w, w->data.InfoPoints[1].name), 0);
+
+    // Shutdown and a restart that restores the selection.
+    const int group = w->cmbGroupName->currentIndex(), car = w->cmbCarDevice->currentIndex();
+    w->close();
+    w.reset();
+    const QString saved = QString::fromUtf8(fx.readAppFile(QStringLiteral("TVSettings.xml")));
+    QVERIFY(saved.contains(QStringLiteral("<CarID>%1</CarID>").arg(car)));
+    QVERIFY(saved.contains(QStringLiteral("<Speed>600x</Speed>")));
+    auto again = fx.startedWindow(environment(), 120000);
+    QCOMPARE(again->cmbGroupName->currentIndex(), group);
+    QCOMPARE(again->cmbCarDevice->currentIndex(), car);
+    QVERIFY(!again->FindMenuItem(QStringLiteral("mnu2"))->isChecked());
+    QTRY_VERIFY_WITH_TIMEOUT(again->ListView1->topLevelItemCount() > 0, 60000);
+    shoot(again.get(), QStringLiteral("06-restarted"));
+    again->close();
+}
+
+void TestAcceptance::followingAComputationOfAnotherUser() {
+    QVERIFY(fx.writeAppFile(QStringLiteral("TVSettings.xml"), settings(0)));
+    auto w = fx.startedWindow(environment(), 120000);
+    QTRY_VERIFY_WITH_TIMEOUT(w->ListView1->topLevelItemCount() > 0 && !w->data.OwnComputing, 60000);
+
+    // Another user asks for the last vehicle of the last group.
+    auto server = probe();
+    const int groups = server->GroupsCount();
+    server->SetGroupIndex(groups);
+    const QString groupId = server->GroupID(), groupName = server->GroupName();
+    server->SetSelectedGroupID(groupId);
+    const int cars = server->CarsCount();
+    server->SetCarIndex(cars);
+    const int device = server->CarDevice();
+    QVERIFY(!fx.admin({QStringLiteral("compute"), groupId, QString::number(device), begin, end}).isNull());
+
+    // The player follows: that group and vehicle are selected and the trips of that result listed.
+    QTRY_COMPARE_WITH_TIMEOUT(w->cmbGroupName->currentText(), groupName, 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->cmbCarDevice->currentText(), QString::number(device), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->data.FollowingServer && !w->data.OwnComputing, 60000);
+    QCOMPARE(w->ListView1->topLevelItemCount(), server->TripsCount());
+    QCOMPARE(w->cmbCarName->currentIndex(), w->cmbCarDevice->currentIndex());
+    shoot(w.get(), QStringLiteral("07-followed"));
+    w->close();
+}
+
+QTEST_MAIN(TestAcceptance)
+#include "tst_acceptance.moc"
