@@ -79,8 +79,14 @@ int main(int argc, char** argv) {
             .arg(form->cmbGroupName->count())
             .arg(form->cmbGroupName->currentText(), form->cmbCarName->currentText()));
     // The restored selection asks the server for its period; the first trip is loaded when it ends.
-    const bool haveTrip = waitFor(
-        [&] { return form->ListView1->topLevelItemCount() > 0 && form->data.TrackPointCount > 1; }, 120000);
+    // Restoring the group and then the vehicle sends two requests; the second result reloads the
+    // trips (and stops playback), so Play is pressed once the window has been quiet for a while.
+    auto tripShown = [&] { return form->ListView1->topLevelItemCount() > 0 && form->data.TrackPointCount > 1; };
+    bool haveTrip = waitFor(tripShown, 120000);
+    if (haveTrip) {
+        wait(3000);
+        haveTrip = waitFor([&] { return tripShown() && !form->data.OwnComputing; }, 60000);
+    }
     if (haveTrip) {
         say(QStringLiteral("%1 trips listed; trip %2 has %3 points")
                 .arg(form->ListView1->topLevelItemCount())
