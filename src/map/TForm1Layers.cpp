@@ -10,7 +10,6 @@
 #include "automation/TTelvikaAutomation.h"
 #include "map/LayerStyles.h"
 #include "mvx/IMVControl.h"
-#include "tracking/EntriesQuery.h"
 
 namespace layers = telvika::layers;
 
@@ -171,9 +170,7 @@ void TForm1::ShowInfoPoints() {
     for (int i = 1; i < std::min<int>(kinds, data.InfoPoints.size()); ++i) {
         const TInfoPoints& kind = data.InfoPoints[i];
         if (!kind.VisibleIcon) continue;
-        const telvika::tracking::TEntriesQuery query = telvika::tracking::splitEntriesQuery(kind.query);
-        server.SetTripEntriesListTypeName(query.type);
-        if (query.hasKind) server.SetTripEntriesListKindName(query.kind);
+        SelectEntryList(kind.query);
         const int n = std::max(0, server.TripEntriesCount());
         TMapPointArrays coords(n);
         TArrayString labels(n);

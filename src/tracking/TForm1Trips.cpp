@@ -10,7 +10,6 @@
 #include "automation/TTelvikaAutomation.h"
 #include "common/Error.h"
 #include "mvx/IMVControl.h"
-#include "tracking/EntriesQuery.h"
 #include "tracking/TrackLoad.h"
 
 namespace {
@@ -20,9 +19,7 @@ namespace {
 QVector<TStops> readTripStops(TForm1& w, int tripNumber) {
     if (w.data.InfoPoints.size() < 2) return {};
     TTelvikaAutomation& server = *w.data.TrackingServer;
-    const telvika::tracking::TEntriesQuery query = telvika::tracking::splitEntriesQuery(w.data.InfoPoints[1].query);
-    server.SetTripEntriesListTypeName(query.type);
-    if (query.hasKind) server.SetTripEntriesListKindName(query.kind);
+    w.SelectEntryList(w.data.InfoPoints[1].query);
     const int count = server.TripEntriesCount();
     QVector<TStops> stops;
     stops.reserve(qMax(count, 0));

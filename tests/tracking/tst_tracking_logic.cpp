@@ -4,7 +4,6 @@
 
 #include "common/DateText.h"
 #include "common/Error.h"
-#include "tracking/EntriesQuery.h"
 #include "tracking/SelectionText.h"
 #include "tracking/TrackLoad.h"
 
@@ -55,20 +54,6 @@ private slots:
                  QStringLiteral("КамАЗ А001АА77(№ TV: 101, склад)"));
         QCOMPARE(vehicleLabel(QStringLiteral("ЗИЛ 'Бычок'"), QString(), 7, QString()),
                  QStringLiteral("ЗИЛ 'Бычок' (№ TV: 7, )"));
-    }
-
-    void entriesQueries() {
-        const TEntriesQuery parks = splitEntriesQuery(QStringLiteral("parks"));
-        QCOMPARE(parks.type, QStringLiteral("parks"));
-        QVERIFY(!parks.hasKind);
-        const TEntriesQuery tank = splitEntriesQuery(QStringLiteral("tank-num1"));
-        QCOMPARE(tank.type, QStringLiteral("tank"));
-        QCOMPARE(tank.kind, QStringLiteral("num1"));
-        QVERIFY(tank.hasKind);
-        // Only the first "-" divides.
-        const TEntriesQuery two = splitEntriesQuery(QStringLiteral("sensor_on-num-2"));
-        QCOMPARE(two.type, QStringLiteral("sensor_on"));
-        QCOMPARE(two.kind, QStringLiteral("num-2"));
     }
 
     void loadsTrackWithStopsAndRange() {
