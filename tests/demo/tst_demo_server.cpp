@@ -71,7 +71,8 @@ private slots:
             c.StartComputing(group, device, formatFixedDateTime(now - 14.0), formatFixedDateTime(now + 1.0),
                              QStringLiteral("GSM"), 1);
             QVERIFY(ended.wait(60000));
-            QCOMPARE(c.ComputingState(), 0);
+            // A refresh that this new client missed may end first, while this request still runs.
+            QTRY_COMPARE_WITH_TIMEOUT(c.ComputingState(), 0, 120000);
             QVERIFY(c.TripsCount() >= 5);
             trips += c.TripsCount();
             for (int t = 1; t <= c.TripsCount(); ++t) {
@@ -105,7 +106,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(ended.count() >= online.count(), 30000);
         QTest::qWait(200);
         QVERIFY(ended.count() <= online.count() + 1);  // one 205 per 202 (one may be under way)
-        QCOMPARE(c.ComputingState(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(c.ComputingState(), 0, 60000);
     }
 
     // A stop asked for while the empty store is being seeded waits for the seeding: the server
