@@ -24,6 +24,7 @@
 #include "common/DateText.h"
 #include "common/OleDate.h"
 #include "mvx/IMVControl.h"
+#include "settings/SettingsFile.h"
 
 using telvika::TDateTime;
 
@@ -85,31 +86,21 @@ private:
     QString begin, end;  // the period that the settings restore, as the server reads it
     QVector<int> holds;
 
-    // Settings that select group 0, vehicle 0 and the last three days; everything else default.
-    QByteArray settings(int car) const {
-        QString xml = QString(QChar(0xFEFF)) + QStringLiteral(
-            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\" ?>\r\n"
-            "<AppSettings xmlns=\"urn:telvika:player:settings\">\r\n<Settings>\r\n"
-            "<LoadKT>true</LoadKT>\r\n<LoadIT>true</LoadIT>\r\n<IconNum>0</IconNum>\r\n<GroupID>0</GroupID>\r\n"
-            "<CarID>%1</CarID>\r\n<DateTimeBegin>%2</DateTimeBegin>\r\n<DateTimeEnd>%3</DateTimeEnd>\r\n"
-            "<Speed>600x</Speed>\r\n<Stops>true</Stops>\r\n<Cont>0</Cont>\r\n<InfoPointsCount>13</InfoPointsCount>\r\n"
-            "<InfoPoints>\r\n").arg(car).arg(begin, end);
-        const char* kinds[13][3] = {
-            {"Контрольные точки", "checkpoints-stages", "IcC"}, {"Список остановок", "parks", "IcP"},
-            {"Периоды отсутствия сигнала", "blinds", "IcV"}, {"Периоды пропадания питания", "power_off", "IcB"},
-            {"Периоды превышения скорости", "over_speed", "IcS"}, {"Заправки и сливы бака №1", "tank-num1", "IcZ"},
-            {"Заправки и сливы бака №2", "tank-num2", "IcZ"}, {"Включения датчика №1", "sensor_on-num1", "Ic1"},
-            {"Включения датчика №2", "sensor_on-num2", "Ic2"}, {"Включения датчика №3", "sensor_on-num3", "Ic3"},
-            {"Включения датчика №4", "sensor_on-num4", "Ic4"}, {"Включения датчика №5", "sensor_on-num5", "Ic5"},
-            {"Включения датчика №6", "sensor_on-num6", "Ic6"}};
-        for (int i = 0; i < 13; ++i)
-            xml += QStringLiteral("<InfoPoints%1 name=\"%2\" VisibleList=\"true\" VisibleIcon=\"true\" query=\"%3\" "
-                                  "Icon=\"%4\" />\r\n")
-                       .arg(i + 1)
-                       .arg(QString::fromUtf8(kinds[i][0]), QString::fromUtf8(kinds[i][1]),
-                            QString::fromUtf8(kinds[i][2]));
-        xml += QStringLiteral("</InfoPoints>\r\n</Settings>\r\n</AppSettings>\r\n");
-        return xml.toUtf8();
+    // Settings that select group 0, the given vehicle and the last three days, with the map
+    // switches on, 600x and no minimum duration; everything else as in the default document.
+    void writeSettings(int car) const {
+        telvika::TSettingsValues v = telvika::defaultSettingsValues();
+        v.LoadKT = v.LoadIT = true;
+        v.GroupID = 0;
+        v.CarID = car;
+        v.DateTimeBegin = QDateTime(QDate::currentDate().addDays(-3), QTime(0, 0));
+        v.DateTimeEnd = QDateTime(QDate::currentDate().addDays(1), QTime(0, 0));
+        v.Speed = QStringLiteral("600x");
+        v.Cont = QStringLiteral("0");
+        QString error;
+        QVERIFY2(telvika::writeSettingsFile(QDir(fx.appDir.path()).filePath(QStringLiteral("TVSettings.xml")), v,
+                                            &error),
+                 qPrintable(error));
     }
 
     TPlayerEnvironment environment() {
@@ -136,7 +127,7 @@ private slots:
         end = now.addDays(1).toString(QStringLiteral("dd.MM.yyyy 00:00:00"));
         QVERIFY(fx.writeAppFile(QStringLiteral("MapList.ini"),
                                 QStringLiteral("[MapList]\r\nMapCount=1\r\nMap1=%1\r\n").arg(chart).toUtf8()));
-        QVERIFY(fx.writeAppFile(QStringLiteral("TVSettings.xml"), settings(0)));
+        writeSettings(0);
     }
 
     void theRoadOfOneRequest();
@@ -321,7 +312,7 @@ void TestAcceptance::theRoadOfOneRequest() {
 }
 
 void TestAcceptance::followingAComputationOfAnotherUser() {
-    QVERIFY(fx.writeAppFile(QStringLiteral("TVSettings.xml"), settings(0)));
+    writeSettings(0);
     auto w = fx.startedWindow(environment(), 120000);
     QVERIFY(settled(*w));
 
