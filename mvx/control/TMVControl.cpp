@@ -9,6 +9,7 @@
 #include <QHelpEvent>
 #include <QLoggingCategory>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QToolTip>
@@ -170,10 +171,49 @@ int TMVControl::LoadObjects(const QString& command, const QString& style, IMapTa
     return n;
 }
 
+QRect TMVControl::overlayBounds(const QVector<OverlayPolygon>& polygons) const {
+    QRectF bounds;
+    int pen = 0;
+    for (const OverlayPolygon& poly : polygons) {
+        bounds |= poly.points.boundingRect();
+        pen = std::max(pen, poly.penWidth);
+    }
+    if (bounds.isNull()) return QRect();
+    // Pens straddle the outline and the edges are rounded to pixels: widen by the pen and a pixel.
+    const double m = pen + 2.0;
+    const QRectF widened = bounds.adjusted(-m, -m, m, m) & QRectF(rect());
+    return widened.isEmpty() ? QRect() : widened.toAlignedRect();
+}
+
 void TMVControl::SetOverlay(const QVector<OverlayPolygon>& polygons) {
+    // When the picture under the overlay stays as it is, only the pixels of the old and the new
+    // polygons need painting again; a replay tick then costs a small blit instead of a full one.
+    // A host's self-draw is clipped to the same pixels, so what it drew before stays in place.
+    const bool sceneKept = sceneValid_ && sceneView_ == view_ && scene_.size() == view_.size() &&
+                           overlayView_ == view_ && !fullRepaintPending_;
+    const QRect old = overlayView_ == view_ ? overlayBounds(overlay_) : QRect();
     overlay_ = polygons;
     overlayView_ = view_;
-    update();
+    if (sceneKept) {
+        const QRegion dirty = QRegion(old) | QRegion(overlayBounds(overlay_));
+        overlayDirty_ |= dirty;
+        onlyOverlayDirty_ = true;
+        if (!dirty.isEmpty()) update(dirty);
+    } else {
+        onlyOverlayDirty_ = false;
+        fullRepaintPending_ = true;
+        overlayDirty_ = QRegion();
+        update();
+    }
+}
+
+void TMVControl::RepaintNow() {
+    if (onlyOverlayDirty_) {
+        const QRegion dirty = overlayDirty_;
+        if (!dirty.isEmpty()) repaint(dirty);
+    } else {
+        repaint();
+    }
 }
 
 QVector<OverlayPolygon> TMVControl::Overlay() const { return overlayView_ == view_ ? overlay_ : QVector<OverlayPolygon>(); }
@@ -242,7 +282,16 @@ void TMVControl::updateScene() {
     sceneValid_ = true;
 }
 
-void TMVControl::paintEvent(QPaintEvent*) {
+void TMVControl::paintEvent(QPaintEvent* event) {
+    // A paint of the whole widget answers every pending overlay change.
+    if ((QRegion(rect()) - event->region()).isEmpty()) {
+        onlyOverlayDirty_ = false;
+        fullRepaintPending_ = false;
+        overlayDirty_ = QRegion();
+    } else {
+        overlayDirty_ -= event->region();
+        if (overlayDirty_.isEmpty()) onlyOverlayDirty_ = false;
+    }
     try {
         updateScene();
     } catch (const std::exception& e) {

@@ -9,6 +9,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QRegion>
 #include <QWidget>
 
 #include <memory>
@@ -60,7 +61,7 @@ public:
 
     void SetOverlay(const QVector<OverlayPolygon>& polygons) override;
     QVector<OverlayPolygon> Overlay() const override;
-    void RepaintNow() override { repaint(); }
+    void RepaintNow() override;
 
     const MapView& view() const { return view_; }
 
@@ -101,6 +102,12 @@ private:
 
     QVector<OverlayPolygon> overlay_;
     MapView overlayView_;
+    // What a repaint must cover when only the overlay changed since the last paint (the old and
+    // the new polygons' pixels); empty = the whole widget.
+    QRegion overlayDirty_;
+    bool onlyOverlayDirty_ = false;
+    bool fullRepaintPending_ = false;
+    QRect overlayBounds(const QVector<OverlayPolygon>& polygons) const;
 
     MouseActionHandler onMouseAction_;
     SelfDrawHandler onSelfDraw_;

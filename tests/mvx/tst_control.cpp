@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLibrary>
 #include <QPainter>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QToolTip>
 #include <QVBoxLayout>
@@ -54,6 +55,7 @@ private slots:
     void iconsComeFromResourceBundles();
     void stopCaptionBoxIsDrawn();
     void overlayIsDroppedWhenTheViewChanges();
+    void movingOverlayLeavesNothingBehindOnScreen();
     void clickRaisesActionAtPixelDragPans();
     void panRedrawsUncoveredStripsLikeAFreshView();
     void wheelZoomKeepsGroundUnderPointer();
@@ -336,6 +338,47 @@ void TestControl::overlayIsDroppedWhenTheViewChanges() {
     map_->GetCenter(lat, lon);
     map_->SetCenter(lat, lon);
     QCOMPARE(viewChanges, 2);
+}
+
+void TestControl::movingOverlayLeavesNothingBehindOnScreen() {
+    // What the window system shows (the backing store), not a fresh rendering: a marker moved by
+    // repaints of only its old and new pixels must leave exactly what a full repaint shows.
+    auto screen = [&] {
+        QCoreApplication::processEvents();
+        const QPoint at = map_->widget()->mapTo(host_, QPoint(0, 0));
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(host_->winId(), at.x(), at.y(), map_->widget()->width(), map_->widget()->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    auto marker = [](double x, double y) {
+        OverlayPolygon outer;
+        outer.points = QPolygonF{{x, y - 12}, {x + 14, y + 10}, {x, y + 4}, {x - 14, y + 10}};
+        outer.penColor = Qt::black;
+        outer.penWidth = 2;
+        outer.brushColor = Qt::white;
+        OverlayPolygon inner = outer;
+        inner.penColor = inner.brushColor = Qt::red;
+        inner.penWidth = 1;
+        return QVector<OverlayPolygon>{outer, inner};
+    };
+    map_->SetOverlay({});
+    map_->RepaintNow();
+    const QImage bare = screen();
+    QVERIFY(!bare.isNull());
+    for (int step = 0; step < 12; ++step) {
+        map_->SetOverlay({});  // the old marker is dropped first, as the player does
+        map_->SetOverlay(marker(100 + step * 37, 90 + step * 23));
+        map_->RepaintNow();
+    }
+    const QImage moved = screen();
+    map_->Redraw();
+    map_->RepaintNow();
+    QCOMPARE(moved, screen());  // the same as a whole repaint with the last marker
+    QVERIFY(moved != bare);     // and the marker is there
+    map_->SetOverlay({});
+    map_->RepaintNow();
+    QCOMPARE(screen(), bare);  // and gone without a trace
 }
 
 void TestControl::clickRaisesActionAtPixelDragPans() {
