@@ -35,6 +35,20 @@ bool allXmlChars(const QString& text) {
     return std::all_of(chars.begin(), chars.end(), [](uint c) { return isXmlChar(char32_t(c)); });
 }
 
+// True when the text is an XML name in ASCII terms (letters, digits, '_', ':', '.', '-', the first
+// no digit, '.' or '-'; any character above ASCII allowed). The parser takes an instruction whose
+// target is no name where it does not check, and rejects it when the saved file is read again.
+bool isNameLike(const QString& text) {
+    if (text.isEmpty()) return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const bool start = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80;
+        const bool rest = start || (c >= '0' && c <= '9') || c == '.' || c == '-';
+        if (!(i == 0 ? start : rest)) return false;
+    }
+    return true;
+}
+
 QString escaped(const QString& value, bool attribute) {
     QString out;
     out.reserve(value.size());
@@ -125,7 +139,8 @@ void writeNode(QString& out, const QDomNode& node) {
         out += QStringLiteral("<!--") + node.toComment().data() + QStringLiteral("-->\r\n");
     } else if (node.isProcessingInstruction()) {
         const QDomProcessingInstruction pi = node.toProcessingInstruction();
-        if (pi.target() != QLatin1String("xml") && allXmlChars(pi.target()) && allXmlChars(pi.data()))
+        if (pi.target() != QLatin1String("xml") && isNameLike(pi.target()) && allXmlChars(pi.target()) &&
+            allXmlChars(pi.data()))
             out +=
                 QStringLiteral("<?") + pi.target() + QLatin1Char(' ') + pi.data() + QStringLiteral("?>\r\n");
     }
