@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <QSet>
 
 #include <algorithm>
 
@@ -58,7 +59,9 @@ QString storedValue(const QString& value) {
 TIniDocument TIniDocument::fromText(const QString& text) {
     TIniDocument doc;
     QString body = text;
-    if (body.startsWith(QChar(0xFEFF))) body.remove(0, 1);
+    // Every leading byte-order mark: the file is written without one, so a second mark left in the
+    // text would read as one the next time and change the first line.
+    while (body.startsWith(QChar(0xFEFF))) body.remove(0, 1);
     if (body.contains(QStringLiteral("\r\n"))) doc.eol_ = QStringLiteral("\r\n");
 #ifdef Q_OS_WIN
     else
@@ -115,6 +118,18 @@ int TIniDocument::readInteger(const QString& section, const QString& key, int de
     return ok ? value : defaultValue;
 }
 
+TIniDocument::KeyValues TIniDocument::readSection(const QString& section) const {
+    KeyValues keys;
+    const int header = findSection(section);
+    if (header < 0) return keys;
+    for (int i = header + 1; i < lines_.size(); ++i) {
+        ParsedLine p = parse(lines_[i]);
+        if (p.kind == LineKind::Section) break;
+        if (p.kind == LineKind::Key) keys.append({std::move(p.name), std::move(p.value)});
+    }
+    return keys;
+}
+
 bool TIniDocument::hasKey(const QString& section, const QString& key) const { return findKey(section, key) >= 0; }
 
 bool TIniDocument::writeKeys(const QString& section, const KeyValues& keys, QString* error) {
@@ -143,11 +158,13 @@ bool TIniDocument::writeKeys(const QString& section, const KeyValues& keys, QStr
         return true;
     }
     const int end = sectionEnd(header);
+    // The names written, case-folded: a set, so that writing a long list stays linear.
+    QSet<QString> names;
+    for (const auto& kv : keys) names.insert(kv.first.toCaseFolded());
     QStringList kept;
     for (int i = header + 1; i < end; ++i) {
         const ParsedLine p = parse(lines_[i]);
-        const bool replaced = p.kind == LineKind::Key &&
-                              std::any_of(keys.begin(), keys.end(), [&](const auto& kv) { return sameName(kv.first, p.name); });
+        const bool replaced = p.kind == LineKind::Key && names.contains(p.name.toCaseFolded());
         if (!replaced) kept.append(lines_[i]);
     }
     QStringList result = lines_.mid(0, header + 1);

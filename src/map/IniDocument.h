@@ -26,6 +26,9 @@ public:
     // The value as a decimal integer with an optional sign; defaultValue when missing or when the
     // value is not a whole number that fits.
     int readInteger(const QString& section, const QString& key, int defaultValue) const;
+    // Every key of the section in file order with its value, in one pass (the first section of
+    // the name; empty when there is none). A key may repeat: its first line is its value.
+    KeyValues readSection(const QString& section) const;
     // True when the section holds the key.
     bool hasKey(const QString& section, const QString& key) const;
 

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "map/IniDocument.h"
+
 namespace telvika {
 
 // The list of maps loaded at every start: MapList.ini beside the executable, section MapList,
@@ -33,6 +35,11 @@ int readMapCount(const QString& path);
 
 // The paths of positions 1..MapCount in order; a missing key is an empty path.
 QStringList readMapPaths(const QString& path);
+
+// The same reads and write on a document in memory.
+int readMapCount(const TIniDocument& ini);
+QStringList readMapPaths(const TIniDocument& ini);
+bool writeMapPaths(TIniDocument& ini, const QStringList& paths, QString* error = nullptr);
 
 // Writes MapCount = the number of paths and Map1..MapN = the paths in order, at the top of the
 // section and in key order; every other line of the file stays as it was. The old file is only

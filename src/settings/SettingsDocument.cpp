@@ -27,6 +27,28 @@ bool isXmlChar(char32_t c) {
            (c >= 0x10000 && c <= 0x10FFFF);
 }
 
+// True when every character of a name or of a comment's or instruction's text can stand in the
+// file. The parser lets a few others through in those places; a node that carries one is left out
+// of a save, since the saved file would not parse again.
+bool allXmlChars(const QString& text) {
+    const QList<uint> chars = text.toUcs4();
+    return std::all_of(chars.begin(), chars.end(), [](uint c) { return isXmlChar(char32_t(c)); });
+}
+
+// True when the text is an XML name in ASCII terms (letters, digits, '_', ':', '.', '-', the first
+// no digit, '.' or '-'; any character above ASCII allowed). The parser takes an instruction whose
+// target is no name where it does not check, and rejects it when the saved file is read again.
+bool isNameLike(const QString& text) {
+    if (text.isEmpty()) return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const bool start = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80;
+        const bool rest = start || (c >= '0' && c <= '9') || c == '.' || c == '-';
+        if (!(i == 0 ? start : rest)) return false;
+    }
+    return true;
+}
+
 QString escaped(const QString& value, bool attribute) {
     QString out;
     out.reserve(value.size());
@@ -53,6 +75,10 @@ QString escaped(const QString& value, bool attribute) {
             case '\t':
                 out += attribute ? QStringLiteral("&#x9;") : QStringLiteral("\t");
                 break;
+            case 0xFEFF:
+                // Written as is, the reader takes it for a byte-order mark and drops it.
+                out += QStringLiteral("&#xfeff;");
+                break;
             default:
                 if (isXmlChar(c)) out += QString::fromUcs4(&c, 1);
         }
@@ -68,7 +94,8 @@ void writeAttributes(QString& out, const QDomElement& element) {
                                    QStringLiteral("query"),       QStringLiteral("Icon")};
     const QDomNamedNodeMap map = element.attributes();
     QStringList names;
-    for (int i = 0; i < map.count(); ++i) names << map.item(i).nodeName();
+    for (int i = 0; i < map.count(); ++i)
+        if (allXmlChars(map.item(i).nodeName())) names << map.item(i).nodeName();
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         const auto ia = order.indexOf(a), ib = order.indexOf(b);
         if (ia != ib) return (ia < 0 ? order.size() : ia) < (ib < 0 ? order.size() : ib);
@@ -86,6 +113,7 @@ bool isText(const QDomNode& n) {
 void writeNode(QString& out, const QDomNode& node) {
     if (node.isElement()) {
         const QDomElement e = node.toElement();
+        if (!allXmlChars(e.tagName())) return;
         out += QLatin1Char('<') + e.tagName();
         writeAttributes(out, e);
         const QDomNodeList children = e.childNodes();
@@ -107,10 +135,12 @@ void writeNode(QString& out, const QDomNode& node) {
         const QString text = node.toCharacterData().data();
         if (!text.trimmed().isEmpty()) out += escaped(text, false) + QStringLiteral("\r\n");
     } else if (node.isComment()) {
+        if (!allXmlChars(node.toComment().data())) return;
         out += QStringLiteral("<!--") + node.toComment().data() + QStringLiteral("-->\r\n");
     } else if (node.isProcessingInstruction()) {
         const QDomProcessingInstruction pi = node.toProcessingInstruction();
-        if (pi.target() != QLatin1String("xml"))
+        if (pi.target() != QLatin1String("xml") && isNameLike(pi.target()) && allXmlChars(pi.target()) &&
+            allXmlChars(pi.data()))
             out +=
                 QStringLiteral("<?") + pi.target() + QLatin1Char(' ') + pi.data() + QStringLiteral("?>\r\n");
     }

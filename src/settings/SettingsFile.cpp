@@ -9,9 +9,7 @@
 
 namespace telvika {
 
-namespace {
-
-QDomDocument parse(const QByteArray& bytes, const QString& path) {
+QDomDocument parseSettingsDocument(const QByteArray& bytes, const QString& path) {
     QDomDocument doc;
     QString message;
     int line = 0;
@@ -26,8 +24,6 @@ QDomDocument parse(const QByteArray& bytes, const QString& path) {
     return doc;
 }
 
-}  // namespace
-
 bool TSettingsFile::exists() const {
     return QFileInfo(path_).isFile();
 }
@@ -41,11 +37,11 @@ QDomDocument TSettingsFile::open() const {
     if (!file.open(QIODevice::ReadOnly))
         throw Error(QStringLiteral("Не удалось открыть файл настроек %1: %2.")
                         .arg(QDir::toNativeSeparators(path_), file.errorString()));
-    return parse(file.readAll(), path_);
+    return parseSettingsDocument(file.readAll(), path_);
 }
 
 void TSettingsFile::save(const TSettingsValues& values) const {
-    QDomDocument doc = exists() ? open() : parse(settingsSkeleton(), path_);
+    QDomDocument doc = exists() ? open() : parseSettingsDocument(settingsSkeleton(), path_);
     writeSettingsValues(doc, settingsElementOf(doc), values);
     writeBytes(serializeSettingsDocument(doc));
 }
@@ -59,7 +55,7 @@ void TSettingsFile::writeBytes(const QByteArray& bytes) const {
 
 bool writeSettingsFile(const QString& path, const TSettingsValues& values, QString* error) {
     try {
-        QDomDocument doc = parse(settingsSkeleton(), path);
+        QDomDocument doc = parseSettingsDocument(settingsSkeleton(), path);
         writeSettingsValues(doc, settingsElementOf(doc), values);
         TSettingsFile(path).writeBytes(serializeSettingsDocument(doc));
         return true;

@@ -36,6 +36,10 @@ private:
     QString path_;
 };
 
+// The document of the bytes of a settings file; throws telvika::Error naming the path, the line
+// and the column when the bytes are not a well-formed XML document.
+QDomDocument parseSettingsDocument(const QByteArray& bytes, const QString& path);
+
 // A settings document holding exactly these values, written to path in one step (tools and the
 // demo use it to preset a group, vehicle and period). False with a message on failure.
 bool writeSettingsFile(const QString& path, const TSettingsValues& values, QString* error);
