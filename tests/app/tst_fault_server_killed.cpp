@@ -1,12 +1,14 @@
 // The tracking server killed during playback, against the real server process, the real map
 // control with a real .chart and real settings: the loaded track keeps playing from the window's
 // own copy, and the next action that needs the server (another vehicle) either restarts the
-// server on demand and succeeds, or reports one clear error; nothing crashes.
+// server on demand and succeeds, or reports one clear error; nothing crashes. And the server
+// closing itself during playback: the window forgets it, plays on, and nothing reconnects.
 #include <QtTest>
 
 #include <QComboBox>
 #include <QSlider>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include <csignal>
@@ -15,6 +17,7 @@
 #include "../support/PlayerFixture.h"
 #include "app/ui/TSymbolButton.h"
 #include "common/OleDate.h"
+#include "settings/SettingsFile.h"
 
 using telvika::TDateTime;
 
@@ -43,30 +46,18 @@ QList<qint64> processesNaming(const QString& folder) {
     return pids;
 }
 
-QByteArray settings(const QString& begin, const QString& end) {
-    QString xml = QStringLiteral(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\" ?>\r\n"
-        "<AppSettings xmlns=\"urn:telvika:player:settings\">\r\n<Settings>\r\n"
-        "<LoadKT>false</LoadKT>\r\n<LoadIT>false</LoadIT>\r\n<IconNum>0</IconNum>\r\n<GroupID>0</GroupID>\r\n"
-        "<CarID>0</CarID>\r\n<DateTimeBegin>%1</DateTimeBegin>\r\n<DateTimeEnd>%2</DateTimeEnd>\r\n"
-        "<Speed>600x</Speed>\r\n<Stops>false</Stops>\r\n<Cont>0</Cont>\r\n<InfoPointsCount>13</InfoPointsCount>\r\n"
-        "<InfoPoints>\r\n").arg(begin, end);
-    const char* kinds[13][3] = {
-        {"Контрольные точки", "checkpoints-stages", "IcC"}, {"Список остановок", "parks", "IcP"},
-        {"Периоды отсутствия сигнала", "blinds", "IcV"}, {"Периоды пропадания питания", "power_off", "IcB"},
-        {"Периоды превышения скорости", "over_speed", "IcS"}, {"Заправки и сливы бака №1", "tank-num1", "IcZ"},
-        {"Заправки и сливы бака №2", "tank-num2", "IcZ"}, {"Включения датчика №1", "sensor_on-num1", "Ic1"},
-        {"Включения датчика №2", "sensor_on-num2", "Ic2"}, {"Включения датчика №3", "sensor_on-num3", "Ic3"},
-        {"Включения датчика №4", "sensor_on-num4", "Ic4"}, {"Включения датчика №5", "sensor_on-num5", "Ic5"},
-        {"Включения датчика №6", "sensor_on-num6", "Ic6"}};
-    for (int i = 0; i < 13; ++i)
-        xml += QStringLiteral("<InfoPoints%1 name=\"%2\" VisibleList=\"true\" VisibleIcon=\"true\" query=\"%3\" "
-                              "Icon=\"%4\" />\r\n")
-                   .arg(i + 1)
-                   .arg(QString::fromUtf8(kinds[i][0]), QString::fromUtf8(kinds[i][1]),
-                        QString::fromUtf8(kinds[i][2]));
-    xml += QStringLiteral("</InfoPoints>\r\n</Settings>\r\n</AppSettings>\r\n");
-    return xml.toUtf8();
+// Ticks by hand: five moves of the wall clock; each must move the moment and the track bar on.
+void playsOn(TForm1& w, ManualClock& clock) {
+    TDateTime last = w.data.PlayTime;
+    int position = w.TrackBar->value();
+    for (int i = 0; i < 5; ++i) {
+        clock.advanceSeconds(0.5);  // 300 s of track time at 600x
+        w.Timer1Timer();
+        QVERIFY(w.data.PlayTime > last);
+        QVERIFY(w.TrackBar->value() > position);
+        last = w.data.PlayTime;
+        position = w.TrackBar->value();
+    }
 }
 
 }  // namespace
@@ -84,9 +75,19 @@ private slots:
         const QDateTime now = QDateTime::currentDateTime();
         QVERIFY(fx.writeAppFile(QStringLiteral("MapList.ini"),
                                 QStringLiteral("[MapList]\r\nMapCount=1\r\nMap1=%1\r\n").arg(chart).toUtf8()));
-        QVERIFY(fx.writeAppFile(QStringLiteral("TVSettings.xml"),
-                                settings(now.addDays(-3).toString(QStringLiteral("dd.MM.yyyy 00:00:00")),
-                                         now.addDays(1).toString(QStringLiteral("dd.MM.yyyy 00:00:00")))));
+        // Group 0, vehicle 0, the last three days at 600x, stops not skipped.
+        telvika::TSettingsValues v = telvika::defaultSettingsValues();
+        v.GroupID = 0;
+        v.CarID = 0;
+        v.DateTimeBegin = QDateTime(now.date().addDays(-3), QTime(0, 0));
+        v.DateTimeEnd = QDateTime(now.date().addDays(1), QTime(0, 0));
+        v.Speed = QStringLiteral("600x");
+        v.Stops = false;
+        v.Cont = QStringLiteral("0");
+        QString error;
+        QVERIFY2(telvika::writeSettingsFile(QDir(fx.appDir.path()).filePath(QStringLiteral("TVSettings.xml")), v,
+                                            &error),
+                 qPrintable(error));
     }
 
     void killedDuringPlayback() {
@@ -113,16 +114,8 @@ private slots:
         QTest::qWait(200);  // the client's socket sees the close
 
         // The loaded track keeps playing: the moment and the track bar move on every tick.
-        TDateTime last = t0;
-        int position = w->TrackBar->value();
-        for (int i = 0; i < 5; ++i) {
-            clock.advanceSeconds(0.5);  // 300 s of track time at 600x
-            w->Timer1Timer();
-            QVERIFY(w->data.PlayTime > last);
-            QVERIFY(w->TrackBar->value() > position);
-            last = w->data.PlayTime;
-            position = w->TrackBar->value();
-        }
+        w->data.PlayTime = t0;
+        playsOn(*w, clock);
         QCOMPARE(w->data.TrackPointCount > 10, true);
         const int dialogsWhilePlaying = fx.dialogs.calls.size();
         QVERIFY(dialogsWhilePlaying <= 1);
@@ -148,6 +141,38 @@ private slots:
             qInfo() << "the server was started again and the request completed";
         }
         if (dialogsWhilePlaying > 0) qInfo() << "while playing:" << fx.dialogs.calls.first().text;
+    }
+
+    // The server announces its closing (another user closes it) during playback: the window
+    // forgets it, the loaded track plays on, and what needs the server does nothing, quietly,
+    // without starting a server again.
+    void closedDuringPlayback() {
+        ManualClock clock;
+        TPlayerEnvironment env = fx.environment();
+        env.hold = [](int) {};
+        fx.dialogs.calls.clear();
+        auto w = fx.startedWindow(env, 120000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->data.OwnComputing && w->ListView1->topLevelItemCount() > 0, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->data.TrackPointCount > 10, 30000);
+        w->btnPlay->click();
+        w->Timer1->stop();  // the test ticks by hand
+        w->data.PlayTime = w->data.TrackData.time(0);
+
+        QVERIFY(fx.adminOk({QStringLiteral("close")}));
+        QTRY_VERIFY_WITH_TIMEOUT(w->data.TrackingServer == nullptr, 20000);
+        QVERIFY(!w->ListView1->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(processesNaming(fx.dataDir.path()).isEmpty(), 20000);
+        playsOn(*w, clock);
+
+        w->cmbCarDevice->setCurrentIndex(1);
+        emit w->cmbCarDevice->activated(1);
+        w->ToolButton1->click();
+        w->ToolButton2->click();
+        QTest::qWait(500);
+        QVERIFY2(fx.dialogs.calls.isEmpty(), fx.dialogs.calls.isEmpty() ? "" : qPrintable(fx.dialogs.calls[0].text));
+        QVERIFY(processesNaming(fx.dataDir.path()).isEmpty());  // nothing reconnects
+        QVERIFY(w->data.TrackPointCount > 10);
+        w->close();
     }
 
     void cleanupTestCase() { fx.closeServer(); }
