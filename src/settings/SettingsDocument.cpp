@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 #include "common/Error.h"
 
@@ -110,32 +111,33 @@ bool isText(const QDomNode& n) {
     return n.isText() || n.isCDATASection();
 }
 
-void writeNode(QString& out, const QDomNode& node) {
+// Writes one node. An element with element children gets its start tag written and is returned
+// for its children to follow; everything else is written whole and a null element is returned.
+QDomElement writeNodeStart(QString& out, const QDomNode& node) {
     if (node.isElement()) {
         const QDomElement e = node.toElement();
-        if (!allXmlChars(e.tagName())) return;
+        if (!allXmlChars(e.tagName())) return QDomElement();
         out += QLatin1Char('<') + e.tagName();
         writeAttributes(out, e);
         const QDomNodeList children = e.childNodes();
         if (children.isEmpty()) {
             out += QStringLiteral(" />\r\n");
-            return;
+            return QDomElement();
         }
         bool textOnly = true;
         for (int i = 0; i < children.count(); ++i) textOnly = textOnly && isText(children.item(i));
         if (textOnly) {
             out += QLatin1Char('>') + escaped(e.text(), false) + QStringLiteral("</") + e.tagName() +
                    QStringLiteral(">\r\n");
-            return;
+            return QDomElement();
         }
         out += QStringLiteral(">\r\n");
-        for (int i = 0; i < children.count(); ++i) writeNode(out, children.item(i));
-        out += QStringLiteral("</") + e.tagName() + QStringLiteral(">\r\n");
+        return e;
     } else if (isText(node)) {
         const QString text = node.toCharacterData().data();
         if (!text.trimmed().isEmpty()) out += escaped(text, false) + QStringLiteral("\r\n");
     } else if (node.isComment()) {
-        if (!allXmlChars(node.toComment().data())) return;
+        if (!allXmlChars(node.toComment().data())) return QDomElement();
         out += QStringLiteral("<!--") + node.toComment().data() + QStringLiteral("-->\r\n");
     } else if (node.isProcessingInstruction()) {
         const QDomProcessingInstruction pi = node.toProcessingInstruction();
@@ -143,6 +145,31 @@ void writeNode(QString& out, const QDomNode& node) {
             allXmlChars(pi.data()))
             out +=
                 QStringLiteral("<?") + pi.target() + QLatin1Char(' ') + pi.data() + QStringLiteral("?>\r\n");
+    }
+    return QDomElement();
+}
+
+// Writes a node and everything under it, depth first with a stack of its own: a settings file
+// nested thousands deep must not exhaust the thread's stack.
+void writeNode(QString& out, const QDomNode& node) {
+    struct Open {
+        QDomElement element;
+        QDomNodeList children;
+        int next = 0;
+    };
+    std::vector<Open> open;
+    const QDomElement first = writeNodeStart(out, node);
+    if (!first.isNull()) open.push_back({first, first.childNodes(), 0});
+    while (!open.empty()) {
+        Open& top = open.back();
+        if (top.next < top.children.count()) {
+            const QDomNode child = top.children.item(top.next++);
+            const QDomElement e = writeNodeStart(out, child);  // may grow the stack: `top` is not used after
+            if (!e.isNull()) open.push_back({e, e.childNodes(), 0});
+            continue;
+        }
+        out += QStringLiteral("</") + top.element.tagName() + QStringLiteral(">\r\n");
+        open.pop_back();
     }
 }
 
