@@ -8,6 +8,8 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include "../support/CorpusMutation.h"
+
 #include "map/MapListFile.h"
 
 namespace {
@@ -23,11 +25,8 @@ class TestMapListFuzz : public QObject {
 private slots:
     void initTestCase() {
         const QDir dir(QStringLiteral(TELVIKA_SOURCE_DIR "/tests/map/corpus"));
-        for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
-            QFile f(dir.filePath(name));
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            inputs_ << f.readAll();
-        }
+        inputs_ = readCorpus(dir.path());
+        QCOMPARE(inputs_.size(), int(dir.entryList(QDir::Files).size()));
         QVERIFY(inputs_.size() >= 5);
     }
 
@@ -46,26 +45,7 @@ private slots:
         int withMaps = 0;
         const int rounds = 6000;
         for (int i = 0; i < rounds; ++i) {
-            QByteArray in = inputs_[int(rng.bounded(inputs_.size()))];
-            const int edits = 1 + int(rng.bounded(4));
-            for (int e = 0; e < edits; ++e) {
-                const int pos = in.isEmpty() ? 0 : int(rng.bounded(in.size()));
-                switch (rng.bounded(5)) {
-                    case 0: if (!in.isEmpty()) in[pos] = char(rng.bounded(256)); break;
-                    case 1: {
-                        const QByteArray& t = tokens[rng.bounded(int(std::size(tokens)))];
-                        in.insert(pos, t.isEmpty() ? QByteArray(1, '\0') : t);
-                        break;
-                    }
-                    case 2: in.remove(pos, 1 + int(rng.bounded(8))); break;
-                    case 3: {
-                        const QByteArray& other = inputs_[int(rng.bounded(inputs_.size()))];
-                        in = in.left(pos) + other.mid(int(rng.bounded(other.size() + 1)));
-                        break;
-                    }
-                    default: in.insert(pos, in.mid(pos, int(rng.bounded(16)))); break;
-                }
-            }
+            const QByteArray in = mutatedInput(rng, inputs_, tokens, std::size(tokens), 8, 16);
             withMaps += run(in) > 0;
         }
         QVERIFY(withMaps > rounds / 20);

@@ -10,6 +10,8 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include "../support/CorpusMutation.h"
+
 namespace {
 
 int run(const QByteArray& in) {
@@ -23,11 +25,8 @@ class TestSettingsFuzz : public QObject {
 private slots:
     void initTestCase() {
         const QDir dir(QStringLiteral(TELVIKA_SOURCE_DIR "/tests/settings/corpus"));
-        for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
-            QFile f(dir.filePath(name));
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            inputs_ << f.readAll();
-        }
+        inputs_ = readCorpus(dir.path());
+        QCOMPARE(inputs_.size(), int(dir.entryList(QDir::Files).size()));
         QVERIFY(inputs_.size() >= 5);
         // The corpus's first document is the one a first start writes.
         QFile f(dir.filePath(QStringLiteral("default.xml")));
@@ -53,22 +52,7 @@ private slots:
         int counts[3] = {0, 0, 0};
         const int rounds = 6000;
         for (int i = 0; i < rounds; ++i) {
-            QByteArray in = inputs_[int(rng.bounded(inputs_.size()))];
-            const int edits = 1 + int(rng.bounded(4));
-            for (int e = 0; e < edits; ++e) {
-                const int pos = in.isEmpty() ? 0 : int(rng.bounded(in.size()));
-                switch (rng.bounded(5)) {
-                    case 0: if (!in.isEmpty()) in[pos] = char(rng.bounded(256)); break;
-                    case 1: in.insert(pos, tokens[rng.bounded(int(std::size(tokens)))]); break;
-                    case 2: in.remove(pos, 1 + int(rng.bounded(12))); break;
-                    case 3: {
-                        const QByteArray& other = inputs_[int(rng.bounded(inputs_.size()))];
-                        in = in.left(pos) + other.mid(int(rng.bounded(other.size() + 1)));
-                        break;
-                    }
-                    default: in.insert(pos, in.mid(pos, int(rng.bounded(24)))); break;
-                }
-            }
+            const QByteArray in = mutatedInput(rng, inputs_, tokens, std::size(tokens), 12, 24);
             ++counts[run(in)];
         }
         // Every outcome was reached; a crash or a broken promise would have aborted.
