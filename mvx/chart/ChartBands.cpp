@@ -75,13 +75,8 @@ void ChartRenderer::drawTwoBands(QPainter& painter, const MapView& view, const L
         QPainter p(&image);
         p.fillRect(image.rect(), ChartStyle::land());
         p.translate(0, -y0);
-        // The whole picture, clipped to this band's rows, for dashed lines; the clip keeps the
-        // two threads' writes apart.
-        QImage whole(bits, size.width(), size.height(), stride, QImage::Format_ARGB32_Premultiplied);
-        QPainter dashed(&whole);
-        dashed.setClipRect(rows);
         Frame bandFrame{p, view, lod, {}, nullptr};
-        bandFrame.dashed = &dashed;
+        bandFrame.clip = frameClip(QRectF(rows));
         collect(bandFrame, charts, QRectF(0, y0, size.width(), y1 - y0), false);
         drawGeometry(bandFrame);
     };

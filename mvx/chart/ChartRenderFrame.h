@@ -20,6 +20,13 @@ namespace mvx {
 // Points closer than this many pixels to the last one drawn are skipped.
 inline constexpr double SimplifyPx = 0.6;
 
+// How far outside the rows it draws a frame still draws segments: more than half the widest line.
+inline constexpr double ClipMarginPx = 64.0;
+
+inline QRectF frameClip(const QRectF& rows) {
+    return rows.adjusted(-ClipMarginPx, -ClipMarginPx, ClipMarginPx, ClipMarginPx);
+}
+
 // Per-frame state shared by the drawing steps.
 struct ChartRenderer::Frame {
     QPainter& painter;
@@ -29,17 +36,9 @@ struct ChartRenderer::Frame {
     RenderReport* report;
     double sx = 1, cx = 0, cy = 0, hw = 0, hh = 0;
     QTransform base;  // the caller's transform, kept under rotated labels
-    // Dashed lines of a band go through a painter of the whole picture clipped to the band's rows:
-    // the dash pattern along a line then comes out as in a one-thread frame (Qt lays dashes out
-    // relative to its device). Null: the frame's own painter.
-    QPainter* dashed = nullptr;
-
-    // The painter for dashed lines, with the frame painter's smoothing.
-    QPainter& dashPainter() const {
-        if (dashed == nullptr) return painter;
-        dashed->setRenderHint(QPainter::Antialiasing, painter.testRenderHint(QPainter::Antialiasing));
-        return *dashed;
-    }
+    // The part of the view this frame draws (the whole view, or one band's rows), widened by the
+    // widest line: segments wholly outside it are left out.
+    QRectF clip;
 
     QPointF toScreen(const QPointF& m) const { return {(m.x() - cx) * sx + hw, (cy - m.y()) * sx + hh}; }
 
@@ -79,7 +78,14 @@ struct ChartRenderer::Frame {
             const ChartPart& part = chart.parts()[p];
             if (part.pointCount < 2) continue;
             partToPolygon(buffer, chart, part);
-            for (qsizetype i = 1; i < buffer.size(); ++i) out.emplace_back(buffer[i - 1], buffer[i]);
+            for (qsizetype i = 1; i < buffer.size(); ++i) {
+                const QPointF& a = buffer[i - 1];
+                const QPointF& b = buffer[i];
+                if (std::max(a.x(), b.x()) < clip.left() || std::min(a.x(), b.x()) > clip.right() ||
+                    std::max(a.y(), b.y()) < clip.top() || std::min(a.y(), b.y()) > clip.bottom())
+                    continue;
+                out.emplace_back(a, b);
+            }
         }
     }
 

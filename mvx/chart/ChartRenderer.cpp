@@ -2,6 +2,7 @@
 
 #include "chart/ChartRenderFrame.h"
 #include "chart/ChartStyle.h"
+#include "chart/DashPattern.h"
 #include "chart/LabelPlacer.h"
 #include "chart/LevelOfDetail.h"
 #include "chart/StraightRuns.h"
@@ -88,6 +89,7 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
         ~SavedState() { painter.restore(); }
     } saved(painter);
     Frame f{painter, view, lod, {}, report};
+    f.clip = frameClip(whole);
     f.base = painter.transform();
     collect(f, charts, whole, false);
     int split = 0;
@@ -172,21 +174,33 @@ void ChartRenderer::drawLines(Frame& f, FeatureKind kind, const QPen& pen) const
         drawSegments(f, kind, square);
         return;
     }
-    // Dashed lines keep their pattern along the whole line.
-    QPainter& dashPainter = f.dashPainter();
-    dashPainter.setPen(pen);
-    dashPainter.setBrush(Qt::NoBrush);
+    drawDashes(f, kind, pen);
+}
+
+void ChartRenderer::drawDashes(Frame& f, FeatureKind kind, const QPen& pen) const {
+    // A dash pattern counts in widths of its pen, and in pixels for pens thinner than one.
+    std::vector<double> lengths;
+    const double unit = std::max(pen.widthF(), 1.0);
+    for (double l : pen.dashPattern()) lengths.push_back(l * unit);
+    const DashPattern pattern(std::move(lengths));
+    std::vector<QLineF> dashes;
     QPolygonF line;
-    for (const Ref& r : refs) {
+    for (const Ref& r : f.buckets[static_cast<size_t>(kindIndex(kind))]) {
         const ChartFeature& feature = r.chart->features()[r.feature];
         if (feature.shape != FeatureShape::Line) continue;
         for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
             const ChartPart& part = r.chart->parts()[p];
             if (part.pointCount < 2) continue;
             f.partToPolygon(line, *r.chart, part);
-            dashPainter.drawPolyline(line);
+            pattern.split(line, f.clip, dashes);
         }
     }
+    QPen plain(pen);
+    plain.setStyle(Qt::SolidLine);
+    plain.setCapStyle(Qt::FlatCap);
+    f.painter.setPen(plain);
+    f.painter.setBrush(Qt::NoBrush);
+    f.painter.drawLines(dashes.data(), static_cast<int>(dashes.size()));
 }
 
 void ChartRenderer::drawRoads(Frame& f) const {
@@ -227,18 +241,7 @@ void ChartRenderer::drawRailways(Frame& f) const {
         const double dashWidth = w * 0.45;
         QPen dashes(ChartStyle::railDash(), dashWidth, Qt::CustomDashLine, Qt::FlatCap);
         dashes.setDashPattern({5.0 * w / dashWidth, 5.0 * w / dashWidth});
-        QPolygonF line;
-        QPainter& dashPainter = f.dashPainter();
-        dashPainter.setPen(dashes);
-        dashPainter.setBrush(Qt::NoBrush);
-        for (const Ref& r : f.buckets[static_cast<size_t>(kindIndex(FeatureKind::Rail))]) {
-            const ChartFeature& feature = r.chart->features()[r.feature];
-            for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
-                if (r.chart->parts()[p].pointCount < 2) continue;
-                f.partToPolygon(line, *r.chart, r.chart->parts()[p]);
-                dashPainter.drawPolyline(line);
-            }
-        }
+        drawDashes(f, FeatureKind::Rail, dashes);
     }
 }
 

@@ -73,6 +73,7 @@ private:
     void drawAreas(Frame& f, FeatureKind kind) const;
     void drawLines(Frame& f, FeatureKind kind, const QPen& pen) const;
     void drawSegments(Frame& f, FeatureKind kind, const QPen& pen) const;
+    void drawDashes(Frame& f, FeatureKind kind, const QPen& pen) const;
     void drawRoads(Frame& f) const;
     void drawRailways(Frame& f) const;
     void drawLabels(Frame& f) const;

@@ -1,5 +1,6 @@
 // Pure logic of base maps: projection round trips, the spatial index, label collision, level of
-// detail, the other_tags parser and tag classification.
+// detail, the other_tags parser, tag classification and dash patterns.
+#include "chart/DashPattern.h"
 #include "chart/FeatureClassifier.h"
 #include "chart/LabelPlacer.h"
 #include "chart/LevelOfDetail.h"
@@ -27,6 +28,10 @@ private slots:
     void linesWidenWhenZoomingIn();
     void otherTagsParsing();
     void classificationEdges();
+    void dashesAlongAStraightLine();
+    void dashesRunOnAcrossVertices();
+    void dashesAreTheSameHoweverClipped();
+    void patternsWithoutGapsGiveTheWholeLine();
 };
 
 void TestChartGeometry::projectionRoundTrips() {
@@ -258,6 +263,109 @@ void TestChartGeometry::classificationEdges() {
     QCOMPARE(FeatureClassifier::classify(tags, FeatureShape::Point), FeatureKind::PlaceCity);
     tags.set(FeatureTags::Place, "country");
     QCOMPARE(FeatureClassifier::classify(tags, FeatureShape::Point), FeatureKind::None);
+}
+
+namespace {
+
+double lengthOf(const std::vector<QLineF>& lines) {
+    double sum = 0;
+    for (const QLineF& l : lines) sum += l.length();
+    return sum;
+}
+
+const QRectF Everywhere(-1e9, -1e9, 2e9, 2e9);
+
+}  // namespace
+
+void TestChartGeometry::dashesAlongAStraightLine() {
+    std::vector<QLineF> dashes;
+    DashPattern({4, 2}).split(QPolygonF({{0, 10}, {100, 10}}), Everywhere, dashes);
+    // Dashes start every 6 px: at 0, 6, ..., 96; the last one ends exactly at the line's end.
+    QCOMPARE(dashes.size(), size_t(17));
+    for (size_t i = 0; i < dashes.size(); ++i) {
+        QCOMPARE(dashes[i].p1(), QPointF(6.0 * static_cast<double>(i), 10));
+        QCOMPARE(dashes[i].p2(), QPointF(6.0 * static_cast<double>(i) + 4, 10));
+    }
+    // A line shorter than one dash is one dash as long as the line.
+    dashes.clear();
+    DashPattern({4, 2}).split(QPolygonF({{0, 0}, {0, 3}}), Everywhere, dashes);
+    QCOMPARE(dashes.size(), size_t(1));
+    QCOMPARE(dashes[0].length(), 3.0);
+}
+
+void TestChartGeometry::dashesRunOnAcrossVertices() {
+    // An L: 5 px right, then 10 px down. The gap 4..6 turns the corner, the dash 12..16 lies
+    // wholly on the second leg; nothing is lost or drawn twice along the way.
+    std::vector<QLineF> dashes;
+    const QPolygonF corner({{0, 0}, {5, 0}, {5, 10}});
+    DashPattern({4, 2}).split(corner, Everywhere, dashes);
+    QCOMPARE(dashes.size(), size_t(3));
+    QCOMPARE(dashes[0], QLineF(0, 0, 4, 0));
+    QCOMPARE(dashes[1], QLineF(5, 1, 5, 5));
+    QCOMPARE(dashes[2], QLineF(5, 7, 5, 10));
+    // A dash across a vertex comes out in two pieces that meet there.
+    dashes.clear();
+    DashPattern({4, 2}).split(QPolygonF({{0, 0}, {3, 0}, {3, 3}}), Everywhere, dashes);
+    QCOMPARE(dashes.size(), size_t(2));
+    QCOMPARE(dashes[0], QLineF(0, 0, 3, 0));
+    QCOMPARE(dashes[1], QLineF(3, 0, 3, 1));
+    // Repeated points and a point of no value neither hang nor add anything.
+    dashes.clear();
+    DashPattern({4, 2}).split(QPolygonF({{0, 0}, {0, 0}, {2, 0}, {2, 0}}), Everywhere, dashes);
+    QCOMPARE(lengthOf(dashes), 2.0);
+    dashes.clear();
+    DashPattern({4, 2}).split(QPolygonF({{0, 0}, {qQNaN(), 0}, {2, 0}}), Everywhere, dashes);
+    QVERIFY(dashes.empty());
+}
+
+void TestChartGeometry::dashesAreTheSameHoweverClipped() {
+    // A long wiggly line far off screen that comes into the view: the dashes on screen must be
+    // those of the unclipped line, in place, although the pattern was only counted off-screen.
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> step(3.0, 170.0);
+    QPolygonF line;
+    QPointF p(-20000, 300);
+    line.append(p);
+    while (p.x() < 1500) {
+        p += QPointF(step(random), (step(random) - 86.0) * 0.3);
+        line.append(p);
+    }
+    const QRectF clip(0, 0, 1000, 600);
+    const DashPattern pattern({4.5, 2.25, 1.25, 2.0});
+    std::vector<QLineF> all, clipped;
+    pattern.split(line, Everywhere, all);
+    pattern.split(line, clip, clipped);
+    std::vector<QLineF> expected;
+    for (const QLineF& d : all)
+        if (std::max(d.x1(), d.x2()) >= clip.left() && std::min(d.x1(), d.x2()) <= clip.right() &&
+            std::max(d.y1(), d.y2()) >= clip.top() && std::min(d.y1(), d.y2()) <= clip.bottom())
+            expected.push_back(d);
+    QVERIFY(clipped.size() > 100);
+    QCOMPARE(clipped.size(), expected.size());
+    for (size_t i = 0; i < clipped.size(); ++i) {
+        QVERIFY2(std::abs(clipped[i].x1() - expected[i].x1()) < 1e-6 && std::abs(clipped[i].x2() - expected[i].x2()) < 1e-6,
+                 qPrintable(QStringLiteral("dash %1 moved").arg(i)));
+    }
+    // Off-screen dashes are not emitted at all.
+    QVERIFY(all.size() > clipped.size() * 10);
+}
+
+void TestChartGeometry::patternsWithoutGapsGiveTheWholeLine() {
+    const QPolygonF line({{0, 0}, {30, 0}, {30, 40}});
+    for (const std::vector<double>& lengths : std::vector<std::vector<double>>{
+             {}, {0, 0}, {3, 0}, {0.2, 0.3}, {qQNaN(), 2}, {-4, -2}, {0, 5}}) {
+        std::vector<QLineF> out;
+        const DashPattern pattern(lengths);
+        QVERIFY(pattern.solid());
+        pattern.split(line, Everywhere, out);
+        QCOMPARE(out.size(), size_t(2));
+        QCOMPARE(lengthOf(out), 70.0);
+    }
+    // An odd count alternates dash and gap over two rounds: 3 on, 3 off.
+    std::vector<QLineF> out;
+    DashPattern({3}).split(QPolygonF({{0, 0}, {12, 0}}), Everywhere, out);
+    QCOMPARE(out.size(), size_t(2));
+    QCOMPARE(out[1], QLineF(6, 0, 9, 0));
 }
 
 QTEST_GUILESS_MAIN(TestChartGeometry)
