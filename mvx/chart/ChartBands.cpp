@@ -7,26 +7,35 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <exception>
+#include <mutex>
 #include <thread>
 
 namespace mvx {
 
 namespace {
 
-// Smaller views, and views with fewer features, are drawn on one thread. A second thread pays
-// only on a free core: on a busy machine the frame waits for it (Vaduz at 1:5000, 700 features,
-// took twice as long on two threads as on one under load), so the bar stays high.
+// Small views, and views with few features, are drawn on one thread: starting a second one costs
+// more than it saves.
 constexpr qint64 MinPixelsForBands = 400000;
-constexpr size_t MinFeaturesForBands = 5000;
-constexpr int Strips = 64;                     // row groups the work is weighed in
+constexpr size_t MinFeaturesForBands = 300;
+// The features' screen extents added up: below this, as in a whole region at 1:200000 where
+// thousands of features are each a few pixels, a second thread saves nothing.
+constexpr double MinSpreadForBands = 50000;
+constexpr int Strips = 64;  // row groups the work is weighed in
+// A heavy view is cut into this many bands of about equal work, taken in turn by whichever thread
+// is free. On a busy machine the second thread may get a core late or share it: the calling
+// thread then draws the bands it has not started, and waits at most for the one band the second
+// thread is on, so a frame never costs much more than on one thread.
+constexpr int Bands = 4;
 
 }  // namespace
 
-bool ChartRenderer::planBands(const Frame& f, const QSize& size, int& split) const {
+bool ChartRenderer::planBands(const Frame& f, const QSize& size, std::vector<int>& cuts) const {
     // How far the features spread on screen, row by row (a street at a large scale costs far more
-    // than a whole village at a small one), tells where to cut the picture so that both bands have
+    // than a whole village at a small one), tells where to cut the picture so that the bands have
     // as much to draw: each feature's share is laid evenly over the rows its bounds cover.
     size_t features = 0;
     for (const auto& bucket : f.buckets) features += bucket.size();
@@ -49,55 +58,98 @@ bool ChartRenderer::planBands(const Frame& f, const QSize& size, int& split) con
             rise[static_cast<size_t>(s1) + 1] -= perStrip;
         }
     }
+    // Every row costs something too (the land is filled everywhere), so no band is left empty.
     std::array<double, Strips> weight{};
     double level = 0, total = 0;
     for (size_t i = 0; i < weight.size(); ++i) total += weight[i] = (level += rise[i]);
-    size_t strips = 0;
-    for (double above = 0; strips < weight.size() && above + weight[strips] <= total / 2; ++strips)
-        above += weight[strips];
-    // Never less than a quarter of the rows on either side.
-    split = std::clamp(static_cast<int>(strips) * size.height() / Strips, size.height() / 4, size.height() * 3 / 4);
-    return true;
+    const double perRow = total / Strips / 4;
+    if (total < MinSpreadForBands) return false;
+    for (double& w : weight) w += perRow;
+    total += perRow * Strips;
+    cuts.assign(1, 0);
+    double above = 0;
+    for (int s = 0; s < Strips && static_cast<int>(cuts.size()) < Bands; ++s) {
+        above += weight[static_cast<size_t>(s)];
+        if (above >= total * static_cast<double>(cuts.size()) / Bands) {
+            const int row = (s + 1) * size.height() / Strips;
+            if (row > cuts.back() && row < size.height()) cuts.push_back(row);
+        }
+    }
+    cuts.push_back(size.height());
+    return cuts.size() > 2;
 }
 
-void ChartRenderer::drawTwoBands(QPainter& painter, const MapView& view, const LevelOfDetail& lod,
-                                 const std::vector<const Chart*>& charts, int split) const {
-    // Two bands drawn at once, one per core, into a picture that then goes to the painter.
+void ChartRenderer::drawBands(QPainter& painter, const MapView& view, const LevelOfDetail& lod,
+                              const std::vector<const Chart*>& charts, const std::vector<int>& cuts) const {
     const QSize size = view.size();
-    if (bands_.size() != size) bands_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
-    uchar* const bits = bands_.bits();  // taken once: the threads only share plain memory
-    const qsizetype stride = bands_.bytesPerLine();
-    auto drawBand = [&](int band, int y0, int y1) {
+    const int count = static_cast<int>(cuts.size()) - 1;
+    // Each band is drawn into a picture of its own that reaches past its rows by more than half
+    // the widest line: a line is cut where it leaves a picture, which moves its smoothed edges
+    // near the cut, and those rows are not kept. Only the band's own rows go to the painter.
+    double widest = 0;
+    for (int k = 0; k < FeatureKindCount; ++k) {
+        const auto kind = static_cast<FeatureKind>(k);
+        widest = std::max({widest, lod.casingWidth(kind), lod.lineWidth(kind)});
+    }
+    const int margin = static_cast<int>(std::ceil(widest / 2.0)) + 2;
+    if (bandPictures_.size() < static_cast<size_t>(count)) bandPictures_.resize(static_cast<size_t>(count));
+    std::vector<QRect> rows(static_cast<size_t>(count)), drawn(static_cast<size_t>(count));
+    for (int band = 0; band < count; ++band) {
+        const size_t b = static_cast<size_t>(band);
+        rows[b] = QRect(0, cuts[b], size.width(), cuts[b + 1] - cuts[b]);
+        drawn[b] = rows[b].adjusted(0, -margin, 0, margin).intersected(QRect(QPoint(0, 0), size));
+        // Pictures are kept between frames and only grow: a new one every frame would cost its
+        // pages again each time.
+        QImage& picture = bandPictures_[b];
+        if (picture.width() != size.width() || picture.height() < drawn[b].height())
+            picture = QImage(size.width(), std::max(drawn[b].height(), size.height() / count + 2 * margin),
+                             QImage::Format_ARGB32_Premultiplied);
+    }
+    auto drawBand = [&](int band) {
         if (bandHook_) bandHook_(band);
-        const QRect rows(0, y0, size.width(), y1 - y0);
-        QImage image(bits + static_cast<qsizetype>(y0) * stride, size.width(), rows.height(), stride,
+        const size_t b = static_cast<size_t>(band);
+        QImage& picture = bandPictures_[b];
+        // Only the rows this band needs, on the kept picture's memory.
+        QImage image(picture.bits(), size.width(), drawn[b].height(), picture.bytesPerLine(),
                      QImage::Format_ARGB32_Premultiplied);
         QPainter p(&image);
         p.fillRect(image.rect(), ChartStyle::land());
-        p.translate(0, -y0);
+        p.translate(0, -drawn[b].top());
         Frame bandFrame{p, view, lod, {}, nullptr};
-        bandFrame.clip = frameClip(QRectF(rows));
-        collect(bandFrame, charts, QRectF(0, y0, size.width(), y1 - y0), false);
+        bandFrame.clip = frameClip(QRectF(drawn[b]));
+        collect(bandFrame, charts, QRectF(drawn[b]), false);
         drawGeometry(bandFrame);
     };
-    // A failure on the worker is kept and raised here once it has ended; a failure on this
-    // thread leaves through the worker's destructor, which waits for it first. Either way no
-    // thread outlives the picture it draws into.
-    std::exception_ptr lowerFailure;
-    {
-        std::jthread lower([&] {
+    // Both threads take the next band not yet taken until none is left. The first failure stops
+    // the taking; it is raised here once both threads have ended, so no thread outlives the
+    // pictures it draws into.
+    std::atomic<int> next{0};
+    std::atomic<bool> failed{false};
+    std::exception_ptr failure;
+    std::mutex failureMutex;
+    auto takeBands = [&] {
+        for (int band = next++; band < count && !failed; band = next++) {
             try {
-                drawBand(1, split, size.height());
+                drawBand(band);
             } catch (...) {
-                lowerFailure = std::current_exception();
+                const std::lock_guard<std::mutex> lock(failureMutex);
+                if (!failure) failure = std::current_exception();
+                failed = true;
             }
-        });
-        drawBand(0, 0, split);
+        }
+    };
+    {
+        std::jthread second(takeBands);
+        takeBands();
     }
-    if (lowerFailure) std::rethrow_exception(lowerFailure);
+    if (failure) std::rethrow_exception(failure);
     // The bands are opaque (land first): copied, not blended, which gives the same pixels.
     if (painter.opacity() >= 1.0) painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(QPointF(0, 0), bands_);
+    for (int band = 0; band < count; ++band) {
+        const size_t b = static_cast<size_t>(band);
+        painter.drawImage(rows[b].topLeft(), bandPictures_[b],
+                          QRect(0, rows[b].top() - drawn[b].top(), size.width(), rows[b].height()));
+    }
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 

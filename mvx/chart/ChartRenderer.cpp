@@ -92,10 +92,10 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
     f.clip = frameClip(whole);
     f.base = painter.transform();
     collect(f, charts, whole, false);
-    int split = 0;
-    const bool twoBands = threads_ > 1 && planBands(f, size, split);
-    if (twoBands) {
-        drawTwoBands(painter, view, lod, charts, split);
+    std::vector<int> cuts;
+    const bool inBands = threads_ > 1 && planBands(f, size, cuts);
+    if (inBands) {
+        drawBands(painter, view, lod, charts, cuts);
     } else {
         painter.fillRect(whole, ChartStyle::land());
         drawGeometry(f);
@@ -105,7 +105,7 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
     if (report) {
         *report = RenderReport();
         report->scaleDenominator = scale;
-        report->bands = twoBands ? 2 : 1;
+        report->bands = inBands ? static_cast<int>(cuts.size()) - 1 : 1;
         for (int k = 0; k < FeatureKindCount; ++k) {
             int n = 0;
             for (const Ref& r : f.buckets[static_cast<size_t>(k)]) {

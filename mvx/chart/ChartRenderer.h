@@ -33,7 +33,7 @@ struct RenderReport {
     std::vector<Label> labels;
     std::array<int, FeatureKindCount> drawn{};
     double scaleDenominator = 0;
-    int bands = 1;  // horizontal bands drawn at once on separate threads
+    int bands = 1;  // horizontal bands, shared out between two threads when more than one
 };
 
 // Draws charts for a view: land, areas, water, buildings, roads with casings, railways, then
@@ -41,12 +41,12 @@ struct RenderReport {
 class ChartRenderer {
 public:
     ChartRenderer();
-    // Large views are drawn in two bands on two threads when the machine has two cores; 1 keeps
+    // Large views are drawn in bands on two threads when the machine has two cores; 1 keeps
     // all drawing on the calling thread.
     void setThreads(int threads) { threads_ = threads; }
-    // Called as each of two bands starts, with 0 for the upper band (the calling thread) and 1
-    // for the lower one (the worker); tests make a band fail through it. An exception from
-    // either band leaves render() on the calling thread after both bands have ended.
+    // Called as each band starts, with its number from the top, on the thread that draws it;
+    // tests make a band fail through it. An exception from any band leaves render() on the
+    // calling thread after both threads have ended.
     void setBandHook(std::function<void(int band)> hook) { bandHook_ = std::move(hook); }
     void render(QPainter& painter, const MapView& view, const std::vector<const Chart*>& charts,
                 RenderReport* report = nullptr) const;
@@ -65,11 +65,11 @@ private:
 
     void collect(Frame& f, const std::vector<const Chart*>& charts, const QRectF& screenRect, bool labelledOnly) const;
     void drawGeometry(Frame& f) const;
-    // Whether the frame is worth two bands, and the first row of the lower one.
-    bool planBands(const Frame& f, const QSize& size, int& split) const;
-    // split: the first row of the lower band.
-    void drawTwoBands(QPainter& painter, const MapView& view, const LevelOfDetail& lod,
-                      const std::vector<const Chart*>& charts, int split) const;
+    // Whether the frame is worth drawing in bands on two threads, and where the bands are cut:
+    // the first row of each band, then the height.
+    bool planBands(const Frame& f, const QSize& size, std::vector<int>& cuts) const;
+    void drawBands(QPainter& painter, const MapView& view, const LevelOfDetail& lod,
+                   const std::vector<const Chart*>& charts, const std::vector<int>& cuts) const;
     void drawAreas(Frame& f, FeatureKind kind) const;
     void drawLines(Frame& f, FeatureKind kind, const QPen& pen) const;
     void drawSegments(Frame& f, FeatureKind kind, const QPen& pen) const;
@@ -88,7 +88,7 @@ private:
 
     int threads_ = 2;
     std::function<void(int)> bandHook_;
-    mutable QImage bands_;  // the picture the two drawing threads share
+    mutable std::vector<QImage> bandPictures_;  // one per band, kept between frames
     // Kept label pictures and text widths, by text, kind and (for pictures) angle.
     struct LabelKey {
         QString text;

@@ -200,9 +200,9 @@ void TestChartRender::twoThreadsDrawWhatOneDraws() {
         QPainter painter(&image);
         RenderReport report;
         renderer.render(painter, view, {r.chart.get()}, &report);
-        QCOMPARE(report.bands, threads);
+        QVERIFY(threads == 1 ? report.bands == 1 : report.bands > 1);
     }
-    // Compared pixel by pixel, the seam between the two bands included. Lines crossing the seam
+    // Compared pixel by pixel, the seams between the bands included. Lines crossing the seam
     // are clipped there, which moves their smoothed edges by a few levels at most; a feature
     // missing or misplaced in a band differs by far more.
     int differing = 0;
