@@ -192,19 +192,18 @@ void TestChartBands::realStreetsDrawAsOnOneThread() {
         renderer.render(painter, view, {r.chart.get()}, &report);
         QVERIFY(threads == 1 ? report.bands == 1 : report.bands > 1);
     }
-    // Features in the same order, dash patterns laid out alike: only smoothed edges of lines
-    // crossing the seam may move by a few levels.
-    int differing = 0, worst = 0;
-    for (int y = 0; y < images[0].height(); ++y) {
+    // Features in the same order, dash patterns laid out alike, every band drawn past its rows:
+    // the same picture, the seams between the bands included, but for a level or two of rounding
+    // where a band's picture starts at another row (a line cut at a seam differed by 30).
+    int differing = 0;
+    for (int y = 0; y < images[0].height(); ++y)
         for (int x = 0; x < images[0].width(); ++x) {
             const QRgb a = images[0].pixel(x, y), b = images[1].pixel(x, y);
             const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
                                     std::abs(qBlue(a) - qBlue(b))});
-            worst = std::max(worst, d);
-            if (d > 24) ++differing;
+            differing += d > 2 ? 1 : 0;
         }
-    }
-    QVERIFY2(differing == 0, qPrintable(QString("%1 pixels differ, by up to %2").arg(differing).arg(worst)));
+    QVERIFY2(differing == 0, qPrintable(QString("%1 pixels differ").arg(differing)));
 }
 
 QTEST_MAIN(TestChartBands)

@@ -202,13 +202,12 @@ void TestChartRender::twoThreadsDrawWhatOneDraws() {
         renderer.render(painter, view, {r.chart.get()}, &report);
         QVERIFY(threads == 1 ? report.bands == 1 : report.bands > 1);
     }
-    // Compared pixel by pixel, the seams between the bands included. Lines crossing the seam
-    // are clipped there, which moves their smoothed edges by a few levels at most; a feature
-    // missing or misplaced in a band differs by far more.
+    // Compared pixel by pixel, the seams between the bands included: each band is drawn past its
+    // rows, so lines crossing a seam are not cut there and the pictures are the same but for a
+    // level or two of rounding.
     int differing = 0;
     for (int y = 0; y < images[0].height(); ++y)
-        for (int x = 0; x < images[0].width(); ++x)
-            differing += near(images[0].pixel(x, y), QColor(images[1].pixel(x, y)), 8) ? 0 : 1;
+        for (int x = 0; x < images[0].width(); ++x) differing += near(images[0].pixel(x, y), QColor(images[1].pixel(x, y)), 2) ? 0 : 1;
     QCOMPARE(differing, 0);
 }
 
