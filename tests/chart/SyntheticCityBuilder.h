@@ -3,7 +3,7 @@
 // The generator behind SyntheticCity: collects nodes, ways and relations in metres from the town
 // centre and writes them as OpenStreetMap XML. The ordinary layout lives in SyntheticCity.cpp,
 // the old-town parts (small crooked blocks, buildings wall to wall, squares, a church) in
-// SyntheticOldTown.cpp.
+// SyntheticOldTown.cpp, the writing in SyntheticCityOsm.cpp.
 #include "SyntheticCity.h"
 
 #include <QPointF>
