@@ -28,6 +28,10 @@ ALWAYS = 1e12
 # Water areas: GDAL's OSM driver leaves the water and waterway keys in other_tags.
 WATER_AREA = ("[natural]='water' or [landuse]='reservoir' or [landuse]='basin' "
               "or [other_tags].match('.*\"water\"=>.*') or [other_tags].match('.*\"waterway\"=>\"(riverbank|dock)\".*')")
+PARK_AREA = ("[leisure]='park' or [leisure]='garden' or [leisure]='recreation_ground' or [leisure]='pitch' "
+             "or [leisure]='playground' or [leisure]='sports_centre' or [landuse]='grass' or [landuse]='meadow' "
+             "or [landuse]='village_green' or [landuse]='recreation_ground' or [natural]='grassland' "
+             "or [natural]='scrub' or [natural]='heath'")
 # areas: (filter, fill, stroke, max scale); roads: (name, filter, fill, stroke, real width m,
 # min width px, max scale, label max scale)
 AREAS = [
@@ -38,10 +42,7 @@ AREAS = [
     ("[landuse]='farmland' or [landuse]='farmyard' or [landuse]='orchard' or [landuse]='allotments' "
      "or [landuse]='vineyard'", "#eef0d5", None, 400000),
     ("[landuse]='forest' or [natural]='wood'", "#add19e", None, ALWAYS),
-    ("[leisure]='park' or [leisure]='garden' or [leisure]='recreation_ground' or [leisure]='pitch' "
-     "or [leisure]='playground' or [leisure]='sports_centre' or [landuse]='grass' or [landuse]='meadow' "
-     "or [landuse]='village_green' or [landuse]='recreation_ground' or [natural]='grassland' "
-     "or [natural]='scrub' or [natural]='heath'", "#c8facc", None, 400000),
+    (PARK_AREA, "#c8facc", None, 400000),
     ("[landuse]='cemetery' or [amenity]='grave_yard'", "#aacbaf", None, 100000),
     ("[natural]='wetland'", "#d6ecea", None, 400000),
     ("[natural]='beach' or [natural]='sand'", "#f5e9c6", None, 400000),
@@ -50,7 +51,8 @@ AREAS = [
 ]
 BUILDING = ("[building] != '' and [building] != 'no'", "#d9d0c9", "#c4b6ab", 30000)
 ROADS = [  # minor to major
-    ("path", "[highway]='footway' or [highway]='path' or [highway]='cycleway' or [highway]='pedestrian'",
+    ("path", "[highway]='footway' or [highway]='path' or [highway]='cycleway' or [highway]='pedestrian' "
+     "or [highway]='steps' or [highway]='bridleway'",
      "#fa8072", None, 2, 1.0, 15000, 0),
     ("track", "[highway]='track'", "#996600", None, 3, 1.0, 25000, 0),
     ("service", "[highway]='service'", "#ffffff", "#bbbbbb", 6, 2.0, 25000, 0),
@@ -150,17 +152,18 @@ def stylesheet(path, scale, ground_per_pixel, width, height):
                         'face-name="DejaVu Sans Book" size="11" fill="#2b5f8a" halo-fill="white" halo-radius="1.5" '
                         'placement="interior">[name]</TextSymbolizer></Rule>')
     if scale <= 10000:
-        area_labels += ('<Rule><Filter>([leisure]=\'park\' or [leisure]=\'garden\') and [name] != \'\'</Filter>'
+        area_labels += (f'<Rule><Filter>({PARK_AREA}) and [name] != \'\'</Filter>'
                         '<TextSymbolizer face-name="DejaVu Sans Book" size="11" fill="#2f6b34" halo-fill="white" '
                         'halo-radius="1.5" placement="interior">[name]</TextSymbolizer></Rule>')
     place_rules = ('<Rule><Filter>[place]=\'city\' or [place]=\'town\'</Filter><TextSymbolizer face-name="DejaVu Sans Bold" '
                    'size="18" fill="#222222" halo-fill="white" halo-radius="1.8">[name]</TextSymbolizer></Rule>')
     if scale <= 100000:
-        place_rules += ('<Rule><Filter>[place]=\'suburb\' or [place]=\'village\'</Filter><TextSymbolizer '
+        place_rules += ('<Rule><Filter>[place]=\'suburb\' or [place]=\'village\' or [place]=\'borough\'</Filter><TextSymbolizer '
                         'face-name="DejaVu Sans Bold" size="13" fill="#222222" halo-fill="white" halo-radius="1.8">'
                         '[name]</TextSymbolizer></Rule>')
     if scale <= 30000:
-        place_rules += ('<Rule><Filter>[place]=\'neighbourhood\' or [place]=\'quarter\' or [place]=\'hamlet\'</Filter>'
+        place_rules += ('<Rule><Filter>[place]=\'neighbourhood\' or [place]=\'quarter\' or [place]=\'hamlet\' '
+                        'or [place]=\'locality\' or [place]=\'isolated_dwelling\'</Filter>'
                         '<TextSymbolizer face-name="DejaVu Sans Book" size="12" fill="#222222" halo-fill="white" '
                         'halo-radius="1.8">[name]</TextSymbolizer></Rule>')
     return f'''<?xml version="1.0" encoding="utf-8"?>

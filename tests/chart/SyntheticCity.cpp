@@ -200,7 +200,7 @@ void Builder::block(int i, int j) {
     const bool industrial = cxm > halfW_ * 0.35 && cym < -halfH_ * 0.2;
     const bool centre = r < 0.22;
     area(0.04, 0.04, 0.96, 0.96, {{"landuse", industrial ? "industrial" : centre ? "commercial" : "residential"}});
-    if (o_.perimeterBuildings) {
+    if (o_.perimeterBuildings && oldTownBlock(i, j)) {
         perimeterBlock(q, industrial ? "industrial" : centre ? "retail" : "apartments", centre);
         return;
     }

@@ -21,7 +21,8 @@ public:
 
         // Old-town layout; the defaults give the ordinary city above.
         double blockSpread = 0;       // each row and column of blocks is blockMetres times 1 +- this
-        int coreBlocks = 0;           // with outerGrowth: blocks from the centre that keep blockMetres
+        int coreBlocks = 0;           // blocks from the centre that keep blockMetres (and, with
+                                      // perimeterBuildings and three more, are built wall to wall)
         double outerGrowth = 0;       // beyond the core, blocks grow by this share per block outwards
         double crooked = 0.06;        // random shift of every street corner, as a share of blockMetres
         int blocksPerWay = 5;         // blocks a street way runs before the next way begins

@@ -88,6 +88,9 @@ private:
     void frontage(const Quad& q, int side, double t0, double t1, double gapAt, const std::string& building,
                   bool retail, int& house);
     bool squareBlock(int i, int j, const Quad& q);
+    // Whether block (i, j) is built wall to wall: the core and a few blocks round it; beyond, the
+    // newer town has free-standing buildings.
+    bool oldTownBlock(int i, int j) const;
     bool inLake(double x, double y) const;
     QPointF lakeCentre() const;
     double railY(double x) const;

@@ -9,9 +9,10 @@
 
 SyntheticCity::Options SyntheticCity::oldTown() {
     Options o;
-    o.blocksX = 64;
-    o.blocksY = 44;
+    o.blocksX = 84;
+    o.blocksY = 60;
     o.blockMetres = 75.0;
+    o.buildingsPerSide = 4;  // in the newer town round the old one
     o.blockSpread = 0.2;  // blocks of 60 to 90 m in the core
     o.coreBlocks = 16;
     o.outerGrowth = 0.08;
@@ -118,6 +119,11 @@ std::string Builder::oldTownStreetName() {
     const int round = n / kPatternCount;
     const std::string stem = p.genitive ? genitive(round % kGenitiveCount) : adjective(round % kAdjectiveCount);
     return p.before + stem + p.after;
+}
+
+bool Builder::oldTownBlock(int i, int j) const {
+    const double reach = o_.coreBlocks > 0 ? o_.coreBlocks + 3 : 1e9;
+    return std::abs(i + 0.5 - o_.blocksX / 2.0) < reach && std::abs(j + 0.5 - o_.blocksY / 2.0) < reach;
 }
 
 bool Builder::inLake(double x, double y) const {
