@@ -28,7 +28,7 @@ public:
         int blocksPerWay = 5;         // blocks a street way runs before the next way begins
         bool shortStreets = false;    // short streets with names of their own, mostly minor streets
         int waysPerName = 1;          // with shortStreets: ways of a street before the next name
-        double alleyShare = 0;        // with shortStreets: minor ways that are lanes or footways instead
+        double alleyShare = 0;        // with shortStreets: minor ways that are lanes or pedestrian streets
         bool perimeterBuildings = false;  // buildings wall to wall along the block edges
         double frontageMin = 7, frontageMax = 16;  // street frontage of one building, metres
         double laneShare = 0;         // blocks entered by a service lane through a gap in the houses
@@ -38,7 +38,7 @@ public:
     };
     // A dense old town: small irregular blocks (60-90 m) with short crooked named streets,
     // lanes and footpaths, houses wall to wall along every block, squares, a church and the river
-    // through the centre; blocks grow towards the edge of the town.
+    // through the centre, inside a newer town of larger blocks with free-standing buildings.
     static Options oldTown();
 
     SyntheticCity();
