@@ -47,6 +47,7 @@ private slots:
     void initTestCase();
     void viewHoldsThousandsOfBuildings();
     void streetsAreShortNamedAndLabelled();
+    void blocksAreSmallAndIrregular();
     void lanesFootpathsRiverAndChurch();
     void housesAreSmallPolygonsWallToWall();
 
@@ -130,6 +131,28 @@ void TestChartOldTown::streetsAreShortNamedAndLabelled() {
     std::nth_element(lengths.begin(), lengths.begin() + lengths.size() / 2, lengths.end());
     const double median = lengths[lengths.size() / 2];
     QVERIFY2(median > 80 && median < 250, qPrintable(QString("median street way %1 m").arg(median)));
+}
+
+// Street ways run from corner to corner, so their pieces are the sides of the blocks.
+void TestChartOldTown::blocksAreSmallAndIrregular() {
+    std::vector<double> sides;
+    for (const ChartFeature* f : near(FeatureKind::MinorRoad, 1500))
+        for (std::uint32_t p = f->firstPart; p < f->firstPart + f->partCount; ++p) {
+            const ChartPart& part = chart_->parts()[p];
+            for (std::uint32_t i = 1; i < part.pointCount; ++i) {
+                const QPointF d = chart_->points()[part.firstPoint + i] - chart_->points()[part.firstPoint + i - 1];
+                sides.push_back(std::hypot(d.x(), d.y()) * groundScale());
+            }
+        }
+    QVERIFY(sides.size() >= 300);
+    std::sort(sides.begin(), sides.end());
+    const double low = sides[sides.size() / 20], high = sides[sides.size() * 19 / 20];
+    const double median = sides[sides.size() / 2];
+    QVERIFY2(median >= 60 && median <= 90, qPrintable(QString("median block side %1 m").arg(median)));
+    QVERIFY2(low >= 45 && high <= 110, qPrintable(QString("block sides %1 to %2 m").arg(low).arg(high)));
+    // Not an even grid: a tenth of the sides differ from the median by 10 m or more.
+    const auto uneven = std::count_if(sides.begin(), sides.end(), [&](double s) { return std::abs(s - median) >= 10; });
+    QVERIFY2(uneven >= static_cast<long>(sides.size() / 10), qPrintable(QString("%1 uneven sides").arg(uneven)));
 }
 
 void TestChartOldTown::lanesFootpathsRiverAndChurch() {
