@@ -63,6 +63,8 @@ const NamePattern kPatterns[] = {
     {"Нижняя ", false, " улица"}};
 constexpr int kPatternCount = static_cast<int>(sizeof(kPatterns) / sizeof(kPatterns[0]));
 
+constexpr double kSetback = 6.5;  // metres from the middle of a street to the house fronts
+
 }  // namespace
 
 void Builder::layout() {
@@ -184,9 +186,8 @@ void Builder::church(const Quad& q) {
 void Builder::perimeterBlock(const Quad& q, const std::string& building, bool retail) {
     const double w = q.width(), h = q.height();
     if (w < 30 || h < 30) return;
-    constexpr double Setback = 6.5;  // from the middle of the street to the house fronts
-    constexpr double Band = 16.0;    // the rows along u end their corner houses this deep
-    const double su = Setback / w, sv = Setback / h;
+    constexpr double Band = 16.0;  // the rows along u end their corner houses this deep
+    const double su = kSetback / w, sv = kSetback / h;
     const bool lane = uniform(0, 1) < o_.laneShare;
     const bool path = uniform(0, 1) < o_.footpathShare;
     int house = 1;
@@ -206,7 +207,7 @@ void Builder::perimeterBlock(const Quad& q, const std::string& building, bool re
 void Builder::frontage(const Quad& q, int side, double t0, double t1, double gapAt, const std::string& building,
                        bool retail, int& house) {
     const double w = q.width(), h = q.height();
-    const double su = 6.5 / w, sv = 6.5 / h;
+    const double su = kSetback / w, sv = kSetback / h;
     const double along = side % 2 == 0 ? w : h;  // metres per unit of t
     auto at = [&](double t, double depth) {
         switch (side) {
