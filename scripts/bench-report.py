@@ -3,10 +3,96 @@
 
 A benchmark whose name contains "/baseline" is the baseline of the other benchmarks of its file
 that share the name's first segment; their ratio against it is reported.
+
+The base-map redraws (old town, Vaduz, Liechtenstein) are also set side by side with Mapnik's
+renders of the same views (<results>/mapnik/views.jsonl from scripts/bench-mapnik) in one table.
 """
 import json
 import pathlib
 import sys
+
+TARGET_MS = 30.0    # every full redraw of a real city under this
+MAPNIK_FACTOR = 10  # and at least this many times faster than Mapnik on the same view
+UNIT_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
+MAPNIK_VIEWS = {"oldtown": "old town", "vaduz": "Vaduz centre", "liechtenstein": "Liechtenstein"}
+
+
+def split_name(run_name):
+    """'BM_X/5000/min_time:0.200/real_time' -> ('BM_X', ['5000'], {'min_time': '0.200'})."""
+    head, *parts = run_name.split("/")
+    positional, named = [], {}
+    for p in parts:
+        if ":" in p:
+            k, v = p.split(":", 1)
+            named[k] = v
+        elif p not in ("process_time", "real_time", "manual_time"):
+            positional.append(p)
+    return head, positional, named
+
+
+def chart_view(run_name):
+    """(view, scale, threads) of a base-map redraw benchmark, or None."""
+    head, positional, named = split_name(run_name)
+    try:
+        if head in ("BM_ChartRedrawOldTown", "BM_ChartRedrawOldTownOneThread"):
+            return "old town", int(positional[0]), 1 if head.endswith("OneThread") else 2
+        if head == "BM_ChartRedrawLiechtenstein":
+            scale = int(named["scale"])
+            return ("Vaduz centre" if scale < 100000 else "Liechtenstein"), scale, int(named["threads"])
+    except (IndexError, KeyError, ValueError):
+        return None
+    return None
+
+
+def side_by_side(results_dir):
+    """The lines of the table of control and Mapnik per view, and the closing verdict line."""
+    control = {}  # (view, scale) -> {threads: ms}
+    for f in sorted(pathlib.Path(results_dir).glob("*.json")):
+        data = json.loads(f.read_text())
+        runs = data.get("benchmarks", [])
+        medians = [b for b in runs if b.get("aggregate_name") == "median"]
+        for b in medians or [b for b in runs if b.get("run_type", "iteration") == "iteration"]:
+            v = chart_view(b.get("run_name", b.get("name", "")))
+            if v is not None:
+                control.setdefault(v[:2], {})[v[2]] = b["real_time"] * UNIT_MS.get(b["time_unit"], 1.0)
+    mapnik = {}
+    views = pathlib.Path(results_dir) / "mapnik" / "views.jsonl"
+    if views.exists():
+        for line in views.read_text().splitlines():
+            if line.strip():
+                r = json.loads(line)
+                mapnik[(MAPNIK_VIEWS.get(r.get("view"), r.get("view")), int(r["scale"]))] = r["median_ms"]
+    if not control:
+        return [], ""
+    order = {"old town": 0, "Vaduz centre": 1, "Liechtenstein": 2}
+    lines = ["| View (1920x1080) | control, two threads | control, one thread | Mapnik | Mapnik / control |\n",
+             "|---|---:|---:|---:|---:|\n"]
+    ratios = []
+    fmt = lambda t: f"{t:.1f} ms" if t is not None else "-"
+    for view, scale in sorted(control, key=lambda k: (order.get(k[0], 9), k[1])):
+        two, one = control[(view, scale)].get(2), control[(view, scale)].get(1)
+        m = mapnik.get((view, scale))
+        ratio = m / two if m is not None and two else None
+        if ratio is not None:
+            ratios.append((ratio, view, scale))
+        lines.append(f"| {view}, 1:{scale} | {fmt(two)} | {fmt(one)} | {fmt(m)} | "
+                     f"{f'{ratio:.1f}x' if ratio is not None else '-'} |\n")
+    timed = [(t[2], view, scale) for (view, scale), t in control.items() if 2 in t]
+    if not timed:
+        return lines, ""
+    worst = max(timed)
+    over = sorted(f"{v} 1:{s}" for t, v, s in timed if t >= TARGET_MS)
+    verdict = (f"Worst control view: {worst[1]} 1:{worst[2]}, {worst[0]:.1f} ms on two threads. "
+               f"Every view under {TARGET_MS:.0f} ms: " + ("yes" if not over else "no (" + ", ".join(over) + ")") + ". ")
+    if ratios:
+        low = min(ratios)
+        slow = sorted(f"{v} 1:{s}" for r, v, s in ratios if r < MAPNIK_FACTOR)
+        verdict += (f"At least {MAPNIK_FACTOR}x faster than Mapnik on every view compared: "
+                    + ("yes" if not slow else "no (" + ", ".join(slow) + ")")
+                    + f"; lowest ratio {low[0]:.1f}x ({low[1]} 1:{low[2]}).")
+    else:
+        verdict += "No Mapnik figures (python3-mapnik not available)."
+    return lines, verdict
 
 
 def main(results_dir: str, out_path: str) -> None:
@@ -43,11 +129,22 @@ def main(results_dir: str, out_path: str) -> None:
         if ratios:
             lines.append("\n| benchmark | ratio to its baseline |\n|---|---:|\n")
             lines.extend(ratios)
+    views, verdict = side_by_side(results_dir)
+    if views:
+        lines.append("\n## Base-map views, the control and Mapnik\n\n")
+        lines.append("Wall-clock time of one full redraw (medians); Mapnik renders on one thread. "
+                     "The ratio is Mapnik's time over the control's on two threads, as it draws.\n\n")
+        lines.extend(views)
+        lines.append(f"\n{verdict}\n")
     out.write_text("".join(lines), encoding="utf-8")
     width = max([len(f"{p} {n}") for p, n, _, _ in table] + [9])
     print(f"{'benchmark':<{width}}  {'median':>12}  unit")
     for program, name, t, unit in table:
         print(f"{program + ' ' + name:<{width}}  {t:>12.3f}  {unit}")
+    if views:
+        print()
+        print("".join(views), end="")
+        print(verdict)
 
 
 if __name__ == "__main__":

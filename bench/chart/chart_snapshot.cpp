@@ -1,6 +1,8 @@
 // Renders a view of a .chart to a PNG, to look at the map as a dispatcher will; also makes the
 // synthetic city chart used by the benchmarks.
 //   chart_snapshot city <out.chart> [blocksX blocksY [buildingsPerSide]]
+//   chart_snapshot oldtown <out.chart>         (the dense old town; prints its centre lon lat)
+//   chart_snapshot centre <in.chart>           (prints the centre of the chart's extent, lon lat)
 //   chart_snapshot demo <out.chart>            (the demo town, when its generator is built)
 //   chart_snapshot render <in.chart> <out.png> <scale> [width height [lon lat]]
 #include "SyntheticCity.h"
@@ -32,6 +34,26 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;
         }
+        return 0;
+    }
+    if (args.size() >= 3 && args[1] == "oldtown") {
+        const SyntheticCity town(SyntheticCity::oldTown());
+        QString error;
+        if (!town.writeChart(args[2], &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("%.7f %.7f\n", town.centreLonLat().x(), town.centreLonLat().y());
+        return 0;
+    }
+    if (args.size() >= 3 && args[1] == "centre") {
+        mvx::ChartCollection charts;
+        if (charts.load(args[2]) != 0) {
+            std::fprintf(stderr, "load failed: %s\n", qPrintable(charts.lastError()));
+            return 1;
+        }
+        const QPointF c = mvx::mercatorToLonLat(charts.extentMercator().center());
+        std::printf("%.7f %.7f\n", c.x(), c.y());
         return 0;
     }
 #ifdef CHART_BENCH_DEMO_TOWN
@@ -75,7 +97,11 @@ int main(int argc, char** argv) {
         QPainter again(&image);
         charts.render(again, view);
     }
-    std::printf("scale 1:%.0f, %zu labels, %.1f ms per redraw\n", report.scaleDenominator, report.labels.size(),
-                timer.nsecsElapsed() / 1e6 / Rounds);
+    int features = 0, streetLabels = 0;
+    for (int n : report.drawn) features += n;
+    for (const auto& l : report.labels) streetLabels += mvx::isRoad(l.kind) ? 1 : 0;
+    std::printf("scale 1:%.0f, %d features, %d buildings, %zu labels (%d street labels), %.1f ms per redraw\n",
+                report.scaleDenominator, features, report.drawn[mvx::kindIndex(mvx::FeatureKind::Building)],
+                report.labels.size(), streetLabels, timer.nsecsElapsed() / 1e6 / Rounds);
     return image.save(args[3]) ? 0 : 1;
 }
