@@ -88,8 +88,10 @@ private:
 private slots:
     void initTestCase() {
         const QString chart = QDir(fx.dataDir.path()).filePath(QStringLiteral("demo-town.chart"));
+        // A week of data, so that the last three days always hold a whole working day (see the
+        // acceptance test).
         QVERIFY(fx.adminOk({QStringLiteral("demo"), QStringLiteral("--chart"), chart, QStringLiteral("--days"),
-                            QStringLiteral("2")}));
+                            QStringLiteral("7")}));
         const QDateTime now = QDateTime::currentDateTime();
         QVERIFY(fx.writeAppFile(QStringLiteral("MapList.ini"),
                                 QStringLiteral("[MapList]\r\nMapCount=1\r\nMap1=%1\r\n").arg(chart).toUtf8()));
