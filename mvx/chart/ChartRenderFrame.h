@@ -2,6 +2,7 @@
 
 #include "chart/Chart.h"
 #include "chart/ChartRenderer.h"
+#include "chart/CoverageFiller.h"
 #include "chart/LevelOfDetail.h"
 #include "core/Projection.h"
 
@@ -11,7 +12,10 @@
 #include <QPolygonF>
 #include <QTransform>
 
+#include <QPaintEngine>
+
 #include <algorithm>
+#include <optional>
 #include <cmath>
 #include <vector>
 
@@ -39,6 +43,23 @@ struct ChartRenderer::Frame {
     // The part of the view this frame draws (the whole view, or one band's rows), widened by the
     // widest line: segments wholly outside it are left out.
     QRectF clip;
+
+    // A filler that writes small rings straight into the painter's picture, when the painter
+    // draws plainly onto a 32-bit picture: no clip, no opacity, blending over, whole-pixel shifts.
+    std::optional<CoverageFiller> directFiller() const {
+        QPaintDevice* device = painter.device();
+        if (device == nullptr || device->devType() != QInternal::Image || painter.paintEngine() == nullptr ||
+            painter.paintEngine()->type() != QPaintEngine::Raster || painter.hasClipping() || painter.opacity() < 1.0 ||
+            painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+            return std::nullopt;
+        auto* image = static_cast<QImage*>(device);
+        const QTransform t = painter.transform();
+        if (!CoverageFiller::supports(*image) || t.type() > QTransform::TxTranslate || t.dx() != std::round(t.dx()) ||
+            t.dy() != std::round(t.dy()))
+            return std::nullopt;
+        const QPoint origin(static_cast<int>(t.dx()), static_cast<int>(t.dy()));
+        return CoverageFiller(*image, origin, image->rect());
+    }
 
     QPointF toScreen(const QPointF& m) const { return {(m.x() - cx) * sx + hw, (cy - m.y()) * sx + hh}; }
 

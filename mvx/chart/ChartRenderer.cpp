@@ -2,6 +2,7 @@
 
 #include "chart/ChartRenderFrame.h"
 #include "chart/ChartStyle.h"
+#include "chart/CoverageFiller.h"
 #include "chart/DashPattern.h"
 #include "chart/LabelPlacer.h"
 #include "chart/LevelOfDetail.h"
@@ -13,6 +14,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <optional>
 #include <cmath>
 #include <thread>
 
@@ -128,16 +130,23 @@ void ChartRenderer::drawAreas(Frame& f, FeatureKind kind) const {
     f.painter.setBrush(QColor(style.fill));
     // Smoothing area edges pays only at large scales; elsewhere roads cover most edges anyway.
     f.painter.setRenderHint(QPainter::Antialiasing, f.lod.scaleDenominator() <= 12000);
+    // Small rings go straight into the picture where the painter allows it, always smoothed: the
+    // raster engine's set-up cost per polygon outweighs the drawing of a house a few pixels wide.
+    std::optional<CoverageFiller> direct = f.directFiller();
+    const bool opaque = qAlpha(style.fill) == 255 && (!outline || qAlpha(style.stroke) == 255);
+    if (!opaque) direct.reset();
     QPolygonF ring;
-    int n = 0;
     for (const Ref& r : refs) {
         const ChartFeature& feature = r.chart->features()[r.feature];
         if (feature.shape != FeatureShape::Area || f.screenExtent(feature) < f.lod.minAreaPixels()) continue;
-        ++n;
         if (feature.partCount == 1) {
             const ChartPart& part = r.chart->parts()[feature.firstPart];
             if (part.pointCount < 3) continue;
             f.partToPolygon(ring, *r.chart, part);
+            const int count = static_cast<int>(ring.size());
+            if (direct && (outline ? direct->fillOutlined(ring.constData(), count, style.fill, style.stroke)
+                                   : direct->fill(ring.constData(), count, style.fill)))
+                continue;
             f.painter.drawPolygon(ring);
         } else {
             // Several rings: holes and islands need the even-odd rule over the whole feature.
