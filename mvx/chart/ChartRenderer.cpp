@@ -28,6 +28,7 @@ constexpr double StraightTurnDeg = 22.0;   // a label follows a stretch turning 
 constexpr int MaxCachedLabels = 3000;
 constexpr int HaloSteps = 12;              // copies of a label's text that make its halo
 constexpr double AngleStepDeg = 3.0;       // street label angles are rounded to this
+constexpr double MinOutlinedPx = 8.0;      // areas smaller on screen are drawn without outline
 
 }  // namespace
 
@@ -144,8 +145,11 @@ void ChartRenderer::drawAreas(Frame& f, FeatureKind kind) const {
             if (part.pointCount < 3) continue;
             f.partToPolygon(ring, *r.chart, part);
             const int count = static_cast<int>(ring.size());
-            if (direct && (outline ? direct->fillOutlined(ring.constData(), count, style.fill, style.stroke)
-                                   : direct->fill(ring.constData(), count, style.fill)))
+            // On a house under MinOutlinedPx across, the outline would be most of it: the house
+            // is drawn plain, which also halves its cost where a town shows tens of thousands.
+            const bool outlined = outline && f.screenExtent(feature) >= MinOutlinedPx;
+            if (direct && (outlined ? direct->fillOutlined(ring.constData(), count, style.fill, style.stroke)
+                                    : direct->fill(ring.constData(), count, style.fill)))
                 continue;
             f.painter.drawPolygon(ring);
         } else {

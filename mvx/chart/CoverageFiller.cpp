@@ -24,29 +24,6 @@ double doubleArea(const std::vector<QPointF>& ring) {
     return sum;
 }
 
-// The ring moved out (grow > 0) or in by grow pixels, each corner where the moved edges meet.
-// False for a corner so sharp that the meeting point would lie far off.
-bool offsetRing(std::vector<QPointF>& ring, double grow) {
-    const size_t n = ring.size();
-    const double orientation = doubleArea(ring) > 0 ? 1.0 : -1.0;
-    std::vector<QPointF> normals(n);
-    for (size_t i = 0; i < n; ++i) {
-        const QPointF d = ring[(i + 1) % n] - ring[i];
-        const double length = std::hypot(d.x(), d.y());
-        normals[i] = QPointF(d.y(), -d.x()) * (orientation / length);  // outwards
-    }
-    std::vector<QPointF> moved(n);
-    for (size_t i = 0; i < n; ++i) {
-        const QPointF& before = normals[(i + n - 1) % n];
-        const QPointF& after = normals[i];
-        const double join = 1.0 + before.x() * after.x() + before.y() * after.y();
-        if (join < 0.25) return false;  // a spike: the corner would move more than ~2.8 times grow
-        moved[i] = ring[i] + (before + after) * (grow / join);
-    }
-    ring.swap(moved);
-    return true;
-}
-
 }  // namespace
 
 CoverageFiller::CoverageFiller(QImage& target, QPoint origin, QRect clip)
@@ -56,25 +33,26 @@ bool CoverageFiller::supports(const QImage& image) {
     return image.format() == QImage::Format_ARGB32_Premultiplied || image.format() == QImage::Format_RGB32;
 }
 
-bool CoverageFiller::prepare(const QPointF* points, int count, double grow) {
-    shifted_.clear();
+bool CoverageFiller::takeRing(const QPointF* points, int count) {
+    ring_.clear();
     if (count < 3) return false;
     for (int i = 0; i < count; ++i) {
         const QPointF p = points[i] + QPointF(origin_);
         if (!std::isfinite(p.x()) || !std::isfinite(p.y())) return false;
         // Repeated points (and the closing copy of the first) add no edge.
-        if (!shifted_.empty() && std::abs(p.x() - shifted_.back().x()) < 1e-9 &&
-            std::abs(p.y() - shifted_.back().y()) < 1e-9)
+        if (!ring_.empty() && std::abs(p.x() - ring_.back().x()) < 1e-9 && std::abs(p.y() - ring_.back().y()) < 1e-9)
             continue;
-        shifted_.push_back(p);
+        ring_.push_back(p);
     }
-    while (shifted_.size() > 1 && std::abs(shifted_.front().x() - shifted_.back().x()) < 1e-9 &&
-           std::abs(shifted_.front().y() - shifted_.back().y()) < 1e-9)
-        shifted_.pop_back();
-    if (shifted_.size() < 3) return false;
-    if (grow != 0 && !offsetRing(shifted_, grow)) return false;
-    double x0 = shifted_[0].x(), x1 = x0, y0 = shifted_[0].y(), y1 = y0;
-    for (const QPointF& p : shifted_) {
+    while (ring_.size() > 1 && std::abs(ring_.front().x() - ring_.back().x()) < 1e-9 &&
+           std::abs(ring_.front().y() - ring_.back().y()) < 1e-9)
+        ring_.pop_back();
+    return ring_.size() >= 3;
+}
+
+bool CoverageFiller::placeBox(const std::vector<QPointF>& ring) {
+    double x0 = ring[0].x(), x1 = x0, y0 = ring[0].y(), y1 = y0;
+    for (const QPointF& p : ring) {
         x0 = std::min(x0, p.x());
         x1 = std::max(x1, p.x());
         y0 = std::min(y0, p.y());
@@ -87,42 +65,59 @@ bool CoverageFiller::prepare(const QPointF* points, int count, double grow) {
     return true;
 }
 
+void CoverageFiller::accumulate(const std::vector<QPointF>& ring, std::vector<float>& deltas) {
+    deltas.assign(static_cast<size_t>(box_.width() + 2) * static_cast<size_t>(box_.height()), 0.0f);
+    for (size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) addEdge(deltas, ring[j], ring[i]);
+}
+
 bool CoverageFiller::fill(const QPointF* points, int count, QRgb colour) {
-    if (!prepare(points, count, 0)) return false;
+    if (!takeRing(points, count) || !placeBox(ring_)) return false;
     if (box_.isEmpty()) return true;  // wholly outside: drawn, as nothing
-    deltas_.assign(static_cast<size_t>(box_.width() + 2) * static_cast<size_t>(box_.height()), 0.0f);
-    for (size_t i = 0, j = shifted_.size() - 1; i < shifted_.size(); j = i++) addEdge(shifted_[j], shifted_[i]);
-    blend(colour);
+    accumulate(ring_, outer_);
+    blend(colour, nullptr, 0);
     return true;
 }
 
 bool CoverageFiller::fillOutlined(const QPointF* points, int count, QRgb fill, QRgb outline) {
-    // Both rings are made before anything is drawn, so that a refusal draws nothing.
-    if (!prepare(points, count, 0.5)) return false;
-    const std::vector<QPointF> outer = shifted_;
-    const QRect outerBox = box_;
-    if (!prepare(points, count, -0.5)) return false;
-    std::vector<QPointF> inner = shifted_;
-    const QRect innerBox = box_;
-    const double original = [&] {
-        prepare(points, count, 0);
-        return doubleArea(shifted_);
-    }();
-    // A ring narrower than a pixel turns inside out when narrowed: it is all outline.
-    const bool innerTurned = doubleArea(inner) * original <= 0 || std::abs(doubleArea(inner)) >= std::abs(original);
-    for (int pass = 0; pass < 2; ++pass) {
-        if (pass == 1 && innerTurned) break;
-        shifted_ = pass == 0 ? outer : inner;
-        box_ = pass == 0 ? outerBox : innerBox;
-        if (box_.isEmpty()) continue;
-        deltas_.assign(static_cast<size_t>(box_.width() + 2) * static_cast<size_t>(box_.height()), 0.0f);
-        for (size_t i = 0, j = shifted_.size() - 1; i < shifted_.size(); j = i++) addEdge(shifted_[j], shifted_[i]);
-        blend(pass == 0 ? outline : fill);
+    if (!takeRing(points, count)) return false;
+    // Each corner moves half a pixel along the mean of its two edges' outward normals, scaled so
+    // that both edges move by half a pixel (a mitred corner).
+    const size_t n = ring_.size();
+    const double area = doubleArea(ring_);
+    const double orientation = area > 0 ? 1.0 : -1.0;
+    normals_.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        const QPointF d = ring_[(i + 1) % n] - ring_[i];
+        normals_[i] = QPointF(d.y(), -d.x()) * (orientation / std::sqrt(d.x() * d.x() + d.y() * d.y()));
     }
+    outerRing_.resize(n);
+    innerRing_.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        const QPointF& before = normals_[(i + n - 1) % n];
+        const QPointF& after = normals_[i];
+        const double join = 1.0 + before.x() * after.x() + before.y() * after.y();
+        if (join < 0.25) return false;  // a spike: the corner would move more than ~1.4 pixels
+        const QPointF shift = (before + after) * (0.5 / join);
+        outerRing_[i] = ring_[i] + shift;
+        innerRing_[i] = ring_[i] - shift;
+    }
+    if (!placeBox(outerRing_)) return false;
+    if (box_.isEmpty()) return true;
+    // A ring narrower than a pixel turns inside out when narrowed: it is all outline.
+    const double inner = doubleArea(innerRing_);
+    const bool hasInside = inner * area > 0 && std::abs(inner) < std::abs(area);
+    accumulate(outerRing_, outer_);
+    if (hasInside) {
+        // The narrowed ring lies within the widened one's box.
+        std::vector<float>& deltas = inner_;
+        deltas.assign(outer_.size(), 0.0f);
+        for (size_t i = 0, j = n - 1; i < n; j = i++) addEdge(deltas, innerRing_[j], innerRing_[i]);
+    }
+    blend(outline, hasInside ? &inner_ : nullptr, fill);
     return true;
 }
 
-void CoverageFiller::addEdge(QPointF a, QPointF b) {
+void CoverageFiller::addEdge(std::vector<float>& deltas, QPointF a, QPointF b) {
     // Into the box's own pixels; the edge is kept to the box's rows and laid against its left and
     // right sides where it runs past them (what lies left of the box covers its first pixels,
     // what lies right of it nothing).
@@ -130,8 +125,10 @@ void CoverageFiller::addEdge(QPointF a, QPointF b) {
     a -= QPointF(box_.left(), box_.top());
     b -= QPointF(box_.left(), box_.top());
     if (a.y() == b.y()) return;
+    const bool inside = a.x() >= 0 && a.x() <= w && b.x() >= 0 && b.x() <= w && a.y() >= 0 && a.y() <= h &&
+                        b.y() >= 0 && b.y() <= h;
     // Rows: the part with y in [0, h].
-    {
+    if (!inside) {
         double ta = 0, tb = 1;
         const double dy = b.y() - a.y();
         for (const double edge : {0.0, h}) {
@@ -149,7 +146,7 @@ void CoverageFiller::addEdge(QPointF a, QPointF b) {
     double cuts[4] = {0, 1, 1, 1};
     int n = 1;
     const double dx = b.x() - a.x();
-    if (dx != 0) {
+    if (dx != 0 && !inside) {
         for (const double edge : {0.0, w}) {
             const double t = (edge - a.x()) / dx;
             if (t > 0 && t < 1) cuts[n++] = t;
@@ -171,7 +168,7 @@ void CoverageFiller::addEdge(QPointF a, QPointF b) {
         double x = p0.x();
         const int rowEnd = std::min(static_cast<int>(std::ceil(p1.y())), box_.height());
         for (int y = std::max(0, static_cast<int>(std::floor(p0.y()))); y < rowEnd; ++y) {
-            float* row = deltas_.data() + static_cast<size_t>(y) * stride;
+            float* row = deltas.data() + static_cast<size_t>(y) * stride;
             const double dy = std::min(y + 1.0, p1.y()) - std::max(static_cast<double>(y), p0.y());
             // Rounding may carry the end a hair past the box's sides.
             const double xnext = std::clamp(x + dxdy * dy, 0.0, w);
@@ -207,21 +204,48 @@ void CoverageFiller::addEdge(QPointF a, QPointF b) {
     }
 }
 
-void CoverageFiller::blend(QRgb colour) {
-    const quint32 c = colour | 0xff000000u;
+void CoverageFiller::blend(QRgb colour, const std::vector<float>* inside, QRgb insideColour) {
+    // Over each pixel the colour by its covered share, then the inside colour by the inside's.
+    // Where a row's shares stop changing at full cover, the rest of the run is one colour.
+    const quint32 c = colour | 0xff000000u, ci = insideColour | 0xff000000u;
     const size_t stride = static_cast<size_t>(box_.width()) + 2;
+    const int width = box_.width();
+    const qsizetype bytesPerLine = target_.bytesPerLine();
     uchar* const bits = const_cast<uchar*>(target_.constBits());  // never detaches a painted picture
+    auto share = [](float sum) { return static_cast<quint32>(std::min(std::abs(sum), 1.0f) * 255.0f + 0.5f); };
     for (int y = 0; y < box_.height(); ++y) {
-        const float* row = deltas_.data() + static_cast<size_t>(y) * stride;
-        auto* line = reinterpret_cast<quint32*>(bits + static_cast<qsizetype>(box_.top() + y) * target_.bytesPerLine()) +
-                     box_.left();
-        float sum = 0;
-        for (int x = 0; x < box_.width(); ++x) {
+        const float* row = outer_.data() + static_cast<size_t>(y) * stride;
+        const float* rowInside = inside ? inside->data() + static_cast<size_t>(y) * stride : nullptr;
+        auto* line = reinterpret_cast<quint32*>(bits + static_cast<qsizetype>(box_.top() + y) * bytesPerLine) + box_.left();
+        float sum = 0, sumInside = 0;
+        for (int x = 0; x < width; ++x) {
             sum += row[x];
-            const float cover = std::min(std::abs(sum), 1.0f);
-            const auto a = static_cast<quint32>(cover * 255.0f + 0.5f);
+            const quint32 a = share(sum);
+            if (!rowInside) {
+                if (a == 0) continue;
+                if (a >= 255) {
+                    int end = x + 1;
+                    while (end < width && row[end] == 0.0f) ++end;
+                    std::fill(line + x, line + end, c);
+                    x = end - 1;
+                    continue;
+                }
+                line[x] = byteMul(c, a) + byteMul(line[x], 255 - a);
+                continue;
+            }
+            sumInside += rowInside[x];
             if (a == 0) continue;
-            line[x] = a >= 255 ? c : byteMul(c, a) + byteMul(line[x], 255 - a);
+            const quint32 b = share(sumInside);
+            if (a >= 255 && b >= 255) {
+                int end = x + 1;
+                while (end < width && row[end] == 0.0f && rowInside[end] == 0.0f) ++end;
+                std::fill(line + x, line + end, ci);
+                x = end - 1;
+                continue;
+            }
+            quint32 pixel = a >= 255 ? c : byteMul(c, a) + byteMul(line[x], 255 - a);
+            if (b != 0) pixel = b >= 255 ? ci : byteMul(ci, b) + byteMul(pixel, 255 - b);
+            line[x] = pixel;
         }
     }
 }

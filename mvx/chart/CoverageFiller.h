@@ -36,18 +36,21 @@ public:
     bool fillOutlined(const QPointF* points, int count, QRgb fill, QRgb outline);
 
 private:
-    void addEdge(QPointF a, QPointF b);
-    void blend(QRgb colour);
-    bool prepare(const QPointF* points, int count, double grow);
+    bool takeRing(const QPointF* points, int count);
+    bool placeBox(const std::vector<QPointF>& ring);
+    void accumulate(const std::vector<QPointF>& ring, std::vector<float>& deltas);
+    void addEdge(std::vector<float>& deltas, QPointF a, QPointF b);
+    void blend(QRgb colour, const std::vector<float>* inside, QRgb insideColour);
 
     QImage& target_;
     QPoint origin_;
     QRect clip_;
     // The covered area under way: its pixels' rectangle on the picture, and per pixel the change of
-    // covered share from the pixel before (a row's running sum is each pixel's share).
+    // covered share from the pixel before (a row's running sum is each pixel's share), for the ring
+    // (or its widened outline) and for the narrowed inside. Kept between rings, like the rings.
     QRect box_;
-    std::vector<float> deltas_;
-    std::vector<QPointF> shifted_;
+    std::vector<float> outer_, inner_;
+    std::vector<QPointF> ring_, outerRing_, innerRing_, normals_;
 };
 
 }  // namespace mvx
