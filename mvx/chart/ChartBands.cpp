@@ -79,8 +79,9 @@ bool ChartRenderer::planBands(const Frame& f, const QSize& size, std::vector<int
     return cuts.size() > 2;
 }
 
-void ChartRenderer::drawBands(QPainter& painter, const MapView& view, const LevelOfDetail& lod,
-                              const std::vector<const Chart*>& charts, const std::vector<int>& cuts) const {
+void ChartRenderer::drawBands(QPainter& painter, const Frame& whole, const std::vector<int>& cuts) const {
+    const MapView& view = whole.view;
+    const LevelOfDetail& lod = whole.lod;
     const QSize size = view.size();
     const int count = static_cast<int>(cuts.size()) - 1;
     // Each band is drawn into a picture of its own that reaches past its rows by more than half
@@ -117,7 +118,23 @@ void ChartRenderer::drawBands(QPainter& painter, const MapView& view, const Leve
         p.translate(0, -drawn[b].top());
         Frame bandFrame{p, view, lod, {}, nullptr};
         bandFrame.clip = frameClip(QRectF(drawn[b]));
-        collect(bandFrame, charts, QRectF(drawn[b]), false);
+        // The band's features: those of the whole view that reach its rows (with the same margin
+        // as the view's), in the same order.
+        const double top = drawn[b].top() - MarginPx, bottom = drawn[b].top() + drawn[b].height() + MarginPx;
+        bandFrame.sx = whole.sx;
+        bandFrame.cx = whole.cx;
+        bandFrame.cy = whole.cy;
+        bandFrame.hw = whole.hw;
+        bandFrame.hh = whole.hh;
+        for (size_t k = 0; k < whole.buckets.size(); ++k) {
+            std::vector<Ref>& refs = bandFrame.buckets[k];
+            for (const Ref& r : whole.buckets[k]) {
+                const QRectF& bounds = r.chart->features()[r.feature].bounds;
+                const double y0 = (whole.cy - bounds.bottom()) * whole.sx + whole.hh;  // the upper edge on screen
+                const double y1 = (whole.cy - bounds.top()) * whole.sx + whole.hh;
+                if (y1 >= top && y0 <= bottom) refs.push_back(r);
+            }
+        }
         drawGeometry(bandFrame);
     };
     // Both threads take the next band not yet taken until none is left. The first failure stops

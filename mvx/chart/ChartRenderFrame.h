@@ -21,6 +21,9 @@
 
 namespace mvx {
 
+// Features this close outside the view still count.
+inline constexpr double MarginPx = 48.0;
+
 // Points closer than this many pixels to the last one drawn are skipped.
 inline constexpr double SimplifyPx = 0.6;
 

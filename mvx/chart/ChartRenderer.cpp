@@ -22,7 +22,6 @@ namespace mvx {
 
 namespace {
 
-constexpr double MarginPx = 48.0;          // features this close outside the view still count
 constexpr double LabelRepeatPx = 260.0;    // the same street name is not repeated closer than this
 constexpr double StraightTurnDeg = 22.0;   // a label follows a stretch turning no more than this
 constexpr int MaxCachedLabels = 3000;
@@ -98,7 +97,7 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
     std::vector<int> cuts;
     const bool inBands = threads_ > 1 && planBands(f, size, cuts);
     if (inBands) {
-        drawBands(painter, view, lod, charts, cuts);
+        drawBands(painter, f, cuts);
     } else {
         painter.fillRect(whole, ChartStyle::land());
         drawGeometry(f);

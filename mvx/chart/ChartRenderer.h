@@ -68,8 +68,8 @@ private:
     // Whether the frame is worth drawing in bands on two threads, and where the bands are cut:
     // the first row of each band, then the height.
     bool planBands(const Frame& f, const QSize& size, std::vector<int>& cuts) const;
-    void drawBands(QPainter& painter, const MapView& view, const LevelOfDetail& lod,
-                   const std::vector<const Chart*>& charts, const std::vector<int>& cuts) const;
+    // whole: the frame of the whole view, whose features the bands share out.
+    void drawBands(QPainter& painter, const Frame& whole, const std::vector<int>& cuts) const;
     void drawAreas(Frame& f, FeatureKind kind) const;
     void drawLines(Frame& f, FeatureKind kind, const QPen& pen) const;
     void drawSegments(Frame& f, FeatureKind kind, const QPen& pen) const;
