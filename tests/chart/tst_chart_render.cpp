@@ -45,6 +45,7 @@ private slots:
     void initTestCase();
     void coloursAtKnownPlaces();
     void buildingsDropOutWhenZoomedOut();
+    void largeBuildingsHaveAnOutline();
     void roadHasACasing();
     void severalMapsAreDrawnTogether();
     void emptyCollectionDrawsLand();
@@ -126,6 +127,27 @@ void TestChartRender::buildingsDropOutWhenZoomedOut() {
     // The road stays, and at this scale it is still filled with its own colour.
     const QRgb road = pixelAt(image, 37.001, 55.0015, 50000);
     QVERIFY2(near(road, QColor(ChartStyle::of(FeatureKind::Primary).fill), 12), qPrintable(describe(road)));
+}
+
+void TestChartRender::largeBuildingsHaveAnOutline() {
+    // The hand-made building is some 20 x 25 px at 1:5000: its outline colour lies on its west
+    // edge, its fill within, land without. At 1:20000 it is drawn plain.
+    ChartCollection charts;
+    QCOMPARE(charts.load(handMade_), 0);
+    const QColor fill(ChartStyle::of(FeatureKind::Building).fill), stroke(ChartStyle::of(FeatureKind::Building).stroke);
+    for (const double scale : {5000.0, 20000.0}) {
+        const QImage image = render(charts, 37.0, 55.0, scale);
+        MapView view(lonLatToMercator(37.0, 55.0), 1.0, image.size());
+        view.setScaleDenominator(scale, 96.0);
+        const QPointF west = view.geoToScreen(54.99865, 37.002);
+        const int y = static_cast<int>(west.y());
+        bool outlined = false;
+        for (int x = static_cast<int>(west.x()) - 2; x <= static_cast<int>(west.x()) + 2; ++x)
+            outlined = outlined || near(image.pixel(x, y), stroke, 12);
+        QCOMPARE(outlined, scale < 10000);
+        const QRgb inside = image.pixel(static_cast<int>(west.x()) + 3, y);
+        QVERIFY2(near(inside, fill), qPrintable(describe(inside)));
+    }
 }
 
 void TestChartRender::roadHasACasing() {
