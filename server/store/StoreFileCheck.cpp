@@ -1,0 +1,49 @@
+#include "store/StoreFileCheck.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+
+#include <sqlite3.h>
+
+#include "common/Error.h"
+
+namespace telvika::server::storefile {
+
+void checkBeforeOpening(const QString& path) {
+    const QFileInfo file(path);
+    if (file.exists() && file.isFile() && file.size() == 0)
+        throw Error(QStringLiteral("Файл «%1» пуст (0 байт) и не является базой данных сервера Telvika. Сервер не "
+                                   "запущен, файл оставлен без изменений; восстановите базу из резервной копии или "
+                                   "удалите файл, чтобы начать с пустой.")
+                        .arg(path));
+    // The folder answers for the current user's rights (as root, for what the process may do).
+    const QFileInfo folder(file.absolutePath());
+    if (folder.isDir() && !folder.isWritable())
+        throw Error(QStringLiteral("Папка данных сервера «%1» недоступна для записи: в ней сервер ведёт журнал базы "
+                                   "данных «%2». Сервер не запущен, база оставлена без изменений; дайте права на "
+                                   "запись в папку или укажите другую.")
+                        .arg(QDir::toNativeSeparators(folder.absoluteFilePath()), path));
+}
+
+QString unreadableReason(const QString& path, const QSqlError& error) {
+    bool numeric = false;
+    const int code = error.nativeErrorCode().toInt(&numeric) & 0xff;  // the primary code of an extended one
+    const QString detail = error.databaseText().trimmed();
+    const QString kept = QStringLiteral("Сервер не запущен, файл оставлен без изменений.");
+    if (numeric && code == SQLITE_NOTADB)
+        return QStringLiteral("Файл «%1» не является базой данных сервера Telvika: это не файл базы SQLite. %2")
+            .arg(path, kept);
+    if (numeric && code == SQLITE_CORRUPT)
+        return QStringLiteral("База данных «%1» повреждена (%2). %3 Восстановите её из резервной копии или "
+                              "удалите, чтобы начать с пустой.")
+            .arg(path, detail, kept);
+    if (numeric && (code == SQLITE_READONLY || code == SQLITE_CANTOPEN || code == SQLITE_PERM))
+        return QStringLiteral("Базу данных «%1» не удаётся открыть для записи: серверу нужны права на запись в "
+                              "файл и в его папку (%2). %3")
+            .arg(path, detail, kept);
+    return QStringLiteral("Файл «%1» не удаётся прочитать как базу данных сервера (%2). %3")
+        .arg(path, error.text().trimmed(), kept);
+}
+
+}  // namespace telvika::server::storefile
