@@ -1,6 +1,7 @@
 #include "store/StoreFileCheck.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 
@@ -8,7 +9,26 @@
 
 #include "common/Error.h"
 
+#if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace telvika::server::storefile {
+
+namespace {
+
+// Whether this process may create files in the folder, judged by its effective rights (access()
+// alone answers for the real user, which for root means every right it could take back).
+bool canCreateFilesIn(const QString& folder) {
+#if defined(Q_OS_UNIX)
+    return ::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK | X_OK, AT_EACCESS) == 0;
+#else
+    return QFileInfo(folder).isWritable();
+#endif
+}
+
+}  // namespace
 
 void checkBeforeOpening(const QString& path) {
     const QFileInfo file(path);
@@ -17,9 +37,8 @@ void checkBeforeOpening(const QString& path) {
                                    "запущен, файл оставлен без изменений; восстановите базу из резервной копии или "
                                    "удалите файл, чтобы начать с пустой.")
                         .arg(path));
-    // The folder answers for the current user's rights (as root, for what the process may do).
     const QFileInfo folder(file.absolutePath());
-    if (folder.isDir() && !folder.isWritable())
+    if (folder.isDir() && !canCreateFilesIn(folder.absoluteFilePath()))
         throw Error(QStringLiteral("Папка данных сервера «%1» недоступна для записи: в ней сервер ведёт журнал базы "
                                    "данных «%2». Сервер не запущен, база оставлена без изменений; дайте права на "
                                    "запись в папку или укажите другую.")
