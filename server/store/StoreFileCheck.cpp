@@ -33,14 +33,14 @@ bool canCreateFilesIn(const QString& folder) {
 void checkBeforeOpening(const QString& path) {
     const QFileInfo file(path);
     if (file.exists() && file.isFile() && file.size() == 0)
-        throw Error(QStringLiteral("Файл «%1» пуст (0 байт) и не является базой данных сервера Telvika. Сервер не "
-                                   "запущен, файл оставлен без изменений; восстановите базу из резервной копии или "
-                                   "удалите файл, чтобы начать с пустой.")
+        throw Error(QStringLiteral("Файл «%1» пуст (0 байт) и не является базой данных сервера Telvika. Файл "
+                                   "оставлен без изменений; восстановите базу из резервной копии или удалите файл, "
+                                   "чтобы начать с пустой.")
                         .arg(path));
     const QFileInfo folder(file.absolutePath());
     if (folder.isDir() && !canCreateFilesIn(folder.absoluteFilePath()))
         throw Error(QStringLiteral("Папка данных сервера «%1» недоступна для записи: в ней сервер ведёт журнал базы "
-                                   "данных «%2». Сервер не запущен, база оставлена без изменений; дайте права на "
+                                   "данных «%2». База оставлена без изменений; дайте права на "
                                    "запись в папку или укажите другую.")
                         .arg(QDir::toNativeSeparators(folder.absoluteFilePath()), path));
 }
@@ -49,7 +49,7 @@ QString unreadableReason(const QString& path, const QSqlError& error) {
     bool numeric = false;
     const int code = error.nativeErrorCode().toInt(&numeric) & 0xff;  // the primary code of an extended one
     const QString detail = error.databaseText().trimmed();
-    const QString kept = QStringLiteral("Сервер не запущен, файл оставлен без изменений.");
+    const QString kept = QStringLiteral("Файл оставлен без изменений.");
     if (numeric && code == SQLITE_NOTADB)
         return QStringLiteral("Файл «%1» не является базой данных сервера Telvika: это не файл базы SQLite. %2")
             .arg(path, kept);

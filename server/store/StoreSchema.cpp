@@ -142,7 +142,7 @@ void StoreSchema::checkPages() {
     // Interrupted: the budget ran out on a large store, and what was read is sound.
     if (rc != SQLITE_DONE && rc != SQLITE_INTERRUPT && problems.isEmpty()) problems << error;
     if (!problems.isEmpty())
-        throw Error(QStringLiteral("База данных «%1» повреждена (%2). Сервер не запущен, база оставлена без изменений; "
+        throw Error(QStringLiteral("База данных «%1» повреждена (%2). База оставлена без изменений; "
                                    "восстановите её из резервной копии или удалите, чтобы начать с пустой.")
                         .arg(path_, problems.join(QStringLiteral("; ")).left(300)));
     const QMutexLocker lock(&mutex);

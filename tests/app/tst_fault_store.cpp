@@ -9,6 +9,8 @@
 #include <QDateEdit>
 #include <QCryptographicHash>
 #include <QLineEdit>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -52,6 +54,36 @@ bool damagePages(const QString& path) {
     QByteArray garbage(8 * 4096, '\0');
     for (int i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 7919 + 13) % 251);
     return f.seek((f.size() / 4096 / 2) * 4096) && f.write(garbage) == garbage.size();
+}
+
+// The pages of the file that hold the telemetry rows and their index, read from SQLite's own page
+// statistics on the store at rest.
+QList<qint64> telemetryPages(const QString& path) {
+    QList<qint64> pages;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("pages"));
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(QStringLiteral("SELECT pageno FROM dbstat WHERE name IN ('telemetry', 'telemetry_instant')")))
+                while (q.next()) pages << q.value(0).toLongLong();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("pages"));
+    return pages;
+}
+
+// Overwrites the given pages with a fixed pattern.
+bool damagePages(const QString& path, const QList<qint64>& pages) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite) || pages.isEmpty()) return false;
+    QByteArray garbage(4096, '\0');
+    for (int i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 7919 + 13) % 251);
+    for (qint64 page : pages)
+        if (!f.seek((page - 1) * 4096) || f.write(garbage) != garbage.size()) return false;
+    return true;
 }
 
 // The processes whose command line names the folder: the fixture's servers.
@@ -104,7 +136,8 @@ class TestFaultStore : public QObject {
     Q_OBJECT
 private:
     TPlayerFixture fx{QStringLiteral("store")};
-    QByteArray soundStore_;  // the admin tool's store, as generated
+    QByteArray soundStore_;      // the admin tool's store, as generated
+    QList<qint64> telemetry_;  // its pages of telemetry rows and index
 
     QString storePath() const { return QDir(fx.dataDir.path()).filePath(QStringLiteral("telvika-server.db")); }
 
@@ -204,6 +237,9 @@ private slots:
                             QStringLiteral("2")}));
         soundStore_ = fileBytes(storePath());
         QVERIFY(soundStore_.size() > 100 * 4096);
+        telemetry_ = telemetryPages(storePath());
+        QVERIFY(telemetry_.size() > 100);
+        QCOMPARE(fileBytes(storePath()), soundStore_);
         QVERIFY(fx.writeAppFile(QStringLiteral("MapList.ini"),
                                 QStringLiteral("[MapList]\r\nMapCount=1\r\nMap1=%1\r\n").arg(chart).toUtf8()));
     }
@@ -278,6 +314,41 @@ private slots:
         QVERIFY(w->data.TrackPointCount > 10);
         playsOn(*w, clock);
         w->close();
+        QCOMPARE(hashOf(storePath()), damaged);
+    }
+
+    // The telemetry pages damaged under a running server that has checked the store already: the
+    // computation of another vehicle fails on them, and the user is told so instead of being shown
+    // an empty trips list as if the vehicle had not moved.
+    void damagedUnderARunningServer() {
+        fx.dialogs.calls.clear();
+        auto w = fx.startedWindow(fx.environment(), 120000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->data.OwnComputing && w->ListView1->topLevelItemCount() > 0, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->data.TrackPointCount > 10, 30000);
+        QVERIFY(fx.dialogs.calls.isEmpty());
+        const QList<qint64> servers = processesNaming(fx.dataDir.path());
+        QCOMPARE(servers.size(), 1);
+
+        QVERIFY(damagePages(storePath(), telemetry_));
+        const QByteArray damaged = hashOf(storePath());
+        w->cmbCarDevice->setCurrentIndex(1);
+        emit w->cmbCarDevice->activated(1);
+        QTRY_VERIFY_WITH_TIMEOUT(!fx.dialogs.calls.isEmpty(), 60000);
+        QTest::qWait(300);
+        QCOMPARE(fx.dialogs.calls.size(), 1);
+        const QString reason = fx.dialogs.calls[0].text;
+        QCOMPARE(fx.dialogs.calls[0].kind, QStringLiteral("exception"));
+        QVERIFY2(reason.contains(QStringLiteral("Расчёт не выполнен")), qPrintable(reason));
+        QVERIFY2(reason.contains(QStringLiteral("повреждена")), qPrintable(reason));
+        QVERIFY(!w->data.OwnComputing);
+
+        // The server goes on serving what is sound, and the same server is still the one.
+        QCOMPARE(processesNaming(fx.dataDir.path()), servers);
+        QVERIFY(w->cmbGroupName->count() > 0);
+        w->close();
+        w.reset();
+        QVERIFY(fx.adminOk({QStringLiteral("close")}));
+        QTRY_VERIFY_WITH_TIMEOUT(processesNaming(fx.dataDir.path()).isEmpty(), 20000);
         QCOMPARE(hashOf(storePath()), damaged);
     }
 
