@@ -31,7 +31,7 @@ QAtomicInt connectionCounter;
 QSqlDatabase db(const QString& name) { return QSqlDatabase::database(name, false); }
 
 [[noreturn]] void fail(const QString& what, const QSqlError& error) {
-    throw Error(QStringLiteral("%1: %2").arg(what, error.text()));
+    throw Error(storefile::statementFailure(what, error));
 }
 
 QSqlQuery exec(const QString& connection, const QString& sql, const QString& what) {

@@ -18,6 +18,13 @@ namespace telvika::server::storefile {
 
 namespace {
 
+// The primary SQLite result code of a Qt SQL error, or -1 when it has none.
+int primaryCode(const QSqlError& error) {
+    bool numeric = false;
+    const int code = error.nativeErrorCode().toInt(&numeric);
+    return numeric ? code & 0xff : -1;  // an extended code carries the primary one in its low byte
+}
+
 // Whether this process may create files in the folder, judged by its effective rights (access()
 // alone answers for the real user, which for root means every right it could take back).
 bool canCreateFilesIn(const QString& folder) {
@@ -46,23 +53,29 @@ void checkBeforeOpening(const QString& path) {
 }
 
 QString unreadableReason(const QString& path, const QSqlError& error) {
-    bool numeric = false;
-    const int code = error.nativeErrorCode().toInt(&numeric) & 0xff;  // the primary code of an extended one
+    const int code = primaryCode(error);
     const QString detail = error.databaseText().trimmed();
     const QString kept = QStringLiteral("Файл оставлен без изменений.");
-    if (numeric && code == SQLITE_NOTADB)
+    if (code == SQLITE_NOTADB)
         return QStringLiteral("Файл «%1» не является базой данных сервера Telvika: это не файл базы SQLite. %2")
             .arg(path, kept);
-    if (numeric && code == SQLITE_CORRUPT)
+    if (code == SQLITE_CORRUPT)
         return QStringLiteral("База данных «%1» повреждена (%2). %3 Восстановите её из резервной копии или "
                               "удалите, чтобы начать с пустой.")
             .arg(path, detail, kept);
-    if (numeric && (code == SQLITE_READONLY || code == SQLITE_CANTOPEN || code == SQLITE_PERM))
+    if ((code == SQLITE_READONLY || code == SQLITE_CANTOPEN || code == SQLITE_PERM))
         return QStringLiteral("Базу данных «%1» не удаётся открыть для записи: серверу нужны права на запись в "
                               "файл и в его папку (%2). %3")
             .arg(path, detail, kept);
     return QStringLiteral("Файл «%1» не удаётся прочитать как базу данных сервера (%2). %3")
         .arg(path, error.text().trimmed(), kept);
+}
+
+QString statementFailure(const QString& what, const QSqlError& error) {
+    const int code = primaryCode(error);
+    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
+        return QStringLiteral("%1: база данных сервера повреждена (%2)").arg(what, error.databaseText().trimmed());
+    return QStringLiteral("%1: %2").arg(what, error.text());
 }
 
 }  // namespace telvika::server::storefile

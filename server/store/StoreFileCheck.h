@@ -19,6 +19,10 @@ void checkBeforeOpening(const QString& path);
 // for the user, with SQLite's own text kept as a detail.
 QString unreadableReason(const QString& path, const QSqlError& error);
 
+// The text of a failed statement on an open store: what failed, then why; damaged pages are
+// named as such rather than by SQLite's English text alone.
+QString statementFailure(const QString& what, const QSqlError& error);
+
 }  // namespace storefile
 
 }  // namespace telvika::server

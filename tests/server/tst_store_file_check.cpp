@@ -143,6 +143,23 @@ private slots:
         QVERIFY2(reason.contains(QStringLiteral("оставлен без изменений")), qPrintable(reason));
         QCOMPARE(reason.contains(QStringLiteral("sqlite says this")), keepsSqliteText);
     }
+
+    // A failed statement on an open store says what failed; damaged pages are called so.
+    void statementFailureNamesDamage() {
+        const QString what = QStringLiteral("Не удалось прочитать группы");
+        const QSqlError corrupt(QStringLiteral("Unable to execute statement"),
+                                QStringLiteral("database disk image is malformed"), QSqlError::StatementError,
+                                QStringLiteral("11"));
+        QCOMPARE(storefile::statementFailure(what, corrupt),
+                 QStringLiteral("Не удалось прочитать группы: база данных сервера повреждена "
+                                "(database disk image is malformed)"));
+        const QSqlError busy(QStringLiteral("Unable to execute statement"), QStringLiteral("database is locked"),
+                             QSqlError::StatementError, QStringLiteral("5"));
+        const QString text = storefile::statementFailure(what, busy);
+        QVERIFY2(text.startsWith(what + QStringLiteral(": ")) && text.contains(QStringLiteral("database is locked")) &&
+                     !text.contains(QStringLiteral("повреждена")),
+                 qPrintable(text));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStoreFileCheck)
