@@ -7,10 +7,7 @@
 
 #include <QComboBox>
 #include <QDateEdit>
-#include <QCryptographicHash>
 #include <QLineEdit>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -18,73 +15,19 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#if defined(Q_OS_LINUX)
-#include <linux/capability.h>
-#include <sys/prctl.h>
-#endif
-
 #include "../support/PlayerFixture.h"
+#include "../support/StoreDamage.h"
 #include "app/ui/TSymbolButton.h"
 #include "common/OleDate.h"
 #include "settings/SettingsFile.h"
 
 using telvika::TDateTime;
+using namespace telvika::testing;
 
 namespace {
 
 // How long the client waits for a server it started; a start-up makes two such attempts.
 constexpr int ClientStartWaitMs = 60000;
-
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QByteArray hashOf(const QString& path) { return QCryptographicHash::hash(fileBytes(path), QCryptographicHash::Sha256); }
-
-bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-// Overwrites eight pages in the middle of the file with a fixed pattern, as a failing disk would.
-bool damagePages(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadWrite) || f.size() < 100 * 4096) return false;
-    QByteArray garbage(8 * 4096, '\0');
-    for (int i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 7919 + 13) % 251);
-    return f.seek((f.size() / 4096 / 2) * 4096) && f.write(garbage) == garbage.size();
-}
-
-// The pages of the file that hold the telemetry rows and their index, read from SQLite's own page
-// statistics on the store at rest.
-QList<qint64> telemetryPages(const QString& path) {
-    QList<qint64> pages;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("pages"));
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery q(db);
-            if (q.exec(QStringLiteral("SELECT pageno FROM dbstat WHERE name IN ('telemetry', 'telemetry_instant')")))
-                while (q.next()) pages << q.value(0).toLongLong();
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("pages"));
-    return pages;
-}
-
-// Overwrites the given pages with a fixed pattern.
-bool damagePages(const QString& path, const QList<qint64>& pages) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadWrite) || pages.isEmpty()) return false;
-    QByteArray garbage(4096, '\0');
-    for (int i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 7919 + 13) % 251);
-    for (qint64 page : pages)
-        if (!f.seek((page - 1) * 4096) || f.write(garbage) != garbage.size()) return false;
-    return true;
-}
 
 // The processes whose command line names the folder: the fixture's servers.
 QList<qint64> processesNaming(const QString& folder) {
@@ -120,16 +63,6 @@ void playsOn(TForm1& w, ManualClock& clock) {
         position = w.TrackBar->value();
     }
 }
-
-#if defined(Q_OS_LINUX)
-// Root writes into any folder. Taking the override out of the bounding set makes the servers this
-// process starts from now on respect the folder's mode (the test process keeps its own rights).
-bool dropPermissionOverrideForChildren() {
-    return ::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) == 0 &&
-           ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) == 0;
-}
-#endif
-
 }  // namespace
 
 class TestFaultStore : public QObject {
@@ -256,10 +189,11 @@ private slots:
 
     // Start-up on a store whose pages are damaged: the server's reason reaches the user.
     void startupOnDamagedPages() {
-        QVERIFY(damagePages(storePath()));
+        QVERIFY(damageMiddlePages(storePath()));
         const QByteArray before = hashOf(storePath());
         auto w = windowOnRefusedStore();
         checkRefusal(*w, QStringLiteral("повреждена"), storePath(), QString());
+        if (QTest::currentTestFailed()) return;
         closeKeepingSettings(std::move(w));
         QCOMPARE(hashOf(storePath()), before);
     }
@@ -282,7 +216,7 @@ private slots:
         w->Timer1->stop();  // the test ticks by hand
         w->data.PlayTime = w->data.TrackData.time(0);
 
-        QVERIFY(damagePages(storePath()));
+        QVERIFY(damageMiddlePages(storePath()));
         const QList<qint64> servers = processesNaming(fx.dataDir.path());
         QCOMPARE(servers.size(), 1);
         QCOMPARE(::kill(pid_t(servers[0]), SIGKILL), 0);
@@ -291,6 +225,7 @@ private slots:
         QTest::qWait(200);  // the client's socket sees the close
 
         playsOn(*w, clock);
+        if (QTest::currentTestFailed()) return;
         const int rows = w->ListView1->topLevelItemCount();
         const int quietSoFar = fx.dialogs.calls.size();
         QVERIFY(quietSoFar <= 1);  // at most the lost connection, nothing about the store yet
@@ -375,6 +310,7 @@ private slots:
         QVERIFY(writeBytes(storePath(), bytes));
         auto w = windowOnRefusedStore();
         checkRefusal(*w, reason, storePath(), rawSqliteText);
+        if (QTest::currentTestFailed()) return;
         closeKeepingSettings(std::move(w));
         QCOMPARE(fileBytes(storePath()), bytes);
     }
@@ -398,6 +334,7 @@ private slots:
         auto w = windowOnRefusedStore();
         checkRefusal(*w, QStringLiteral("недоступна для записи"), folder,
                      QStringLiteral("attempt to write a readonly database"));
+        if (QTest::currentTestFailed()) return;
         closeKeepingSettings(std::move(w));
         QCOMPARE(hashOf(storePath()), before);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 2);  // store and chart
