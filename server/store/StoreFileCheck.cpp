@@ -40,16 +40,18 @@ bool canCreateFilesIn(const QString& folder) {
 void checkBeforeOpening(const QString& path) {
     const QFileInfo file(path);
     if (file.exists() && file.isFile() && file.size() == 0)
-        throw Error(QStringLiteral("Файл «%1» пуст (0 байт) и не является базой данных сервера Telvika. Файл "
-                                   "оставлен без изменений; восстановите базу из резервной копии или удалите файл, "
-                                   "чтобы начать с пустой.")
-                        .arg(path));
+        throw Error(
+            QStringLiteral("Файл «%1» пуст (0 байт) и не является базой данных сервера Telvika. Файл "
+                           "оставлен без изменений; восстановите базу из резервной копии или удалите файл, "
+                           "чтобы начать с пустой.")
+                .arg(path));
     const QFileInfo folder(file.absolutePath());
     if (folder.isDir() && !canCreateFilesIn(folder.absoluteFilePath()))
-        throw Error(QStringLiteral("Папка данных сервера «%1» недоступна для записи: в ней сервер ведёт журнал базы "
-                                   "данных «%2». База оставлена без изменений; дайте права на "
-                                   "запись в папку или укажите другую.")
-                        .arg(QDir::toNativeSeparators(folder.absoluteFilePath()), path));
+        throw Error(
+            QStringLiteral("Папка данных сервера «%1» недоступна для записи: в ней сервер ведёт журнал базы "
+                           "данных «%2». База оставлена без изменений; дайте права на "
+                           "запись в папку или укажите другую.")
+                .arg(QDir::toNativeSeparators(folder.absoluteFilePath()), path));
 }
 
 QString unreadableReason(const QString& path, const QSqlError& error) {
@@ -57,15 +59,18 @@ QString unreadableReason(const QString& path, const QSqlError& error) {
     const QString detail = error.databaseText().trimmed();
     const QString kept = QStringLiteral("Файл оставлен без изменений.");
     if (code == SQLITE_NOTADB)
-        return QStringLiteral("Файл «%1» не является базой данных сервера Telvika: это не файл базы SQLite. %2")
+        return QStringLiteral(
+                   "Файл «%1» не является базой данных сервера Telvika: это не файл базы SQLite. %2")
             .arg(path, kept);
     if (code == SQLITE_CORRUPT)
-        return QStringLiteral("База данных «%1» повреждена (%2). %3 Восстановите её из резервной копии или "
-                              "удалите, чтобы начать с пустой.")
+        return QStringLiteral(
+                   "База данных «%1» повреждена (%2). %3 Восстановите её из резервной копии или "
+                   "удалите, чтобы начать с пустой.")
             .arg(path, detail, kept);
     if ((code == SQLITE_READONLY || code == SQLITE_CANTOPEN || code == SQLITE_PERM))
-        return QStringLiteral("Базу данных «%1» не удаётся открыть для записи: серверу нужны права на запись в "
-                              "файл и в его папку (%2). %3")
+        return QStringLiteral(
+                   "Базу данных «%1» не удаётся открыть для записи: серверу нужны права на запись в "
+                   "файл и в его папку (%2). %3")
             .arg(path, detail, kept);
     return QStringLiteral("Файл «%1» не удаётся прочитать как базу данных сервера (%2). %3")
         .arg(path, error.text().trimmed(), kept);
@@ -74,7 +79,8 @@ QString unreadableReason(const QString& path, const QSqlError& error) {
 QString statementFailure(const QString& what, const QSqlError& error) {
     const int code = primaryCode(error);
     if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
-        return QStringLiteral("%1: база данных сервера повреждена (%2)").arg(what, error.databaseText().trimmed());
+        return QStringLiteral("%1: база данных сервера повреждена (%2)")
+            .arg(what, error.databaseText().trimmed());
     return QStringLiteral("%1: %2").arg(what, error.text());
 }
 

@@ -11,9 +11,9 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <csignal>
 #include <sys/types.h>
 #include <unistd.h>
+#include <csignal>
 
 #include "../support/PlayerFixture.h"
 #include "../support/StoreDamage.h"
@@ -69,10 +69,12 @@ class TestFaultStore : public QObject {
     Q_OBJECT
 private:
     TPlayerFixture fx{QStringLiteral("store")};
-    QByteArray soundStore_;      // the admin tool's store, as generated
+    QByteArray soundStore_;    // the admin tool's store, as generated
     QList<qint64> telemetry_;  // its pages of telemetry rows and index
 
-    QString storePath() const { return QDir(fx.dataDir.path()).filePath(QStringLiteral("telvika-server.db")); }
+    QString storePath() const {
+        return QDir(fx.dataDir.path()).filePath(QStringLiteral("telvika-server.db"));
+    }
 
     // Group 0, vehicle 0, the last three days at 600x: written before each window, which saves its
     // own selection when it closes.
@@ -87,8 +89,8 @@ private:
         v.Stops = false;
         v.Cont = QStringLiteral("0");
         QString error;
-        QVERIFY2(telvika::writeSettingsFile(QDir(fx.appDir.path()).filePath(QStringLiteral("TVSettings.xml")), v,
-                                            &error),
+        QVERIFY2(telvika::writeSettingsFile(QDir(fx.appDir.path()).filePath(QStringLiteral("TVSettings.xml")),
+                                            v, &error),
                  qPrintable(error));
     }
 
@@ -98,8 +100,8 @@ private:
         fx.dialogs.calls.clear();
         auto w = std::make_unique<TForm1>(fx.environment());
         w->show();
-        const bool settled = QTest::qWaitFor(
-            [&] { return w->StartupDone && fx.dialogs.calls.size() >= 2; }, 2 * ClientStartWaitMs + 20000);
+        const bool settled = QTest::qWaitFor([&] { return w->StartupDone && fx.dialogs.calls.size() >= 2; },
+                                             2 * ClientStartWaitMs + 20000);
         if (!settled) qWarning() << "the start-up did not give up within the client's waits";
         QTest::qWait(300);  // a third message, if any, would arrive now
         return w;
@@ -107,14 +109,16 @@ private:
 
     // What the user sees after a refused store: the start-up message and one reason, in Russian,
     // naming the file or folder; the window open, empty and usable; no server left running.
-    void checkRefusal(TForm1& w, const QString& reasonFragment, const QString& named, const QString& rawSqliteText) {
+    void checkRefusal(TForm1& w, const QString& reasonFragment, const QString& named,
+                      const QString& rawSqliteText) {
         QCOMPARE(fx.dialogs.calls.size(), 2);
         QCOMPARE(fx.dialogs.calls[0].kind, QStringLiteral("message"));
         QCOMPARE(fx.dialogs.calls[0].text, QStringLiteral("Ошибка запуска ПО Telvika"));
         QCOMPARE(fx.dialogs.calls[0].caption, QStringLiteral("Ошибка"));
         const QString reason = fx.dialogs.calls[1].text;
         QCOMPARE(fx.dialogs.calls[1].kind, QStringLiteral("exception"));
-        QVERIFY2(reason.contains(QStringLiteral("Не удалось подключиться к серверу Telvika")), qPrintable(reason));
+        QVERIFY2(reason.contains(QStringLiteral("Не удалось подключиться к серверу Telvika")),
+                 qPrintable(reason));
         QVERIFY2(reason.contains(reasonFragment), qPrintable(reason));
         QVERIFY2(reason.contains(named), qPrintable(reason));
         if (!rawSqliteText.isEmpty()) QVERIFY2(!reason.contains(rawSqliteText), qPrintable(reason));
@@ -166,14 +170,15 @@ private:
 private slots:
     void initTestCase() {
         const QString chart = QDir(fx.dataDir.path()).filePath(QStringLiteral("demo-town.chart"));
-        QVERIFY(fx.adminOk({QStringLiteral("demo"), QStringLiteral("--chart"), chart, QStringLiteral("--days"),
-                            QStringLiteral("2")}));
+        QVERIFY(fx.adminOk({QStringLiteral("demo"), QStringLiteral("--chart"), chart,
+                            QStringLiteral("--days"), QStringLiteral("2")}));
         soundStore_ = fileBytes(storePath());
         QVERIFY(soundStore_.size() > 100 * 4096);
         telemetry_ = telemetryPages(storePath());  // empty where SQLite has no page statistics
         QCOMPARE(fileBytes(storePath()), soundStore_);
-        QVERIFY(fx.writeAppFile(QStringLiteral("MapList.ini"),
-                                QStringLiteral("[MapList]\r\nMapCount=1\r\nMap1=%1\r\n").arg(chart).toUtf8()));
+        QVERIFY(
+            fx.writeAppFile(QStringLiteral("MapList.ini"),
+                            QStringLiteral("[MapList]\r\nMapCount=1\r\nMap1=%1\r\n").arg(chart).toUtf8()));
     }
 
     void init() {
@@ -181,7 +186,8 @@ private slots:
         // store comes back as generated, without the files SQLite keeps beside it.
         for (qint64 pid : processesNaming(fx.dataDir.path())) ::kill(pid_t(pid), SIGKILL);
         QTRY_VERIFY_WITH_TIMEOUT(processesNaming(fx.dataDir.path()).isEmpty(), 10000);
-        for (const char* suffix : {"-wal", "-shm", "-journal"}) QFile::remove(storePath() + QLatin1String(suffix));
+        for (const char* suffix : {"-wal", "-shm", "-journal"})
+            QFile::remove(storePath() + QLatin1String(suffix));
         QVERIFY(writeBytes(storePath(), soundStore_));
         writeSettings();
     }
@@ -208,7 +214,8 @@ private slots:
         QVERIFY(w->StartupDone);
         QTRY_VERIFY_WITH_TIMEOUT(!w->data.OwnComputing && w->ListView1->topLevelItemCount() > 0, 60000);
         QTRY_VERIFY_WITH_TIMEOUT(w->data.TrackPointCount > 10, 30000);
-        QVERIFY2(fx.dialogs.calls.isEmpty(), fx.dialogs.calls.isEmpty() ? "" : qPrintable(fx.dialogs.calls[0].text));
+        QVERIFY2(fx.dialogs.calls.isEmpty(),
+                 fx.dialogs.calls.isEmpty() ? "" : qPrintable(fx.dialogs.calls[0].text));
         QVERIFY(w->cmbCarDevice->count() >= 2);
         w->btnPlay->click();
         QVERIFY(w->Timer1->isActive());
@@ -255,7 +262,8 @@ private slots:
     // computation of another vehicle fails on them, and the user is told so instead of being shown
     // an empty trips list as if the vehicle had not moved.
     void damagedUnderARunningServer() {
-        if (telemetry_.size() < 100) QSKIP("this SQLite has no page statistics (dbstat) to find the telemetry pages");
+        if (telemetry_.size() < 100)
+            QSKIP("this SQLite has no page statistics (dbstat) to find the telemetry pages");
         fx.dialogs.calls.clear();
         auto w = fx.startedWindow(fx.environment(), 120000);
         QTRY_VERIFY_WITH_TIMEOUT(!w->data.OwnComputing && w->ListView1->topLevelItemCount() > 0, 60000);
@@ -320,16 +328,16 @@ private slots:
     void unwritableDataFolder() {
         if (::geteuid() == 0) {
 #if defined(Q_OS_LINUX)
-            if (!dropPermissionOverrideForChildren()) QSKIP("root, and its permission override cannot be dropped");
+            if (!dropPermissionOverrideForChildren())
+                QSKIP("root, and its permission override cannot be dropped");
 #else
             QSKIP("root writes into any folder");
 #endif
         }
         const QString folder = fx.dataDir.path();
         QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
-        const auto restore = qScopeGuard([&] {
-            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        });
+        const auto restore = qScopeGuard(
+            [&] { QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
         const QByteArray before = hashOf(storePath());
         auto w = windowOnRefusedStore();
         checkRefusal(*w, QStringLiteral("недоступна для записи"), folder,
@@ -340,7 +348,9 @@ private slots:
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot).size(), 2);  // store and chart
     }
 
-    void cleanupTestCase() { fx.closeServer(); }
+    void cleanupTestCase() {
+        fx.closeServer();
+    }
 };
 
 QTEST_MAIN(TestFaultStore)

@@ -75,7 +75,8 @@ private slots:
         QVERIFY2(failure.contains(QStringLiteral("не является базой данных")), qPrintable(failure));
         // What was asked for is still told, so that a following client can show whose it was.
         QByteArray bytes;
-        QCOMPARE(session.handle(QStringLiteral("ComputedGroupID"), {}, &bytes).toString(), QStringLiteral("grp-north"));
+        QCOMPARE(session.handle(QStringLiteral("ComputedGroupID"), {}, &bytes).toString(),
+                 QStringLiteral("grp-north"));
         QCOMPARE(session.handle(QStringLiteral("ComputedCarID"), {}, &bytes).toInteger(), 101);
         QCOMPARE(readAll(database), garbage);
 

@@ -100,7 +100,8 @@ private slots:
             [&] { QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
 #if defined(Q_OS_LINUX)
         WithoutPermissionOverride asAUser;
-        if (::geteuid() == 0 && !asAUser.active()) QSKIP("root, and its permission override cannot be set aside");
+        if (::geteuid() == 0 && !asAUser.active())
+            QSKIP("root, and its permission override cannot be set aside");
 #else
         if (::geteuid() == 0) QSKIP("root writes into any folder");
 #endif
@@ -120,10 +121,12 @@ private slots:
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("meaning");
         QTest::addColumn<bool>("keepsSqliteText");
-        QTest::newRow("not a database") << QStringLiteral("26") << QStringLiteral("это не файл базы SQLite") << false;
+        QTest::newRow("not a database")
+            << QStringLiteral("26") << QStringLiteral("это не файл базы SQLite") << false;
         QTest::newRow("corrupt") << QStringLiteral("11") << QStringLiteral("повреждена") << true;
         QTest::newRow("read-only") << QStringLiteral("8") << QStringLiteral("права на запись") << true;
-        QTest::newRow("read-only, extended code") << QStringLiteral("264") << QStringLiteral("права на запись") << true;
+        QTest::newRow("read-only, extended code")
+            << QStringLiteral("264") << QStringLiteral("права на запись") << true;
         QTest::newRow("cannot open") << QStringLiteral("14") << QStringLiteral("права на запись") << true;
         QTest::newRow("any other") << QStringLiteral("1") << QStringLiteral("не удаётся прочитать") << true;
         QTest::newRow("no code") << QString() << QStringLiteral("не удаётся прочитать") << true;
@@ -153,10 +156,12 @@ private slots:
         QCOMPARE(storefile::statementFailure(what, corrupt),
                  QStringLiteral("Не удалось прочитать группы: база данных сервера повреждена "
                                 "(database disk image is malformed)"));
-        const QSqlError busy(QStringLiteral("Unable to execute statement"), QStringLiteral("database is locked"),
-                             QSqlError::StatementError, QStringLiteral("5"));
+        const QSqlError busy(QStringLiteral("Unable to execute statement"),
+                             QStringLiteral("database is locked"), QSqlError::StatementError,
+                             QStringLiteral("5"));
         const QString text = storefile::statementFailure(what, busy);
-        QVERIFY2(text.startsWith(what + QStringLiteral(": ")) && text.contains(QStringLiteral("database is locked")) &&
+        QVERIFY2(text.startsWith(what + QStringLiteral(": ")) &&
+                     text.contains(QStringLiteral("database is locked")) &&
                      !text.contains(QStringLiteral("повреждена")),
                  qPrintable(text));
     }

@@ -43,7 +43,8 @@ inline QList<qint64> telemetryPages(const QString& path) {
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
         if (db.open()) {
             QSqlQuery q(db);
-            if (q.exec(QStringLiteral("SELECT pageno FROM dbstat WHERE name IN ('telemetry', 'telemetry_instant')")))
+            if (q.exec(QStringLiteral(
+                    "SELECT pageno FROM dbstat WHERE name IN ('telemetry', 'telemetry_instant')")))
                 while (q.next()) pages << q.value(0).toLongLong();
         }
         db.close();
