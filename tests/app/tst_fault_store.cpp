@@ -18,6 +18,7 @@
 #include "../support/PlayerFixture.h"
 #include "../support/StoreDamage.h"
 #include "app/ui/TSymbolButton.h"
+#include "automation/TTelvikaAutomation.h"
 #include "common/OleDate.h"
 #include "settings/SettingsFile.h"
 
@@ -228,7 +229,7 @@ private slots:
         QCOMPARE(::kill(pid_t(servers[0]), SIGKILL), 0);
         QTRY_VERIFY_WITH_TIMEOUT(processesNaming(fx.dataDir.path()).isEmpty(), 10000);
         const QByteArray damaged = hashOf(storePath());
-        QTest::qWait(200);  // the client's socket sees the close
+        QTRY_VERIFY_WITH_TIMEOUT(!w->data.TrackingServer->IsConnected(), 10000);  // the client saw it go
 
         playsOn(*w, clock);
         if (QTest::currentTestFailed()) return;
