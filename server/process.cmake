@@ -5,6 +5,7 @@ add_library(telvika_store STATIC
   store/StoreRecords.h
   store/Store.h store/Store.cpp
   store/StoreSchema.h store/StoreSchema.cpp
+  store/StoreFileCheck.h store/StoreFileCheck.cpp
   store/TelemetryReader.h store/TelemetryReader.cpp
 )
 find_package(SQLite3 REQUIRED)

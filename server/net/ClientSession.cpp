@@ -184,7 +184,12 @@ QCborValue ClientSession::read(const QString& property, QByteArray* bytes) {
         if (v.isUndefined()) throw Error(QStringLiteral("Не задано имя свойства (PropertyName)"));
         return v;
     }
-    if (property == QStringLiteral("TripsCount")) return result_->trips.size();
+    if (property == QStringLiteral("TripsCount")) {
+        // A failed computation has no trips to count: saying 0 would tell the user the vehicle
+        // stood still, so the reading fails with the computation's reason.
+        if (!result_->error.isEmpty()) throw Error(QStringLiteral("Расчёт не выполнен: %1").arg(result_->error));
+        return result_->trips.size();
+    }
     if (property == QStringLiteral("TrackCrdsArray")) {
         const QVector<double>& track = currentTrip().track;
         if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {

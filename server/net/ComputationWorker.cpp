@@ -67,6 +67,7 @@ void ComputationWorker::compute(const ComputationRequest& request) {
     } catch (const std::exception& e) {
         error = messageOf(e);
         result->trips.clear();
+        result->error = error;
     }
     emit finished(std::move(result), error);
 }

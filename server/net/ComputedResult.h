@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QVector>
 
 #include "compute/Computation.h"
@@ -11,6 +12,7 @@ namespace telvika::server {
 struct ComputedResult {
     ComputationRequest request;
     QVector<Trip> trips;  // track times in the user's local dates; begin and end as instants
+    QString error;        // why the computation failed (its trips are then empty); empty on success
 };
 
 }  // namespace telvika::server

@@ -1,4 +1,5 @@
 #include "store/Store.h"
+#include "store/StoreFileCheck.h"
 #include "store/StoreSchema.h"
 #include "store/TelemetryReader.h"
 
@@ -30,7 +31,7 @@ QAtomicInt connectionCounter;
 QSqlDatabase db(const QString& name) { return QSqlDatabase::database(name, false); }
 
 [[noreturn]] void fail(const QString& what, const QSqlError& error) {
-    throw Error(QStringLiteral("%1: %2").arg(what, error.text()));
+    throw Error(storefile::statementFailure(what, error));
 }
 
 QSqlQuery exec(const QString& connection, const QString& sql, const QString& what) {
@@ -82,6 +83,7 @@ Store::Store(const QString& path)
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
         throw Error(QStringLiteral("Не удалось создать папку данных сервера «%1»").arg(info.absolutePath()));
+    storefile::checkBeforeOpening(path);
     QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
     d.setDatabaseName(path);
     d.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));

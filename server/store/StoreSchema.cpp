@@ -16,6 +16,7 @@
 
 #include "common/Error.h"
 #include "compute/UtcTime.h"
+#include "store/StoreFileCheck.h"
 #include "store/TelemetryReader.h"
 
 namespace telvika::server {
@@ -73,10 +74,13 @@ void StoreSchema::open() {
     int version = -1;
     QStringList tables;
     {
-        QSqlQuery v = exec(db_, QStringLiteral("PRAGMA user_version"), what);
+        // The first reads of the file: a failure here says what the file is not.
+        QSqlQuery v(db_);
+        if (!v.exec(QStringLiteral("PRAGMA user_version"))) throw Error(storefile::unreadableReason(path_, v.lastError()));
         if (v.next()) version = v.value(0).toInt();
-        QSqlQuery t = exec(db_, QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%'"),
-                           what);
+        QSqlQuery t(db_);
+        if (!t.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%'")))
+            throw Error(storefile::unreadableReason(path_, t.lastError()));
         while (t.next()) tables << t.value(0).toString();
     }
     if (version > Version)
@@ -138,7 +142,7 @@ void StoreSchema::checkPages() {
     // Interrupted: the budget ran out on a large store, and what was read is sound.
     if (rc != SQLITE_DONE && rc != SQLITE_INTERRUPT && problems.isEmpty()) problems << error;
     if (!problems.isEmpty())
-        throw Error(QStringLiteral("База данных «%1» повреждена (%2). Сервер не запущен, база оставлена без изменений; "
+        throw Error(QStringLiteral("База данных «%1» повреждена (%2). База оставлена без изменений; "
                                    "восстановите её из резервной копии или удалите, чтобы начать с пустой.")
                         .arg(path_, problems.join(QStringLiteral("; ")).left(300)));
     const QMutexLocker lock(&mutex);

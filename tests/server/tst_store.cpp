@@ -134,7 +134,7 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("not a database") << QStringLiteral("text.db") << QStringList()
                                         << QByteArray("this is not sqlite at all, just some text\n").repeated(200)
-                                        << QStringLiteral("не удаётся прочитать");
+                                        << QStringLiteral("это не файл базы SQLite");
         QTest::newRow("newer schema") << QStringLiteral("newer.db")
                                       << QStringList{QStringLiteral("CREATE TABLE future(x)"), QStringLiteral("PRAGMA user_version=9")}
                                       << QByteArray() << QStringLiteral("более новой версией");
