@@ -14,6 +14,7 @@
 #include <csignal>
 #include <sys/types.h>
 
+#include "../support/FaultPlayback.h"
 #include "../support/PlayerFixture.h"
 #include "app/ui/TSymbolButton.h"
 #include "common/OleDate.h"
@@ -21,69 +22,16 @@
 
 using telvika::TDateTime;
 
-namespace {
-
-// A wall clock the test moves by hand.
-struct ManualClock {
-    TDateTime now = telvika::oleNow();
-    ManualClock() {
-        telvika::setNowSource([this] { return now; });
-    }
-    ~ManualClock() { telvika::setNowSource({}); }
-    void advanceSeconds(double s) { now += s / 86400.0; }
-};
-
-// The processes whose command line names the folder: the fixture's server (the admin tool has
-// exited by then).
-QList<qint64> processesNaming(const QString& folder) {
-    QProcess p;
-    p.start(QStringLiteral("pgrep"), {QStringLiteral("-f"), QStringLiteral("--"), folder});
-    p.waitForFinished(10000);
-    QList<qint64> pids;
-    for (const QByteArray& line : p.readAllStandardOutput().split('\n'))
-        if (!line.trimmed().isEmpty()) pids << line.trimmed().toLongLong();
-    pids.removeAll(QCoreApplication::applicationPid());
-    return pids;
-}
-
-// Ticks by hand: five moves of the wall clock; each must move the moment and the track bar on.
-void playsOn(TForm1& w, ManualClock& clock) {
-    TDateTime last = w.data.PlayTime;
-    int position = w.TrackBar->value();
-    for (int i = 0; i < 5; ++i) {
-        clock.advanceSeconds(0.5);  // 300 s of track time at 600x
-        w.Timer1Timer();
-        QVERIFY(w.data.PlayTime > last);
-        QVERIFY(w.TrackBar->value() > position);
-        last = w.data.PlayTime;
-        position = w.TrackBar->value();
-    }
-}
-
-}  // namespace
+using fault::ManualClock;
+using fault::playsOn;
+using fault::processesNaming;
 
 class TestFaultServerKilled : public QObject {
     Q_OBJECT
 private:
     TPlayerFixture fx{QStringLiteral("killed")};
 
-    // Group 0, vehicle 0, the last three days at 600x, stops not skipped. Written before each
-    // window, because a window saves its own selection when it closes.
-    void writeSettings() {
-        const QDateTime now = QDateTime::currentDateTime();
-        telvika::TSettingsValues v = telvika::defaultSettingsValues();
-        v.GroupID = 0;
-        v.CarID = 0;
-        v.DateTimeBegin = QDateTime(now.date().addDays(-3), QTime(0, 0));
-        v.DateTimeEnd = QDateTime(now.date().addDays(1), QTime(0, 0));
-        v.Speed = QStringLiteral("600x");
-        v.Stops = false;
-        v.Cont = QStringLiteral("0");
-        QString error;
-        QVERIFY2(telvika::writeSettingsFile(QDir(fx.appDir.path()).filePath(QStringLiteral("TVSettings.xml")), v,
-                                            &error),
-                 qPrintable(error));
-    }
+    void writeSettings() { fault::writeSettings(fx.appDir.path()); }
 
 private slots:
     void initTestCase() {

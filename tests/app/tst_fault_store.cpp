@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <csignal>
 
+#include "../support/FaultPlayback.h"
 #include "../support/PlayerFixture.h"
 #include "../support/StoreDamage.h"
 #include "app/ui/TSymbolButton.h"
@@ -25,45 +26,15 @@
 using telvika::TDateTime;
 using namespace telvika::testing;
 
+using fault::ManualClock;
+using fault::playsOn;
+using fault::processesNaming;
+
 namespace {
 
 // How long the client waits for a server it started; a start-up makes two such attempts.
 constexpr int ClientStartWaitMs = 60000;
 
-// The processes whose command line names the folder: the fixture's servers.
-QList<qint64> processesNaming(const QString& folder) {
-    QProcess p;
-    p.start(QStringLiteral("pgrep"), {QStringLiteral("-f"), QStringLiteral("--"), folder});
-    p.waitForFinished(10000);
-    QList<qint64> pids;
-    for (const QByteArray& line : p.readAllStandardOutput().split('\n'))
-        if (!line.trimmed().isEmpty()) pids << line.trimmed().toLongLong();
-    pids.removeAll(QCoreApplication::applicationPid());
-    return pids;
-}
-
-// A wall clock the test moves by hand.
-struct ManualClock {
-    TDateTime now = telvika::oleNow();
-    ManualClock() {
-        telvika::setNowSource([this] { return now; });
-    }
-    ~ManualClock() { telvika::setNowSource({}); }
-};
-
-// Five ticks by hand: each must move the moment and the track bar on.
-void playsOn(TForm1& w, ManualClock& clock) {
-    TDateTime last = w.data.PlayTime;
-    int position = w.TrackBar->value();
-    for (int i = 0; i < 5; ++i) {
-        clock.now += 0.5 / 86400.0;  // 300 s of track time at 600x
-        w.Timer1Timer();
-        QVERIFY(w.data.PlayTime > last);
-        QVERIFY(w.TrackBar->value() > position);
-        last = w.data.PlayTime;
-        position = w.TrackBar->value();
-    }
-}
 }  // namespace
 
 class TestFaultStore : public QObject {
@@ -77,23 +48,7 @@ private:
         return QDir(fx.dataDir.path()).filePath(QStringLiteral("telvika-server.db"));
     }
 
-    // Group 0, vehicle 0, the last three days at 600x: written before each window, which saves its
-    // own selection when it closes.
-    void writeSettings() {
-        const QDateTime now = QDateTime::currentDateTime();
-        telvika::TSettingsValues v = telvika::defaultSettingsValues();
-        v.GroupID = 0;
-        v.CarID = 0;
-        v.DateTimeBegin = QDateTime(now.date().addDays(-3), QTime(0, 0));
-        v.DateTimeEnd = QDateTime(now.date().addDays(1), QTime(0, 0));
-        v.Speed = QStringLiteral("600x");
-        v.Stops = false;
-        v.Cont = QStringLiteral("0");
-        QString error;
-        QVERIFY2(telvika::writeSettingsFile(QDir(fx.appDir.path()).filePath(QStringLiteral("TVSettings.xml")),
-                                            v, &error),
-                 qPrintable(error));
-    }
+    void writeSettings() { fault::writeSettings(fx.appDir.path()); }
 
     // Starts a window on the store as it is now and waits, no longer than the client's two start
     // attempts, for the start-up to give up: the start-up message, then the failure's own message.
@@ -172,7 +127,7 @@ private slots:
     void initTestCase() {
         const QString chart = QDir(fx.dataDir.path()).filePath(QStringLiteral("demo-town.chart"));
         QVERIFY(fx.adminOk({QStringLiteral("demo"), QStringLiteral("--chart"), chart,
-                            QStringLiteral("--days"), QStringLiteral("2")}));
+                            QStringLiteral("--days"), QStringLiteral("7")}));
         soundStore_ = fileBytes(storePath());
         QVERIFY(soundStore_.size() > 100 * 4096);
         telemetry_ = telemetryPages(storePath());  // empty where SQLite has no page statistics
