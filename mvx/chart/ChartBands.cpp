@@ -130,8 +130,8 @@ void ChartRenderer::drawBands(QPainter& painter, const Frame& whole, const std::
             std::vector<Ref>& refs = bandFrame.buckets[k];
             for (const Ref& r : whole.buckets[k]) {
                 const QRectF& bounds = r.chart->features()[r.feature].bounds;
-                const double y0 = (whole.cy - bounds.bottom()) * whole.sx + whole.hh;  // the upper edge on screen
-                const double y1 = (whole.cy - bounds.top()) * whole.sx + whole.hh;
+                const double y0 = whole.toScreen(QPointF(0, bounds.bottom())).y();  // the upper edge on screen
+                const double y1 = whole.toScreen(QPointF(0, bounds.top())).y();
                 if (y1 >= top && y0 <= bottom) refs.push_back(r);
             }
         }
