@@ -126,8 +126,7 @@ private:
 private slots:
     void initTestCase() {
         const QString chart = QDir(fx.dataDir.path()).filePath(QStringLiteral("demo-town.chart"));
-        QVERIFY(fx.adminOk({QStringLiteral("demo"), QStringLiteral("--chart"), chart,
-                            QStringLiteral("--days"), QStringLiteral("7")}));
+        QVERIFY(fx.seedDemo({QStringLiteral("--chart"), chart}));
         soundStore_ = fileBytes(storePath());
         QVERIFY(soundStore_.size() > 100 * 4096);
         telemetry_ = telemetryPages(storePath());  // empty where SQLite has no page statistics
