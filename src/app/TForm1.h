@@ -177,6 +177,7 @@ public:
     void cmbSpeedChange();
     void cmbSpeedKeyPress(QChar& key);
     void UpDown1ChangingEx(bool& allowChange, int newValue, int direction);
+    void cmbSpeedStep(int step);
     void TrackBarChange();
     void Timer1Timer();
     void SpeedButton1Click();
