@@ -92,20 +92,6 @@ int unambiguousPoint(TForm1& w, int from, double margin, double window) {
     return -1;
 }
 
-// Restoring the settings sends two requests (the group's, then the vehicle's); the window is at
-// rest once trips are listed, nothing is pending and it stays so for a second.
-bool settled(TForm1& w) {
-    auto quiet = [&] {
-        return w.ListView1->topLevelItemCount() > 0 && !w.data.OwnComputing && !w.data.FollowingServer;
-    };
-    for (int round = 0; round < 60; ++round) {
-        if (!QTest::qWaitFor(quiet, 60000)) return false;
-        QTest::qWait(1000);
-        if (quiet()) return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 class TestAcceptance : public QObject {
@@ -176,7 +162,7 @@ void TestAcceptance::theRoadOfOneRequest() {
     QCOMPARE(w->cmbGroupName->count(), server->GroupsCount());
     QCOMPARE(w->MapLoadResults, QVector<int>{0});
     QCOMPARE(w->cmbGroupName->currentIndex(), 0);
-    QVERIFY(settled(*w));
+    QVERIFY(windowSettled(*w));
     QCOMPARE(w->cmbCarDevice->currentIndex(), 0);
 
     // 1. A vehicle picked in each of the three lists: the lists agree, a request goes out, the list
@@ -337,7 +323,7 @@ void TestAcceptance::theRoadOfOneRequest() {
     QCOMPARE(again->cmbGroupName->currentIndex(), group);
     QCOMPARE(again->cmbCarDevice->currentIndex(), car);
     QVERIFY(!again->FindMenuItem(QStringLiteral("mnu2"))->isChecked());
-    QVERIFY(settled(*again));
+    QVERIFY(windowSettled(*again));
     shoot(again.get(), QStringLiteral("06-restarted"));
     again->close();
 }
@@ -345,7 +331,7 @@ void TestAcceptance::theRoadOfOneRequest() {
 void TestAcceptance::followingAComputationOfAnotherUser() {
     writeSettings(0);
     auto w = fx.startedWindow(environment(), 120000);
-    QVERIFY(settled(*w));
+    QVERIFY(windowSettled(*w));
 
     // Another user asks for the last vehicle of the last group.
     auto server = probe();

@@ -22,6 +22,20 @@ inline const QDateTime DemoUntil(QDate(2026, 1, 12), QTime(0, 0));
 inline const QDateTime DemoPeriodBegin = DemoUntil.addDays(-4);
 inline const QDateTime DemoPeriodEnd = DemoUntil;
 
+// Restoring the settings sends two requests (the group's, then the vehicle's); the window is at
+// rest once trips are listed, nothing is pending and it stays so for a second.
+inline bool windowSettled(TForm1& w) {
+    auto quiet = [&] {
+        return w.ListView1->topLevelItemCount() > 0 && !w.data.OwnComputing && !w.data.FollowingServer;
+    };
+    for (int round = 0; round < 60; ++round) {
+        if (!QTest::qWaitFor(quiet, 60000)) return false;
+        QTest::qWait(1000);
+        if (quiet()) return true;
+    }
+    return false;
+}
+
 class TPlayerFixture {
 public:
     // tag names the socket, so that two test programs never share a server.
