@@ -7,9 +7,12 @@
 
 #include <cstdio>
 
+QString messageBoxTitle(const QString& caption) {
+    return caption.isEmpty() ? QStringLiteral(" ") : caption;
+}
 
 void TQtUserDialogs::message(QWidget* owner, const QString& text, const QString& caption) {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
+    QMessageBox box(QMessageBox::NoIcon, messageBoxTitle(caption), text, QMessageBox::Ok, owner);
     box.exec();
 }
 
