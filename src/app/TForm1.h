@@ -136,6 +136,9 @@ public:
     void FormShow();
     void FormActivate();
     void FormDestroy();
+    // The connection to the display broke and the process is about to end: the same shutdown as
+    // FormDestroy, with any failure written to the standard error stream (no window can show it).
+    void DisplayLost();
 
     // --- Start-up routines ---------------------------------------------------------------------------
     void LoadGroupList();

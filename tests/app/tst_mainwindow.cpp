@@ -335,6 +335,11 @@ void TestMainWindow::guardShowsEscapedExceptions() {
     QCOMPARE(dialogs.calls[0].kind, QStringLiteral("exception"));
     QCOMPARE(dialogs.calls[0].text, QStringLiteral("сбой"));
     QVERIFY(dialogs.calls[0].hasOwner);
+    // A library's own English message comes inside a Russian sentence.
+    w->guarded([] { throw std::length_error("vector::reserve"); });
+    QCOMPARE(dialogs.calls.size(), 2);
+    QCOMPARE(dialogs.calls[1].text,
+             QStringLiteral("Операция не выполнена из-за внутренней ошибки: vector::reserve"));
 }
 
 void TestMainWindow::upDownStopsAtItsLimits() {
@@ -368,9 +373,18 @@ void TestMainWindow::symbolCaptionsShowMediaIcons() {
     QCOMPARE(w->btnPlay->property("caption").toString(), QStringLiteral(";"));
     const QImage pause = w->btnPlay->icon().pixmap(16, 16).toImage();
     QVERIFY(play != pause);
+    QCOMPARE(w->btnPlay->accessibleName(), QStringLiteral("Пауза"));
     w->btnPlay->setCaption(QStringLiteral("4"));
     QCOMPARE(w->btnPlay->icon().pixmap(16, 16).toImage(), play);
     QVERIFY(w->btnStop->icon().pixmap(16, 16).toImage() != play);
+    // A screen reader reads what the symbols stand for, in Russian; no tooltip is added.
+    QCOMPARE(w->btnPlay->accessibleName(), QStringLiteral("Воспроизведение"));
+    QCOMPARE(w->btnStop->accessibleName(), QStringLiteral("Стоп"));
+    QCOMPARE(w->SpeedButton1->accessibleName(), QStringLiteral("Виды информационных точек"));
+    for (TSymbolButton* b : {w->btnPlay, w->btnStop, w->SpeedButton1}) {
+        QVERIFY(!b->accessibleDescription().isEmpty());
+        QVERIFY(b->toolTip().isEmpty());
+    }
 }
 
 QTEST_MAIN(TestMainWindow)
