@@ -229,7 +229,8 @@ QString AdminCommand::usage() {
     return QStringLiteral(
         "Использование: telvika-admin [--data ПАПКА] [--store АДРЕС] [--socket ИМЯ] [--server ПРОГРАММА] КОМАНДА ...\n"
         "  --store АДРЕС   база: sqlite:ФАЙЛ (по умолчанию telvika-server.db в папке данных) или\n"
-        "                  postgresql://сервер[:порт]/база (пароль из PGPASSWORD или ~/.pgpass)\n"
+        "                  postgresql://сервер[:порт]/база (пароль из PGPASSWORD или ~/.pgpass);\n"
+        "                  без --store берётся TELVIKA_STORE\n"
         "Команды базы (работают с базой, работающим серверам сообщается об изменении):\n"
         "  groups                                  список групп\n"
         "  add-group ИД ИМЯ                        добавить группу\n"

@@ -57,7 +57,9 @@ int AdminRunner::run(const AdminCommand& command) {
 }
 
 void AdminRunner::runStoreCommand(const AdminCommand& c) {
-    Store store(c.store.isEmpty() ? databaseIn(dataFolder(c)) : c.store);
+    QString location = c.store.isEmpty() ? qEnvironmentVariable("TELVIKA_STORE") : c.store;
+    if (location.isEmpty()) location = databaseIn(dataFolder(c));
+    Store store(location);
     using A = AdminCommand::Action;
     switch (c.action) {
         case A::Groups:

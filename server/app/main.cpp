@@ -57,9 +57,11 @@ int main(int argc, char* argv[]) {
     telvika::applyUserLocale();
     const QString socketName = options.socketName.isEmpty() ? TTelvikaAutomation::defaultServerName() : options.socketName;
     const QString dataFolder = options.dataFolder.isEmpty() ? ServerOptions::defaultDataFolder() : options.dataFolder;
-    const QString storeLocation = options.store.isEmpty()
-                                      ? QStringLiteral("sqlite:") + QDir(dataFolder).filePath(QStringLiteral("telvika-server.db"))
-                                      : options.store;
+    // --store, else TELVIKA_STORE (how a server that the player starts on demand finds an office
+    // store), else the SQLite file of the data folder.
+    QString storeLocation = options.store.isEmpty() ? qEnvironmentVariable("TELVIKA_STORE") : options.store;
+    if (storeLocation.isEmpty())
+        storeLocation = QStringLiteral("sqlite:") + QDir(dataFolder).filePath(QStringLiteral("telvika-server.db"));
     StoreLocation location;
     try {
         location = StoreLocation::parse(storeLocation);

@@ -112,6 +112,9 @@ QString PgConnection::tryOpen() {
     if (!h.isValid() || (qstrcmp(h.typeName(), "PGconn*") != 0 && qstrcmp(h.typeName(), "pg_conn*") != 0))
         return QStringLiteral("драйвер не дал соединения libpq (%1)").arg(QLatin1String(h.typeName()));
     conn_ = *static_cast<PGconn* const*>(h.data());
+    // The server's notices (a session ended by the administrator, ...) reach the user as the
+    // failure of the statement they concern, not as stray lines on stderr.
+    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
     lost_ = false;
     // Instants cross as UTC; a wait for another session's lock ends with a failure, not a hang.
     PgResult set(PQexec(conn_, "SET TIME ZONE 'UTC'; SET lock_timeout = '10s'; SET client_min_messages = warning"));
