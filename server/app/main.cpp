@@ -88,8 +88,13 @@ int main(int argc, char* argv[]) {
         core = std::make_unique<ServerCore>(storeLocation);
         if (options.demo && DemoSeeder::available() && core->store().isEmpty()) {
             err << "telvika-server: создаю демонстрационный парк в " << location.display() << Qt::endl;
-            DemoSeeder::seed(core->store(), QDir(dataFolder).filePath(QStringLiteral("demo-town.chart")), utcNow());
-            core->store().announce(StoreEvent::FleetChanged);
+            try {
+                DemoSeeder::seed(core->store(), QDir(dataFolder).filePath(QStringLiteral("demo-town.chart")), utcNow());
+                core->store().announce(StoreEvent::FleetChanged);
+            } catch (const std::exception&) {
+                // Another server of a shared store seeded it first: its fleet serves this one too.
+                if (core->store().isEmpty()) throw;
+            }
         }
         if (options.liveSeconds > 0) live = std::make_unique<LiveFeed>(core->store());
     } catch (const std::exception& e) {

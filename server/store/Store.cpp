@@ -15,15 +15,12 @@ namespace telvika::server {
 
 namespace {
 
-void checkPoints(const QVector<QPair<int, TelemetryPoint>>& points) {
-    const double now = utcNow();
-    for (const auto& [device, p] : points) {
-        const QString problem = telemetryProblem(p, now);
-        if (!problem.isEmpty())
-            throw Error(QStringLiteral("Точка телеметрии устройства %1 отклонена: %2; не записано ни одной точки")
-                            .arg(device)
-                            .arg(problem));
-    }
+void checkPoint(int device, const TelemetryPoint& p, double now) {
+    const QString problem = telemetryProblem(p, now);
+    if (!problem.isEmpty())
+        throw Error(QStringLiteral("Точка телеметрии устройства %1 отклонена: %2; не записано ни одной точки")
+                        .arg(device)
+                        .arg(problem));
 }
 
 }  // namespace
@@ -89,7 +86,8 @@ void Store::checkDevices(const QVector<QPair<int, TelemetryPoint>>& points) cons
 
 TelemetryAppend Store::appendTelemetry(const QVector<QPair<int, TelemetryPoint>>& points) {
     checkDevices(points);
-    checkPoints(points);
+    const double now = utcNow();
+    for (const auto& [device, p] : points) checkPoint(device, p, now);
     if (points.isEmpty()) return {};
     return backend_->insertTelemetry(points);
 }
@@ -106,13 +104,7 @@ void Store::importFleet(const demo::DemoFleet& fleet, const QVector<QPair<QStrin
             if (devices.contains(v.device) || vehicle(v.device))
                 throw Error(QStringLiteral("Устройство %1 уже есть").arg(v.device));
             devices.insert(v.device);
-            for (const TelemetryPoint& p : v.telemetry) {
-                const QString problem = telemetryProblem(p, now);
-                if (!problem.isEmpty())
-                    throw Error(QStringLiteral("Точка телеметрии устройства %1 отклонена: %2; не записано ни одной точки")
-                                    .arg(v.device)
-                                    .arg(problem));
-            }
+            for (const TelemetryPoint& p : v.telemetry) checkPoint(v.device, p, now);
         }
     }
     backend_->insertFleet(fleet, meta);

@@ -243,6 +243,10 @@ private slots:
         QCOMPARE(again.alreadyStored, 50);
         QCOMPARE(s.telemetryCount(1), 51);
         QCOMPARE(s.appendTelemetry(2, track).stored, 51);  // the same instants of another device
+        const TelemetryPoint late = point(instant(2025, 6, 1, 10, 0), 56, 37);
+        const TelemetryAppend doubled = s.appendTelemetry(2, {late, late});  // one instant twice in a batch
+        QCOMPARE(doubled.stored, 1);
+        QCOMPARE(doubled.alreadyStored, 1);
     }
 
     // A store whose telemetry pages are damaged is refused at opening, not read as empty trips.

@@ -147,6 +147,7 @@ pg_conn* PgConnection::handle() {
 
 void PgConnection::fail(const QString& what, pg_result* result) {
     const QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(conn_)).trimmed();
+    sqlState_ = result ? QByteArray(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QByteArray();
     if (!conn_ || PQstatus(conn_) == CONNECTION_BAD) {
         markLost(reasonOf(message));
         throw Error(QStringLiteral("%1: нет связи с базой данных PostgreSQL на «%2»: %3")

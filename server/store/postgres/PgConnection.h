@@ -61,6 +61,8 @@ public:
     // The failure of the last libpq call as an exception: the connection's loss, or `what` and the
     // server's reason.
     [[noreturn]] void fail(const QString& what, pg_result* result = nullptr);
+    // The SQLSTATE of the last failed statement ("23505": a key given twice); empty when unknown.
+    QByteArray lastSqlState() const { return sqlState_; }
     // Whether the connection was lost (and is waiting to connect again).
     bool lost() const { return lost_; }
 
@@ -90,6 +92,7 @@ private:
     int retryMs_ = 0;
     QDeadlineTimer retryAt_;
     QString lostReason_;
+    QByteArray sqlState_;
 };
 
 // Text forms of values for statement parameters.

@@ -44,6 +44,12 @@ void PgSchema::migrate(PgConnection& c) {
     static_assert(Version >= 1);
     const QString what = QStringLiteral("Не удалось подготовить базу данных сервера «%1»").arg(c.location().display());
     if (migrations().size() != static_cast<size_t>(Version)) throw Error(what);
+    // A database that is up to date is only read: that works on a read-only replica too, and takes
+    // no lock.
+    if (c.exec("SELECT to_regclass('schema_version') IS NOT NULL", what).text(0, 0) == QLatin1String("t")) {
+        const qint64 current = c.exec("SELECT coalesce(max(version), 0) FROM schema_version", what).toInt(0, 0);
+        if (current == Version) return;
+    }
     PgConnection::Transaction tx(c);
     c.exec(MigrationLock, what);
     c.exec("CREATE TABLE IF NOT EXISTS schema_version (version integer PRIMARY KEY, "

@@ -33,7 +33,11 @@ PgStore::PgStore(const StoreLocation& location) : c_(location, applicationName()
     // The months that online data fills are there before the first point of them arrives.
     const double now = epochSecondsFromUtc(utcNow());
     const int month = pgtelemetry::monthOf(now);
-    pgtelemetry::ensurePartitions(c_, {month, month + 1});
+    try {
+        pgtelemetry::ensurePartitions(c_, {month, month + 1});
+    } catch (const Error&) {
+        // A read-only replica cannot make them; a store that takes writes makes them as data arrives.
+    }
 }
 
 QVector<GroupRecord> PgStore::groups() {
@@ -157,12 +161,17 @@ void PgStore::insertControlPoint(int device, const QString& setName, const Contr
 
 TelemetryAppend PgStore::insertTelemetry(const QVector<QPair<int, TelemetryPoint>>& points) {
     QSet<int> months;
-    for (const auto& row : points) months.insert(pgtelemetry::monthOf(storedSeconds(row.second.time)));
+    pgtelemetry::Spans spans;
+    for (const auto& [device, p] : points) {
+        const double seconds = storedSeconds(p.time);
+        months.insert(pgtelemetry::monthOf(seconds));
+        pgtelemetry::extend(spans, device, seconds);
+    }
     pgtelemetry::ensurePartitions(c_, months);
     PgConnection::Transaction tx(c_);
-    pgtelemetry::Writer writer(c_);
-    for (const auto& [device, p] : points) writer.add(device, p);
-    const qint64 stored = writer.store();
+    const qint64 stored = pgtelemetry::write(c_, spans, [&](pgtelemetry::Writer& writer) {
+        for (const auto& [device, p] : points) writer.add(device, p);
+    });
     tx.commit();
     return TelemetryAppend{static_cast<int>(stored), static_cast<int>(points.size() - stored)};
 }
@@ -182,13 +191,11 @@ void PgStore::insertFleet(const demo::DemoFleet& fleet, const QVector<QPair<QStr
                 for (const ControlPoint& p : set.points) insertControlPointRow(v.device, set.name, p);
         }
     }
-    {
-        pgtelemetry::Writer writer(c_);
+    pgtelemetry::write(c_, {}, [&](pgtelemetry::Writer& writer) {
         for (const demo::DemoGroup& g : fleet.groups)
             for (const demo::DemoVehicle& v : g.vehicles)
                 for (const TelemetryPoint& p : v.telemetry) writer.add(v.device, p);
-        writer.store();
-    }
+    }, true);
     for (const auto& [key, value] : meta) setMeta(key, value);
     tx.commit();
 }

@@ -177,11 +177,15 @@ void ensurePartitions(PgConnection& c, const QSet<int>& months) {
     }
 }
 
-Writer::Writer(PgConnection& c) : c_(c) {
+Writer::Writer(PgConnection& c, Target target) : c_(c), target_(target) {
     const QString what = QStringLiteral("Не удалось записать телеметрию");
-    c_.exec("CREATE TEMP TABLE IF NOT EXISTS telemetry_incoming (LIKE telemetry)", what);
-    c_.exec("TRUNCATE telemetry_incoming", what);
-    PgResult copy(PQexec(c_.handle(), "COPY telemetry_incoming FROM STDIN (FORMAT binary)"));
+    if (target_ == Target::Staged) {
+        c_.exec("CREATE TEMP TABLE IF NOT EXISTS telemetry_incoming (LIKE telemetry)", what);
+        c_.exec("TRUNCATE telemetry_incoming", what);
+    }
+    PgResult copy(PQexec(c_.handle(), target_ == Target::Staged
+                                          ? "COPY telemetry_incoming FROM STDIN (FORMAT binary)"
+                                          : "COPY telemetry FROM STDIN (FORMAT binary)"));
     if (!copy.raw() || PQresultStatus(copy.raw()) != PGRES_COPY_IN) c_.fail(what, copy.raw());
     active_ = true;
     buffer_.reserve(FlushBytes + 4096);
@@ -231,21 +235,20 @@ void Writer::flush(bool last) {
     if (!last) return;
     active_ = false;
     if (PQputCopyEnd(c_.handle(), nullptr) != 1) c_.fail(what);
-    PGresult* r;
-    bool ok = true;
-    while ((r = PQgetResult(c_.handle())) != nullptr) {
-        ok = ok && PQresultStatus(r) == PGRES_COMMAND_OK;
-        PQclear(r);
-    }
-    if (!ok) c_.fail(what);
+    PgResult end(PQgetResult(c_.handle()));
+    while (PGresult* r = PQgetResult(c_.handle())) PQclear(r);
+    if (!end.raw() || PQresultStatus(end.raw()) != PGRES_COMMAND_OK) c_.fail(what, end.raw());
+    copied_ = end.affected();
 }
 
 qint64 Writer::store() {
     const QString what = QStringLiteral("Не удалось записать телеметрию");
     flush(true);
-    const qint64 stored =
-        c_.exec("INSERT INTO telemetry SELECT * FROM telemetry_incoming ON CONFLICT DO NOTHING", what).affected();
-    c_.exec("TRUNCATE telemetry_incoming", what);
+    qint64 stored = copied_;
+    if (target_ == Target::Staged) {
+        stored = c_.exec("INSERT INTO telemetry SELECT * FROM telemetry_incoming ON CONFLICT DO NOTHING", what).affected();
+        c_.exec("TRUNCATE telemetry_incoming", what);
+    }
     QStringList devices;
     for (int d : devices_) devices << QString::number(d);
     c_.exec("UPDATE vehicles v SET lat = l.lat, lon = l.lon, last_time = l.time FROM unnest($1::integer[]) AS d(device) "
@@ -254,6 +257,53 @@ qint64 Writer::store() {
             {(QLatin1Char('{') + devices.join(QLatin1Char(',')) + QLatin1Char('}')).toUtf8()},
             QStringLiteral("Не удалось обновить положение транспортного средства"));
     return stored;
+}
+
+void extend(Spans& spans, int device, double seconds) {
+    auto it = spans.find(device);
+    if (it == spans.end()) spans.insert(device, {seconds, seconds});
+    else *it = {qMin(it->first, seconds), qMax(it->second, seconds)};
+}
+
+namespace {
+
+// Whether the store holds any row of these devices within their spans.
+bool holdsAny(PgConnection& c, const Spans& spans) {
+    QStringList devices, first, last;
+    for (auto it = spans.constBegin(); it != spans.constEnd(); ++it) {
+        devices << QString::number(it.key());
+        first << QLatin1Char('"') + instantLiteral(it->first) + QLatin1Char('"');
+        last << QLatin1Char('"') + instantLiteral(it->second) + QLatin1Char('"');
+    }
+    const auto array = [](const QStringList& items) { return (QLatin1Char('{') + items.join(QLatin1Char(',')) + QLatin1Char('}')).toUtf8(); };
+    return c.exec("SELECT EXISTS (SELECT 1 FROM unnest($1::integer[], $2::timestamptz[], $3::timestamptz[]) AS s(device, first, last) "
+                  "WHERE EXISTS (SELECT 1 FROM telemetry t WHERE t.device = s.device AND t.time >= s.first AND t.time <= s.last))",
+                  {array(devices), array(first), array(last)}, QStringLiteral("Не удалось прочитать телеметрию"))
+               .text(0, 0) == QLatin1String("t");
+}
+
+}  // namespace
+
+qint64 write(PgConnection& c, const Spans& spans, const std::function<void(Writer&)>& feed, bool newDevices) {
+    const QString what = QStringLiteral("Не удалось записать телеметрию");
+    if (newDevices || !holdsAny(c, spans)) {
+        c.exec("SAVEPOINT telemetry_direct", what);
+        try {
+            Writer writer(c, Writer::Target::Direct);
+            feed(writer);
+            const qint64 stored = writer.store();
+            c.exec("RELEASE SAVEPOINT telemetry_direct", what);
+            return stored;
+        } catch (const Error&) {
+            // An instant given twice in the batch, or stored meanwhile by another server: the slow
+            // way skips them. Anything else is a failure of the write.
+            if (c.lost() || c.lastSqlState() != "23505") throw;
+        }
+        c.exec("ROLLBACK TO SAVEPOINT telemetry_direct", what);
+    }
+    Writer writer(c, Writer::Target::Staged);
+    feed(writer);
+    return writer.store();
 }
 
 QVector<TelemetryPoint> read(PgConnection& c, int device, double beginSeconds, double endSeconds) {

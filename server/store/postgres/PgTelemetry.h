@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
+#include <QPair>
 #include <QSet>
 #include <QVector>
+
+#include <functional>
 
 #include "compute/Telemetry.h"
 
@@ -22,12 +26,13 @@ int monthOf(double seconds);
 // own (so a long import never holds the partitioned table locked); must run outside a transaction.
 void ensurePartitions(PgConnection& connection, const QSet<int>& months);
 
-// Collects rows and streams them, in one COPY, into a staging table of the session; store() then
-// moves them into the telemetry, skipping instants a device has already. Runs inside the caller's
-// transaction.
+// Streams rows in one binary COPY, inside the caller's transaction: straight into the telemetry
+// (Direct), or into a staging table of the session from which store() moves them, skipping the
+// instants a device has already (Staged).
 class Writer {
 public:
-    explicit Writer(PgConnection& connection);
+    enum class Target { Direct, Staged };
+    Writer(PgConnection& connection, Target target);
     ~Writer();
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
@@ -39,11 +44,24 @@ private:
     void flush(bool last);
 
     PgConnection& c_;
+    Target target_;
     QByteArray buffer_;
     QSet<int> devices_;
     qint64 rows_ = 0;
     bool active_ = false;  // the COPY is open
+    qint64 copied_ = 0;     // rows the COPY took
 };
+
+// The first and last instant (UTC seconds) of a batch's rows, per device.
+using Spans = QHash<int, QPair<double, double>>;
+void extend(Spans& spans, int device, double seconds);
+
+// Writes a batch that `feed` gives to a Writer, inside the caller's transaction; returns how many
+// rows were new. A batch whose devices the store holds nothing of in its spans (always so when
+// `newDevices`) goes straight in, the fast way; one that may repeat stored instants, or repeats one
+// of its own, goes through the staging table.
+qint64 write(PgConnection& connection, const Spans& spans, const std::function<void(Writer&)>& feed,
+             bool newDevices = false);
 
 // Telemetry of a device with begin <= time <= end (UTC seconds since 1970), in time order.
 QVector<TelemetryPoint> read(PgConnection& connection, int device, double beginSeconds, double endSeconds);
