@@ -112,6 +112,7 @@ QString PgConnection::tryOpen() {
     if (!h.isValid() || (qstrcmp(h.typeName(), "PGconn*") != 0 && qstrcmp(h.typeName(), "pg_conn*") != 0))
         return QStringLiteral("драйвер не дал соединения libpq (%1)").arg(QLatin1String(h.typeName()));
     conn_ = *static_cast<PGconn* const*>(h.data());
+    prepared_.clear();  // a new session knows none of them
     // The server's notices (a session ended by the administrator, ...) reach the user as the
     // failure of the statement they concern, not as stray lines on stderr.
     PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
@@ -160,9 +161,22 @@ PgResult PgConnection::exec(const char* sql, const QVector<QByteArray>& params, 
     PGconn* c = handle();
     QVector<const char*> values(params.size());
     for (int i = 0; i < params.size(); ++i) values[i] = params[i].isNull() ? nullptr : params[i].constData();
-    PgResult result(params.isEmpty() ? PQexec(c, sql)
-                                     : PQexecParams(c, sql, static_cast<int>(params.size()), nullptr,
-                                                    values.constData(), nullptr, nullptr, 0));
+    if (params.isEmpty()) {
+        PgResult result(PQexec(c, sql));
+        const ExecStatusType status = result.raw() ? PQresultStatus(result.raw()) : PGRES_FATAL_ERROR;
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(what, result.raw());
+        return result;
+    }
+    const QByteArray text(sql);
+    auto name = prepared_.constFind(text);
+    if (name == prepared_.constEnd()) {
+        const QByteArray newName = "telvika_" + QByteArray::number(prepared_.size() + 1);
+        PgResult prepared(PQprepare(c, newName.constData(), sql, static_cast<int>(params.size()), nullptr));
+        if (!prepared.raw() || PQresultStatus(prepared.raw()) != PGRES_COMMAND_OK) fail(what, prepared.raw());
+        name = prepared_.insert(text, newName);
+    }
+    PgResult result(PQexecPrepared(c, name->constData(), static_cast<int>(params.size()), values.constData(), nullptr,
+                                   nullptr, 0));
     const ExecStatusType status = result.raw() ? PQresultStatus(result.raw()) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(what, result.raw());
     return result;
