@@ -68,7 +68,8 @@ public:
             if (buffer_.size() < 19) return true;
             if (std::memcmp(buffer_.constData(), CopySignature, 11) != 0) return false;
             const qint32 extension = qFromBigEndian<qint32>(buffer_.constData() + 15);
-            if (buffer_.size() < 19 + extension) return true;
+            if (extension < 0) return false;
+            if (buffer_.size() < 19 + qsizetype(extension)) return true;
             at = 19 + extension;
             headerDone_ = true;
         }
@@ -91,6 +92,7 @@ public:
                 }
                 const qint32 length = qFromBigEndian<qint32>(buffer_.constData() + at);
                 at += 4;
+                if (length < -1) return false;
                 if (length > 0 && buffer_.size() - at < length) {
                     complete = false;
                     break;
