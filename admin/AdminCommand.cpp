@@ -75,6 +75,7 @@ bool AdminCommand::parse(const QStringList& arguments, AdminCommand* command, QS
             }
             const QString value = arguments[++i];
             if (a == QStringLiteral("--data")) c.dataFolder = value;
+            else if (a == QStringLiteral("--store")) c.store = value;
             else if (a == QStringLiteral("--socket")) c.socketName = value;
             else if (a == QStringLiteral("--server")) c.serverProgram = value;
             else options << a << value;
@@ -231,8 +232,11 @@ bool AdminCommand::parse(const QStringList& arguments, AdminCommand* command, QS
 
 QString AdminCommand::usage() {
     return QStringLiteral(
-        "Использование: telvika-admin [--data ПАПКА] [--socket ИМЯ] [--server ПРОГРАММА] КОМАНДА ...\n"
-        "Команды базы (работают с базой в папке данных, работающему серверу сообщается об изменении):\n"
+        "Использование: telvika-admin [--data ПАПКА] [--store АДРЕС] [--socket ИМЯ] [--server ПРОГРАММА] КОМАНДА ...\n"
+        "  --store АДРЕС   база: sqlite:ФАЙЛ (по умолчанию telvika-server.db в папке данных) или\n"
+        "                  postgresql://сервер[:порт]/база (пароль из PGPASSWORD или ~/.pgpass);\n"
+        "                  без --store берётся TELVIKA_STORE\n"
+        "Команды базы (работают с базой, работающим серверам сообщается об изменении):\n"
         "  groups                                  список групп\n"
         "  add-group ИД ИМЯ                        добавить группу\n"
         "  vehicles [ИД_ГРУППЫ]                    список транспортных средств\n"

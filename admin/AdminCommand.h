@@ -19,6 +19,7 @@ struct AdminCommand {
 
     Action action = Action::Help;
     QString dataFolder;  // empty: the server's default folder
+    QString store;       // store commands: empty: the SQLite file of the data folder; else as telvika-server --store
     QString socketName;  // empty: the per-user default
     QString serverProgram;  // compute: the server to start when none answers; empty: beside this tool
 

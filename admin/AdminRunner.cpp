@@ -57,7 +57,9 @@ int AdminRunner::run(const AdminCommand& command) {
 }
 
 void AdminRunner::runStoreCommand(const AdminCommand& c) {
-    Store store(databaseIn(dataFolder(c)));
+    QString location = c.store.isEmpty() ? qEnvironmentVariable("TELVIKA_STORE") : c.store;
+    if (location.isEmpty()) location = databaseIn(dataFolder(c));
+    Store store(location);
     using A = AdminCommand::Action;
     switch (c.action) {
         case A::Groups:
@@ -122,7 +124,9 @@ void AdminRunner::runStoreCommand(const AdminCommand& c) {
         default:
             return;
     }
-    notifyCarsChanged(c);
+    // Every server of a shared store hears of the change through the store; a store of one user
+    // has only the server of this user's socket to tell.
+    if (!store.announce(server::StoreEvent::FleetChanged)) notifyCarsChanged(c);
 }
 
 void AdminRunner::notifyCarsChanged(const AdminCommand& c) {
@@ -141,6 +145,7 @@ void AdminRunner::compute(const AdminCommand& c) {
     TTelvikaAutomation client(nullptr, socketName(c), c.serverProgram);
     QStringList serverArgs;
     if (!c.dataFolder.isEmpty()) serverArgs << QStringLiteral("--data") << c.dataFolder;
+    if (!c.store.isEmpty()) serverArgs << QStringLiteral("--store") << c.store;
     client.SetServerArguments(serverArgs);
     client.Start();
     QEventLoop loop;

@@ -1,10 +1,12 @@
-# telvika_add_test(NAME <name> SOURCES <files...> [LIBS <targets...>] [LABEL <label>] [TIMEOUT <s>])
+# telvika_add_test(NAME <name> SOURCES <files...> [LIBS <targets...>] [LABEL <label>] [TIMEOUT <s>]
+#                  [POSTGRES])
 #
 # Every test is added the same way: one Qt Test executable, registered with CTest, run with the
 # offscreen platform plugin and the C locale in the environment (tests that need a locale pin it with
-# QLocale::setDefault), labelled after its component.
+# QLocale::setDefault), labelled after its component. POSTGRES runs it inside a throwaway PostgreSQL
+# cluster of its own (tests/support/with-postgres).
 function(telvika_add_test)
-  cmake_parse_arguments(T "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "POSTGRES" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_NAME OR NOT T_SOURCES)
     message(FATAL_ERROR "telvika_add_test needs NAME and SOURCES")
   endif()
@@ -21,7 +23,11 @@ function(telvika_add_test)
     TELVIKA_BIN_DIR="${TELVIKA_BIN_DIR}"
     TELVIKA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   telvika_warnings(${T_NAME})
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  if(T_POSTGRES)
+    add_test(NAME ${T_NAME} COMMAND ${PROJECT_SOURCE_DIR}/tests/support/with-postgres $<TARGET_FILE:${T_NAME}>)
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  endif()
   set_tests_properties(${T_NAME} PROPERTIES
     LABELS "${T_LABEL}"
     TIMEOUT ${T_TIMEOUT}

@@ -15,6 +15,15 @@ TARGET_MS = 30.0    # every full redraw of a real city under this
 MAPNIK_FACTOR = 10  # and at least this many times faster than Mapnik on the same view
 UNIT_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 MAPNIK_VIEWS = {"oldtown": "old town", "vaduz": "Vaduz centre", "liechtenstein": "Liechtenstein"}
+INGEST_TARGET = 200000  # points per second into PostgreSQL
+READ_TARGET_MS = 1000.0  # a vehicle-day and a month computed, each under this
+PG_FACTOR = 2.0          # and PostgreSQL within this factor of SQLite
+STORE_PAIRS = [  # (benchmark, what it measures)
+    ("BM_IngestFleetDay", "ingest of 100 vehicles x 1 day at 1 Hz (8.64 M points)"),
+    ("BM_ReadVehicleDayOfFleet", "one vehicle-day read from the store holding them"),
+    ("BM_ComputeMonthFromStore", "a month of one vehicle at 1 Hz read and computed into trips"),
+    ("BM_ServerLoad100Clients", "100 clients reading and computing (SQLite: one server; PostgreSQL: two, 50 each)"),
+]
 
 
 def split_name(run_name):
@@ -95,6 +104,46 @@ def side_by_side(results_dir):
     return lines, verdict
 
 
+def store_side_by_side(results_dir):
+    """Lines of the table of SQLite and PostgreSQL per measurement, and the verdict line."""
+    medians = {}  # (head, kind) -> benchmark entry
+    for f in sorted(pathlib.Path(results_dir).glob("*.json")):
+        for b in json.loads(f.read_text()).get("benchmarks", []):
+            if b.get("aggregate_name") != "median":
+                continue
+            head, *rest = b["run_name"].split("/")
+            kind = "sqlite" if rest and rest[0].startswith("sqlite") else "postgresql"
+            if any(head == h for h, _ in STORE_PAIRS):
+                medians[(head, kind)] = b
+    if not medians:
+        return [], ""
+    ms = lambda b: b["real_time"] * UNIT_MS.get(b["time_unit"], 1.0)
+    lines = ["| Measurement | SQLite | PostgreSQL | PostgreSQL / SQLite |\n", "|---|---:|---:|---:|\n"]
+    notes = []
+    for head, what in STORE_PAIRS:
+        lite, pg = medians.get((head, "sqlite")), medians.get((head, "postgresql"))
+        if not lite and not pg:
+            continue
+        if head == "BM_IngestFleetDay":
+            cell = lambda b: f"{b['items_per_second']:,.0f} points/s ({ms(b) / 1000:.1f} s)" if b else "-"
+            if pg:
+                notes.append(f"ingest into PostgreSQL {pg['items_per_second']:,.0f} points/s "
+                             f"(target {INGEST_TARGET:,}: {'met' if pg['items_per_second'] >= INGEST_TARGET else 'missed'})")
+        elif head == "BM_ServerLoad100Clients":
+            cell = lambda b: (f"{b['requests_per_s']:,.0f} requests/s, p99 {b['p99_ms']:.1f} ms, "
+                              f"p50 {b['p50_ms']:.1f} ms" if b else "-")
+        else:
+            cell = lambda b: f"{ms(b):.0f} ms" if b else "-"
+            if lite and pg:
+                fast = ms(pg) < READ_TARGET_MS and ms(lite) < READ_TARGET_MS
+                close = ms(pg) <= PG_FACTOR * ms(lite)
+                notes.append(f"{head}: under {READ_TARGET_MS:.0f} ms on both: {'yes' if fast else 'no'}, "
+                             f"PostgreSQL within {PG_FACTOR:.0f}x of SQLite: {'yes' if close else 'no'}")
+        ratio = f"{ms(pg) / ms(lite):.2f}" if lite and pg and ms(lite) > 0 else "-"
+        lines.append(f"| {what} | {cell(lite)} | {cell(pg)} | {ratio} |\n")
+    return lines, "; ".join(notes) + "."
+
+
 def main(results_dir: str, out_path: str) -> None:
     out = pathlib.Path(out_path)
     notes = ""
@@ -129,6 +178,13 @@ def main(results_dir: str, out_path: str) -> None:
         if ratios:
             lines.append("\n| benchmark | ratio to its baseline |\n|---|---:|\n")
             lines.extend(ratios)
+    stores, store_verdict = store_side_by_side(results_dir)
+    if stores:
+        lines.append("\n## Fleet store: SQLite and PostgreSQL side by side\n\n")
+        lines.append("Medians of one run; times are wall-clock (the ratio is of times: for the load, of the "
+                     "whole run of the same number of requests).\n\n")
+        lines.extend(stores)
+        lines.append(f"\n{store_verdict}\n")
     views, verdict = side_by_side(results_dir)
     if views:
         lines.append("\n## Base-map views, the control and Mapnik\n\n")
@@ -141,6 +197,10 @@ def main(results_dir: str, out_path: str) -> None:
     print(f"{'benchmark':<{width}}  {'median':>12}  unit")
     for program, name, t, unit in table:
         print(f"{program + ' ' + name:<{width}}  {t:>12.3f}  {unit}")
+    if stores:
+        print()
+        print("".join(stores), end="")
+        print(store_verdict)
     if views:
         print()
         print("".join(views), end="")

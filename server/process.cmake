@@ -1,16 +1,29 @@
 # The server process around the pure libraries: the store, the demo seeding, the socket server and
 # the program. Demo seeding links the demo generator only where that library is part of the build.
 
+# The store: one interface (Store) over an SQLite file or a shared PostgreSQL database.
 add_library(telvika_store STATIC
   store/StoreRecords.h
+  store/StoreBackend.h
+  store/StoreLocation.h store/StoreLocation.cpp
   store/Store.h store/Store.cpp
+  store/StoreListener.h store/StoreListener.cpp
+  store/SqliteStore.h store/SqliteStore.cpp
   store/StoreSchema.h store/StoreSchema.cpp
   store/StoreFileCheck.h store/StoreFileCheck.cpp
   store/TelemetryReader.h store/TelemetryReader.cpp
+  store/postgres/PgConnection.h store/postgres/PgConnection.cpp
+  store/postgres/PgSchema.h store/postgres/PgSchema.cpp
+  store/postgres/PgTelemetry.h store/postgres/PgTelemetry.cpp
+  store/postgres/PgAnnouncement.h store/postgres/PgAnnouncement.cpp
+  store/postgres/PgStore.h store/postgres/PgStore.cpp
 )
 find_package(SQLite3 REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LIBPQ REQUIRED IMPORTED_TARGET libpq)
 target_include_directories(telvika_store PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(telvika_store PUBLIC telvika_compute telvika_common Qt6::Core Qt6::Sql PRIVATE SQLite::SQLite3)
+target_link_libraries(telvika_store PUBLIC telvika_compute telvika_common Qt6::Core Qt6::Sql
+  PRIVATE SQLite::SQLite3 PkgConfig::LIBPQ)
 telvika_warnings(telvika_store)
 
 add_library(telvika_seed STATIC

@@ -49,7 +49,7 @@ bool PrivateData::secure(const QString& dataFolder, const QString& databasePath,
     const bool sharedFolder = folder == QDir::rootPath() || folder == QDir::cleanPath(QDir::homePath());
     if (!sharedFolder && !narrow(folder, 0700, error)) return false;
     for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-        if (!narrow(databasePath + QLatin1String(suffix), 0600, error)) return false;
+        if (!databasePath.isEmpty() && !narrow(databasePath + QLatin1String(suffix), 0600, error)) return false;
 #else
     Q_UNUSED(dataFolder);
     Q_UNUSED(databasePath);

@@ -21,6 +21,8 @@ bool ServerOptions::parse(const QStringList& arguments, ServerOptions* options, 
             if (!value(&o.socketName)) return false;
         } else if (a == QStringLiteral("--data")) {
             if (!value(&o.dataFolder)) return false;
+        } else if (a == QStringLiteral("--store")) {
+            if (!value(&o.store)) return false;
         } else if (a == QStringLiteral("--error-file")) {
             if (!value(&o.errorFile)) return false;
         } else if (a == QStringLiteral("--no-demo")) {
@@ -47,9 +49,12 @@ bool ServerOptions::parse(const QStringList& arguments, ServerOptions* options, 
 
 QString ServerOptions::usage() {
     return QStringLiteral(
-        "Использование: telvika-server [--socket ИМЯ] [--data ПАПКА] [--no-demo] [--live СЕКУНДЫ]\n"
+        "Использование: telvika-server [--socket ИМЯ] [--data ПАПКА] [--store АДРЕС] [--no-demo] [--live СЕКУНДЫ]\n"
         "  --socket ИМЯ      локальный сокет (по умолчанию свой для каждого пользователя)\n"
         "  --data ПАПКА      папка базы данных (по умолчанию %1)\n"
+        "  --store АДРЕС     база данных: sqlite:ФАЙЛ (по умолчанию telvika-server.db в папке данных) или\n"
+        "                    postgresql://сервер[:порт]/база, общая для нескольких серверов; пароль берётся\n"
+        "                    из PGPASSWORD или ~/.pgpass; без --store берётся TELVIKA_STORE\n"
         "  --no-demo         не заполнять пустую базу демонстрационным парком\n"
         "  --live СЕКУНДЫ    двигать демонстрационный парк, сохраняя новые точки каждые СЕКУНДЫ\n"
         "  --error-file ФАЙЛ записать причину неудачного запуска в ФАЙЛ\n")

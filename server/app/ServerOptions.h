@@ -9,6 +9,7 @@ namespace telvika::server {
 struct ServerOptions {
     QString socketName;   // empty: the per-user default
     QString dataFolder;   // empty: the per-user data folder
+    QString store;        // empty: the SQLite file in the data folder; else "sqlite:PATH" or a PostgreSQL URI
     bool demo = true;     // seed the demo fleet into an empty store
     int liveSeconds = 0;  // > 0: move the demo fleet every that many seconds
     QString errorFile;    // where a failed start writes its reason (for the client that started it)

@@ -16,6 +16,8 @@
 #include "seed/DemoSeeder.h"
 #include "seed/LiveFeed.h"
 #include "store/Store.h"
+#include "store/StoreListener.h"
+#include "store/StoreLocation.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -55,7 +57,19 @@ int main(int argc, char* argv[]) {
     telvika::applyUserLocale();
     const QString socketName = options.socketName.isEmpty() ? TTelvikaAutomation::defaultServerName() : options.socketName;
     const QString dataFolder = options.dataFolder.isEmpty() ? ServerOptions::defaultDataFolder() : options.dataFolder;
-    const QString databasePath = QDir(dataFolder).filePath(QStringLiteral("telvika-server.db"));
+    // --store, else TELVIKA_STORE (how a server that the player starts on demand finds an office
+    // store), else the SQLite file of the data folder.
+    QString storeLocation = options.store.isEmpty() ? qEnvironmentVariable("TELVIKA_STORE") : options.store;
+    if (storeLocation.isEmpty())
+        storeLocation = QStringLiteral("sqlite:") + QDir(dataFolder).filePath(QStringLiteral("telvika-server.db"));
+    StoreLocation location;
+    try {
+        location = StoreLocation::parse(storeLocation);
+    } catch (const std::exception& e) {
+        return startFailed(options, telvika::messageOf(e));
+    }
+    // The files of an SQLite store are made private; a PostgreSQL store keeps only the demo map here.
+    const QString databasePath = location.kind == StoreLocation::Kind::Sqlite ? location.path : QString();
 
     // One server per socket, decided before the store is touched; the lock lives as long as main.
     QString socketPath;
@@ -71,10 +85,16 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<ServerCore> core;
     std::unique_ptr<LiveFeed> live;
     try {
-        core = std::make_unique<ServerCore>(databasePath);
+        core = std::make_unique<ServerCore>(storeLocation);
         if (options.demo && DemoSeeder::available() && core->store().isEmpty()) {
-            err << "telvika-server: создаю демонстрационный парк в " << QDir::toNativeSeparators(dataFolder) << Qt::endl;
-            DemoSeeder::seed(core->store(), QDir(dataFolder).filePath(QStringLiteral("demo-town.chart")), utcNow());
+            err << "telvika-server: создаю демонстрационный парк в " << location.display() << Qt::endl;
+            try {
+                DemoSeeder::seed(core->store(), QDir(dataFolder).filePath(QStringLiteral("demo-town.chart")), utcNow());
+                core->store().announce(StoreEvent::FleetChanged);
+            } catch (const std::exception&) {
+                // Another server of a shared store seeded it first: its fleet serves this one too.
+                if (core->store().isEmpty()) throw;
+            }
         }
         if (options.liveSeconds > 0) live = std::make_unique<LiveFeed>(core->store());
     } catch (const std::exception& e) {
@@ -83,6 +103,11 @@ int main(int argc, char* argv[]) {
 
     TrackingServer server(*core);
     if (!server.listen(socketPath, &error)) return startFailed(options, error);
+
+    // Changes that other servers of a shared store made reach this server's clients too.
+    StoreListener listener(storeLocation);
+    QObject::connect(&listener, &StoreListener::announced, &server, &TrackingServer::storeAnnounced);
+    QObject::connect(&listener, &StoreListener::resumed, &server, &TrackingServer::storeResumed);
 
     QObject::connect(&signalWatcher, &telvika::PosixSignalWatcher::terminationRequested, &server, &TrackingServer::shutdown);
     QObject::connect(&server, &TrackingServer::stopped, &app, &QCoreApplication::quit, Qt::QueuedConnection);

@@ -7,7 +7,7 @@
 
 namespace telvika::server {
 
-ComputationWorker::ComputationWorker(const QString& databasePath) : databasePath_(databasePath) {
+ComputationWorker::ComputationWorker(const QString& storeLocation) : storeLocation_(storeLocation) {
     connect(this, &ComputationWorker::finished, this,
             [this](std::shared_ptr<const ComputedResult> result, const QString& error) {
                 {
@@ -55,7 +55,7 @@ void ComputationWorker::compute(const ComputationRequest& request) {
     result->request = request;
     QString error;
     try {
-        if (!store_) store_ = std::make_unique<Store>(databasePath_);
+        if (!store_) store_ = std::make_unique<Store>(storeLocation_);
         if (request.device != 0) {
             QVector<ControlPoint> controlPoints;
             for (const ControlPointSet& set : store_->controlPointSets(request.device)) controlPoints += set.points;

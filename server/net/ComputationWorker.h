@@ -21,7 +21,7 @@ class Store;
 class ComputationWorker : public QObject {
     Q_OBJECT
 public:
-    explicit ComputationWorker(const QString& databasePath);
+    explicit ComputationWorker(const QString& storeLocation);
     ~ComputationWorker() override;
 
     struct Finished {
@@ -49,7 +49,7 @@ private:
     std::mutex mutex_;
     QList<ComputationRequest> posted_;
     QList<Finished> finished_;
-    QString databasePath_;
+    QString storeLocation_;
     std::unique_ptr<Store> store_;
 };
 

@@ -5,12 +5,12 @@
 
 namespace telvika::server {
 
-ServerCore::ServerCore(const QString& databasePath, QObject* parent)
+ServerCore::ServerCore(const QString& storeLocation, QObject* parent)
     : QObject(parent),
-      databasePath_(databasePath),
-      store_(std::make_unique<Store>(databasePath)),
+      storeLocation_(storeLocation),
+      store_(std::make_unique<Store>(storeLocation)),
       result_(std::make_shared<ComputedResult>()) {
-    worker_ = new ComputationWorker(databasePath);
+    worker_ = new ComputationWorker(storeLocation);
     worker_->moveToThread(&thread_);
     connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
     connect(worker_, &ComputationWorker::finishedReady, this, [this] {

@@ -20,11 +20,12 @@ class Store;
 class ServerCore : public QObject {
     Q_OBJECT
 public:
-    explicit ServerCore(const QString& databasePath, QObject* parent = nullptr);
+    // storeLocation: as Store takes it (a path, "sqlite:PATH" or a PostgreSQL URI).
+    explicit ServerCore(const QString& storeLocation, QObject* parent = nullptr);
     ~ServerCore() override;
 
     Store& store() { return *store_; }
-    QString databasePath() const { return databasePath_; }
+    QString storeLocation() const { return storeLocation_; }
 
     // Queues a computation; returns at once. computationFinished() follows, once per request.
     void startComputing(const ComputationRequest& request);
@@ -49,7 +50,7 @@ private:
     void onFinished(std::shared_ptr<const ComputedResult> result, const QString& error);
     void startNext();
 
-    QString databasePath_;
+    QString storeLocation_;
     std::unique_ptr<Store> store_;
     QThread thread_;
     ComputationWorker* worker_ = nullptr;

@@ -206,10 +206,12 @@ void TrackingServer::onReadyRead(QLocalSocket* socket) {
 QCborValue TrackingServer::handleAdmin(const QString& op, const QCborArray& args) {
     if (op == QStringLiteral("AdminCarsListChanged")) {
         broadcast(protocol::EventChangeCarsList);
+        core_.store().announce(StoreEvent::FleetChanged);
         return true;
     }
     if (op == QStringLiteral("AdminParametersChanged")) {
         broadcast(protocol::EventChangeParameters);
+        core_.store().announce(StoreEvent::ParametersChanged);
         return true;
     }
     if (op == QStringLiteral("AdminOnline")) {
@@ -254,6 +256,27 @@ void TrackingServer::broadcast(int event) {
 }
 
 void TrackingServer::onlineDataArrived() {
+    telemetryArrived();
+    core_.store().announce(StoreEvent::TelemetryArrived);
+}
+
+void TrackingServer::storeAnnounced(StoreEvent event) {
+    if (shuttingDown_) return;
+    switch (event) {
+        case StoreEvent::FleetChanged: broadcast(protocol::EventChangeCarsList); break;
+        case StoreEvent::ParametersChanged: broadcast(protocol::EventChangeParameters); break;
+        case StoreEvent::TelemetryArrived: telemetryArrived(); break;
+    }
+}
+
+void TrackingServer::storeResumed() {
+    if (shuttingDown_) return;
+    broadcast(protocol::EventChangeCarsList);
+    broadcast(protocol::EventChangeParameters);
+    telemetryArrived();
+}
+
+void TrackingServer::telemetryArrived() {
     broadcast(protocol::EventReceiveOnlineData);
     // Without a client nobody would read the refreshed result; the first one to greet gets it.
     if (greetedCount() == 0) refreshOwed_ = true;

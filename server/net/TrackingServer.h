@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "PeerCredentials.h"
+#include "store/StoreBackend.h"
 
 class QLocalServer;
 class QLocalSocket;
@@ -43,8 +44,15 @@ public:
 
     // Sends a notification to every client that has greeted the server.
     void broadcast(int event);
-    // New telemetry arrived: 202 to everyone, then the current result is computed again (205).
+    // New telemetry was stored through this server: 202 to everyone, then the current result is
+    // computed again (205); the other servers of a shared store are told.
     void onlineDataArrived();
+    // Another server of a shared store announced a change: this server's clients get the same
+    // notification as that server's (new telemetry is followed by a refresh here too).
+    void storeAnnounced(telvika::server::StoreEvent event);
+    // The shared store is back after a loss: what others announced meanwhile may have been missed,
+    // so the clients hear of every kind of change once.
+    void storeResumed();
     // Announces 203 to every client, closes every connection and stops listening; then stopped().
     void shutdown();
     int clientCount() const { return static_cast<int>(clients_.size()); }
@@ -61,6 +69,8 @@ private:
     // False when the client was dropped for its unread output.
     bool send(QLocalSocket* socket, const QByteArray& frame, bool isReply);
     int greetedCount() const;
+    // 202 and the refresh that follows it.
+    void telemetryArrived();
     QCborValue handleAdmin(const QString& op, const QCborArray& args);
 
     ServerCore& core_;

@@ -16,6 +16,8 @@ namespace telvika::server {
 struct LiveFeed::State {
     std::unique_ptr<demo::DemoLive> live;
     QHash<int, double> lastStored;  // per device: points up to here are in the store already
+    // Points generated but not stored yet (the store failed): offered again on the next tick.
+    QVector<QPair<int, TelemetryPoint>> pending;
 };
 
 LiveFeed::LiveFeed(Store& store, QObject* parent) : QObject(parent), store_(store), state_(std::make_unique<State>()) {
@@ -35,14 +37,19 @@ LiveFeed::LiveFeed(Store& store, QObject* parent) : QObject(parent), store_(stor
 }
 
 int LiveFeed::tick(double now) {
-    QVector<QPair<int, TelemetryPoint>> fresh;
+    QVector<QPair<int, TelemetryPoint>> fresh = std::exchange(state_->pending, {});
     for (const auto& row : state_->live->advanceTo(now)) {
         auto it = state_->lastStored.find(row.first);
         if (it == state_->lastStored.end() || row.second.time <= *it) continue;  // gone or stored before
         fresh.append(row);
     }
     if (fresh.isEmpty()) return 0;
-    store_.appendTelemetry(fresh);
+    try {
+        store_.appendTelemetry(fresh);
+    } catch (...) {
+        state_->pending = std::move(fresh);
+        throw;
+    }
     for (const auto& row : fresh) state_->lastStored[row.first] = qMax(state_->lastStored[row.first], row.second.time);
     emit dataStored(static_cast<int>(fresh.size()));
     return static_cast<int>(fresh.size());

@@ -18,6 +18,7 @@ public:
     ~LiveFeed() override;
 
     // Stores the points up to `now` (an instant, UTC days); emits dataStored() when there were any.
+    // When the store refuses them they are kept and offered again on the next tick.
     int tick(double now);
 
 signals:

@@ -1,273 +1,63 @@
 #include "store/Store.h"
-#include "store/StoreFileCheck.h"
-#include "store/StoreSchema.h"
-#include "store/TelemetryReader.h"
 
 #include "common/Error.h"
 #include "compute/TelemetryCheck.h"
 #include "compute/UtcTime.h"
 #include "demo/DemoFleet.h"
+#include "store/SqliteStore.h"
+#include "store/postgres/PgStore.h"
 
-#include <QAtomicInt>
-#include <QHash>
 #include <QSet>
-#include <QDir>
-#include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QVariant>
 
 #include <cmath>
 
 namespace telvika::server {
 
-static_assert(Store::SchemaVersion == StoreSchema::Version);
-
 namespace {
 
-QAtomicInt connectionCounter;
-
-QSqlDatabase db(const QString& name) { return QSqlDatabase::database(name, false); }
-
-[[noreturn]] void fail(const QString& what, const QSqlError& error) {
-    throw Error(storefile::statementFailure(what, error));
+void checkPoint(int device, const TelemetryPoint& p, double now) {
+    const QString problem = telemetryProblem(p, now);
+    if (!problem.isEmpty())
+        throw Error(QStringLiteral("Точка телеметрии устройства %1 отклонена: %2; не записано ни одной точки")
+                        .arg(device)
+                        .arg(problem));
 }
-
-QSqlQuery exec(const QString& connection, const QString& sql, const QString& what) {
-    QSqlQuery q(db(connection));
-    if (!q.exec(sql)) fail(what, q.lastError());
-    return q;
-}
-
-QSqlQuery prepare(const QString& connection, const QString& sql) {
-    QSqlQuery q(db(connection));
-    if (!q.prepare(sql)) fail(QStringLiteral("Ошибка базы данных сервера"), q.lastError());
-    return q;
-}
-
-void run(QSqlQuery& q, const QString& what) {
-    if (!q.exec()) fail(what, q.lastError());
-}
-
-// A null QString would be stored as NULL; texts are never NULL in the store.
-QString text(const QString& s) { return s.isNull() ? QStringLiteral("") : s; }
-
-QVariant nullable(double v) { return std::isnan(v) ? QVariant() : QVariant(v); }
 
 }  // namespace
 
-// Commits when commit() is called, rolls back otherwise (an exception left the scope).
-class Store::Transaction {
-public:
-    explicit Transaction(const QString& connection) : connection_(connection) {
-        if (!db(connection_).transaction())
-            fail(QStringLiteral("Не удалось начать запись в базу данных сервера"), db(connection_).lastError());
-    }
-    ~Transaction() {
-        if (!done_) db(connection_).rollback();
-    }
-    void commit() {
-        if (!db(connection_).commit())
-            fail(QStringLiteral("Не удалось сохранить изменения в базе данных сервера"), db(connection_).lastError());
-        done_ = true;
-    }
-
-private:
-    QString connection_;
-    bool done_ = false;
-};
-
-Store::Store(const QString& path)
-    : path_(path), connectionName_(QStringLiteral("telvika-store-%1").arg(connectionCounter.fetchAndAddRelaxed(1))) {
-    const QFileInfo info(path);
-    if (!QDir().mkpath(info.absolutePath()))
-        throw Error(QStringLiteral("Не удалось создать папку данных сервера «%1»").arg(info.absolutePath()));
-    storefile::checkBeforeOpening(path);
-    QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName_);
-    d.setDatabaseName(path);
-    d.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-    try {
-        if (!d.open()) fail(QStringLiteral("Не удалось открыть базу данных сервера «%1»").arg(path), d.lastError());
-        StoreSchema(d, path_).open();
-        exec(connectionName_, QStringLiteral("PRAGMA foreign_keys=ON"), QStringLiteral("Ошибка базы данных"));
-    } catch (...) {
-        d.close();
-        d = QSqlDatabase();
-        QSqlDatabase::removeDatabase(connectionName_);
-        throw;
-    }
+Store::Store(const QString& location) : location_(location), parsed_(StoreLocation::parse(location)) {
+    if (parsed_.kind == StoreLocation::Kind::Postgres) backend_ = std::make_unique<PgStore>(parsed_);
+    else backend_ = std::make_unique<SqliteStore>(parsed_.path);
 }
 
-Store::~Store() {
-    {
-        QSqlDatabase d = db(connectionName_);
-        if (d.isOpen()) d.close();
-    }
-    QSqlDatabase::removeDatabase(connectionName_);
-}
+Store::~Store() = default;
 
-QVector<GroupRecord> Store::groups() const {
-    QSqlQuery q = exec(connectionName_, QStringLiteral("SELECT id, name FROM groups ORDER BY seq"),
-                       QStringLiteral("Не удалось прочитать группы"));
-    QVector<GroupRecord> out;
-    while (q.next()) out.push_back({q.value(0).toString(), q.value(1).toString()});
-    return out;
-}
-
-std::optional<GroupRecord> Store::group(const QString& id) const {
-    QSqlQuery q = prepare(connectionName_, QStringLiteral("SELECT id, name FROM groups WHERE id = ?"));
-    q.addBindValue(id);
-    run(q, QStringLiteral("Не удалось прочитать группу"));
-    if (!q.next()) return std::nullopt;
-    return GroupRecord{q.value(0).toString(), q.value(1).toString()};
-}
-
-namespace {
-const QString VehicleColumns = QStringLiteral("device, group_id, name, number, info, lat, lon, last_time");
-VehicleRecord vehicleFrom(const QSqlQuery& q) {
-    VehicleRecord v;
-    v.device = q.value(0).toInt();
-    v.groupId = q.value(1).toString();
-    v.name = q.value(2).toString();
-    v.number = q.value(3).toString();
-    v.info = q.value(4).toString();
-    v.lat = q.value(5).toDouble();
-    v.lon = q.value(6).toDouble();
-    const double lastSeconds = q.value(7).toDouble();
-    v.lastTime = lastSeconds == 0.0 ? 0.0 : utcFromEpochSeconds(lastSeconds);  // 0: no position yet
-    return v;
-}
-}  // namespace
-
-QVector<VehicleRecord> Store::vehicles(const QString& groupId) const {
-    QSqlQuery q = prepare(connectionName_,
-                          QStringLiteral("SELECT %1 FROM vehicles WHERE group_id = ? ORDER BY seq").arg(VehicleColumns));
-    q.addBindValue(groupId);
-    run(q, QStringLiteral("Не удалось прочитать транспортные средства"));
-    QVector<VehicleRecord> out;
-    while (q.next()) out.push_back(vehicleFrom(q));
-    return out;
-}
-
-std::optional<VehicleRecord> Store::vehicle(int device) const {
-    QSqlQuery q = prepare(connectionName_, QStringLiteral("SELECT %1 FROM vehicles WHERE device = ?").arg(VehicleColumns));
-    q.addBindValue(device);
-    run(q, QStringLiteral("Не удалось прочитать транспортное средство"));
-    if (!q.next()) return std::nullopt;
-    return vehicleFrom(q);
-}
+QVector<GroupRecord> Store::groups() const { return backend_->groups(); }
+std::optional<GroupRecord> Store::group(const QString& id) const { return backend_->group(id); }
+QVector<VehicleRecord> Store::vehicles(const QString& groupId) const { return backend_->vehicles(groupId); }
+std::optional<VehicleRecord> Store::vehicle(int device) const { return backend_->vehicle(device); }
 
 QVector<TelemetryPoint> Store::telemetry(int device, double begin, double end) const {
-    return readTelemetry(db(connectionName_), device, storedSeconds(begin), storedSeconds(end));
+    return backend_->telemetry(device, storedSeconds(begin), storedSeconds(end));
 }
 
-qint64 Store::telemetryCount(int device) const {
-    QSqlQuery q = prepare(connectionName_, QStringLiteral("SELECT COUNT(*) FROM telemetry WHERE device = ?"));
-    q.addBindValue(device);
-    run(q, QStringLiteral("Не удалось прочитать телеметрию"));
-    return q.next() ? q.value(0).toLongLong() : 0;
-}
-
-QVector<ControlPointSet> Store::controlPointSets(int device) const {
-    QSqlQuery q = prepare(connectionName_,
-                          QStringLiteral("SELECT s.name, p.name, p.note, p.lat, p.lon, p.radius FROM control_point_sets s "
-                                         "LEFT JOIN control_points p ON p.set_seq = s.seq WHERE s.device = ? "
-                                         "ORDER BY s.seq, p.seq"));
-    q.addBindValue(device);
-    run(q, QStringLiteral("Не удалось прочитать контрольные точки"));
-    QVector<ControlPointSet> out;
-    while (q.next()) {
-        const QString setName = q.value(0).toString();
-        if (out.isEmpty() || out.back().name != setName) out.push_back(ControlPointSet{setName, {}});
-        if (q.isNull(1)) continue;
-        out.back().points.push_back(ControlPoint{q.value(1).toString(), q.value(2).toString(), q.value(3).toDouble(),
-                                                 q.value(4).toDouble(), q.value(5).toDouble()});
-    }
-    return out;
-}
-
-bool Store::isEmpty() const {
-    QSqlQuery q = exec(connectionName_, QStringLiteral("SELECT EXISTS(SELECT 1 FROM groups)"),
-                       QStringLiteral("Не удалось прочитать группы"));
-    return !(q.next() && q.value(0).toBool());
-}
-
-QString Store::meta(const QString& key) const {
-    QSqlQuery q = prepare(connectionName_, QStringLiteral("SELECT value FROM meta WHERE key = ?"));
-    q.addBindValue(key);
-    run(q, QStringLiteral("Не удалось прочитать настройки сервера"));
-    return q.next() ? q.value(0).toString() : QString();
-}
-
-void Store::setMeta(const QString& key, const QString& value) {
-    Transaction tx(connectionName_);
-    QSqlQuery q = prepare(connectionName_, QStringLiteral("INSERT OR REPLACE INTO meta(key, value) VALUES(?, ?)"));
-    q.addBindValue(key);
-    q.addBindValue(value);
-    run(q, QStringLiteral("Не удалось записать настройки сервера"));
-    tx.commit();
-}
+qint64 Store::telemetryCount(int device) const { return backend_->telemetryCount(device); }
+QVector<ControlPointSet> Store::controlPointSets(int device) const { return backend_->controlPointSets(device); }
+bool Store::isEmpty() const { return backend_->isEmpty(); }
+QString Store::meta(const QString& key) const { return backend_->meta(key); }
+void Store::setMeta(const QString& key, const QString& value) { backend_->setMeta(key, value); }
 
 void Store::addGroup(const GroupRecord& group) {
     if (group.id.trimmed().isEmpty()) throw Error(QStringLiteral("Идентификатор группы не может быть пустым"));
     if (this->group(group.id)) throw Error(QStringLiteral("Группа «%1» уже есть").arg(group.id));
-    Transaction tx(connectionName_);
-    QSqlQuery q = prepare(connectionName_, QStringLiteral("INSERT INTO groups(id, name) VALUES(?, ?)"));
-    q.addBindValue(group.id);
-    q.addBindValue(text(group.name));
-    run(q, QStringLiteral("Не удалось добавить группу"));
-    tx.commit();
-}
-
-void Store::insertVehicle(const VehicleRecord& v) {
-    if (!group(v.groupId)) throw Error(QStringLiteral("Группы «%1» нет").arg(v.groupId));
-    if (vehicle(v.device)) throw Error(QStringLiteral("Устройство %1 уже есть").arg(v.device));
-    QSqlQuery q = prepare(connectionName_,
-                          QStringLiteral("INSERT INTO vehicles(device, group_id, name, number, info, lat, lon, last_time) "
-                                         "VALUES(?, ?, ?, ?, ?, ?, ?, ?)"));
-    q.addBindValue(v.device);
-    q.addBindValue(text(v.groupId));
-    q.addBindValue(text(v.name));
-    q.addBindValue(text(v.number));
-    q.addBindValue(text(v.info));
-    q.addBindValue(v.lat);
-    q.addBindValue(v.lon);
-    q.addBindValue(v.lastTime == 0.0 ? 0.0 : storedSeconds(v.lastTime));
-    run(q, QStringLiteral("Не удалось добавить транспортное средство"));
+    backend_->insertGroup(group);
 }
 
 void Store::addVehicle(const VehicleRecord& vehicle) {
     if (vehicle.device <= 0) throw Error(QStringLiteral("Номер устройства должен быть положительным"));
-    Transaction tx(connectionName_);
-    insertVehicle(vehicle);
-    tx.commit();
-}
-
-void Store::insertControlPoint(int device, const QString& setName, const ControlPoint& point) {
-    QSqlQuery find = prepare(connectionName_, QStringLiteral("SELECT seq FROM control_point_sets WHERE device = ? AND name = ?"));
-    find.addBindValue(device);
-    find.addBindValue(text(setName));
-    run(find, QStringLiteral("Не удалось прочитать контрольные точки"));
-    qint64 setSeq = 0;
-    if (find.next()) {
-        setSeq = find.value(0).toLongLong();
-    } else {
-        QSqlQuery ins = prepare(connectionName_, QStringLiteral("INSERT INTO control_point_sets(device, name) VALUES(?, ?)"));
-        ins.addBindValue(device);
-        ins.addBindValue(text(setName));
-        run(ins, QStringLiteral("Не удалось добавить набор контрольных точек"));
-        setSeq = ins.lastInsertId().toLongLong();
-    }
-    QSqlQuery q = prepare(connectionName_,
-                          QStringLiteral("INSERT INTO control_points(set_seq, name, note, lat, lon, radius) VALUES(?, ?, ?, ?, ?, ?)"));
-    q.addBindValue(setSeq);
-    q.addBindValue(text(point.name));
-    q.addBindValue(text(point.note));
-    q.addBindValue(point.lat);
-    q.addBindValue(point.lon);
-    q.addBindValue(point.radiusM);
-    run(q, QStringLiteral("Не удалось добавить контрольную точку"));
+    if (!group(vehicle.groupId)) throw Error(QStringLiteral("Группы «%1» нет").arg(vehicle.groupId));
+    if (this->vehicle(vehicle.device)) throw Error(QStringLiteral("Устройство %1 уже есть").arg(vehicle.device));
+    backend_->insertVehicle(vehicle);
 }
 
 void Store::addControlPoint(int device, const QString& setName, const ControlPoint& point) {
@@ -275,59 +65,7 @@ void Store::addControlPoint(int device, const QString& setName, const ControlPoi
     if (setName.isEmpty()) throw Error(QStringLiteral("Имя набора контрольных точек не может быть пустым"));
     if (!(point.radiusM >= 0.0) || !std::isfinite(point.lat) || !std::isfinite(point.lon))
         throw Error(QStringLiteral("Координаты и радиус контрольной точки должны быть числами, радиус не меньше 0"));
-    Transaction tx(connectionName_);
-    insertControlPoint(device, setName, point);
-    tx.commit();
-}
-
-TelemetryAppend Store::insertTelemetryRows(const QVector<QPair<int, TelemetryPoint>>& points) {
-    const double now = utcNow();
-    for (const auto& [device, p] : points) {
-        const QString problem = telemetryProblem(p, now);
-        if (!problem.isEmpty())
-            throw Error(QStringLiteral("Точка телеметрии устройства %1 отклонена: %2; не записано ни одной точки")
-                            .arg(device)
-                            .arg(problem));
-    }
-    QSqlQuery q = prepare(connectionName_,
-                          QStringLiteral("INSERT OR IGNORE INTO telemetry(device, time, lat, lon, speed, odometer, gps_valid, "
-                                         "ext_power, tank1, tank2, sensors) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    TelemetryAppend result;
-    QHash<int, TelemetryPoint> latest;
-    for (const auto& [device, p] : points) {
-        q.bindValue(0, device);
-        q.bindValue(1, storedSeconds(p.time));
-        q.bindValue(2, p.lat);
-        q.bindValue(3, p.lon);
-        q.bindValue(4, p.speedKmh);
-        q.bindValue(5, p.odometerM);
-        q.bindValue(6, p.gpsValid ? 1 : 0);
-        q.bindValue(7, p.externalPower ? 1 : 0);
-        q.bindValue(8, nullable(p.tank1));
-        q.bindValue(9, nullable(p.tank2));
-        q.bindValue(10, static_cast<int>(p.sensors));
-        run(q, QStringLiteral("Не удалось записать телеметрию"));
-        if (q.numRowsAffected() > 0) {
-            ++result.stored;
-        } else {
-            ++result.alreadyStored;
-            continue;
-        }
-        auto it = latest.find(device);
-        if (it == latest.end() || p.time >= it->time) latest.insert(device, p);
-    }
-    QSqlQuery upd = prepare(connectionName_,
-                            QStringLiteral("UPDATE vehicles SET lat = ?, lon = ?, last_time = ? WHERE device = ? AND last_time <= ?"));
-    for (auto it = latest.constBegin(); it != latest.constEnd(); ++it) {
-        const double seconds = storedSeconds(it->time);
-        upd.bindValue(0, it->lat);
-        upd.bindValue(1, it->lon);
-        upd.bindValue(2, seconds);
-        upd.bindValue(3, it.key());
-        upd.bindValue(4, seconds);
-        run(upd, QStringLiteral("Не удалось обновить положение транспортного средства"));
-    }
-    return result;
+    backend_->insertControlPoint(device, setName, point);
 }
 
 TelemetryAppend Store::appendTelemetry(int device, const QVector<TelemetryPoint>& points) {
@@ -337,44 +75,41 @@ TelemetryAppend Store::appendTelemetry(int device, const QVector<TelemetryPoint>
     return appendTelemetry(rows);
 }
 
-TelemetryAppend Store::appendTelemetry(const QVector<QPair<int, TelemetryPoint>>& points) {
+void Store::checkDevices(const QVector<QPair<int, TelemetryPoint>>& points) const {
     QSet<int> checked;
     for (const auto& row : points) {
         if (checked.contains(row.first)) continue;
         if (!vehicle(row.first)) throw Error(QStringLiteral("Устройства %1 нет").arg(row.first));
         checked.insert(row.first);
     }
-    Transaction tx(connectionName_);
-    const TelemetryAppend result = insertTelemetryRows(points);
-    tx.commit();
-    return result;
+}
+
+TelemetryAppend Store::appendTelemetry(const QVector<QPair<int, TelemetryPoint>>& points) {
+    checkDevices(points);
+    const double now = utcNow();
+    for (const auto& [device, p] : points) checkPoint(device, p, now);
+    if (points.isEmpty()) return {};
+    return backend_->insertTelemetry(points);
 }
 
 void Store::importFleet(const demo::DemoFleet& fleet, const QVector<QPair<QString, QString>>& meta) {
-    Transaction tx(connectionName_);
+    QSet<QString> groupIds;
+    QSet<int> devices;
+    const double now = utcNow();
     for (const demo::DemoGroup& g : fleet.groups) {
-        if (group(g.id)) throw Error(QStringLiteral("Группа «%1» уже есть").arg(g.id));
-        QSqlQuery q = prepare(connectionName_, QStringLiteral("INSERT INTO groups(id, name) VALUES(?, ?)"));
-        q.addBindValue(g.id);
-        q.addBindValue(text(g.name));
-        run(q, QStringLiteral("Не удалось добавить группу"));
+        if (groupIds.contains(g.id) || group(g.id)) throw Error(QStringLiteral("Группа «%1» уже есть").arg(g.id));
+        groupIds.insert(g.id);
         for (const demo::DemoVehicle& v : g.vehicles) {
-            insertVehicle(VehicleRecord{v.device, g.id, v.name, v.number, v.info, 0.0, 0.0, 0.0});
-            QVector<QPair<int, TelemetryPoint>> rows;
-            rows.reserve(v.telemetry.size());
-            for (const TelemetryPoint& p : v.telemetry) rows.append({v.device, p});
-            insertTelemetryRows(rows);
-            for (const ControlPointSet& set : v.controlPointSets)
-                for (const ControlPoint& p : set.points) insertControlPoint(v.device, set.name, p);
+            if (v.device <= 0) throw Error(QStringLiteral("Номер устройства должен быть положительным"));
+            if (devices.contains(v.device) || vehicle(v.device))
+                throw Error(QStringLiteral("Устройство %1 уже есть").arg(v.device));
+            devices.insert(v.device);
+            for (const TelemetryPoint& p : v.telemetry) checkPoint(v.device, p, now);
         }
     }
-    QSqlQuery m = prepare(connectionName_, QStringLiteral("INSERT OR REPLACE INTO meta(key, value) VALUES(?, ?)"));
-    for (const auto& [key, value] : meta) {
-        m.bindValue(0, key);
-        m.bindValue(1, value);
-        run(m, QStringLiteral("Не удалось записать настройки сервера"));
-    }
-    tx.commit();
+    backend_->insertFleet(fleet, meta);
 }
+
+bool Store::announce(StoreEvent event) { return backend_->announce(event); }
 
 }  // namespace telvika::server

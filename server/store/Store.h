@@ -3,41 +3,39 @@
 #include <QString>
 #include <QVector>
 
+#include <memory>
 #include <optional>
 
 #include "compute/Telemetry.h"
+#include "store/StoreBackend.h"
+#include "store/StoreLocation.h"
 #include "store/StoreRecords.h"
 
 namespace telvika::server {
 
-namespace demo {
-struct DemoFleet;
-}
-
-// What an append of telemetry did.
-struct TelemetryAppend {
-    int stored = 0;         // new rows
-    int alreadyStored = 0;  // rows the store held already (same device and instant), left as they were
-};
-
-// The tracking server's database: groups, vehicles, telemetry and control points in SQLite (WAL
-// mode, so one writer and many readers work side by side). One Store is one connection and belongs
-// to the thread that created it. Times are instants (UTC days, compute/UtcTime.h); the file keeps
-// them as UTC seconds since 1970. Every failure throws telvika::Error with a Russian message; writes
-// run in one transaction each, so a failed write changes nothing.
+// The tracking server's database: groups, vehicles, telemetry and control points. The location
+// chooses the database (StoreLocation): an SQLite file of one user (WAL mode, one writer and many
+// readers side by side) or a PostgreSQL database that several servers share. One Store is one
+// connection and belongs to the thread that created it. Times are instants (UTC days,
+// compute/UtcTime.h); the database keeps them as UTC instants to the millisecond. Every failure
+// throws telvika::Error with a Russian message; writes are checked completely first and then run in
+// one transaction each, so a refused or failed write changes nothing.
 class Store {
 public:
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 2;  // of the SQLite file
 
-    // Opens the database file, creating it (and its folder) when missing; a store of the previous
-    // schema is migrated. A file of a newer schema, of another program or damaged (its pages are
-    // checked, within a few seconds) is refused with a clear message and left as it is.
-    explicit Store(const QString& path);
+    // Opens the store at `location` (a path, "sqlite:PATH" or a PostgreSQL URI). An SQLite file is
+    // created (with its folder) when missing and a store of the previous schema is migrated; a file
+    // of a newer schema, of another program or damaged is refused with a clear message and left as
+    // it is. A PostgreSQL database gets the schema's missing versions at opening, in one transaction.
+    explicit Store(const QString& location);
     ~Store();
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;
 
-    QString path() const { return path_; }
+    // The location as given; for an SQLite store, the file.
+    QString path() const { return location_; }
+    const StoreLocation& location() const { return parsed_; }
 
     QVector<GroupRecord> groups() const;
     std::optional<GroupRecord> group(const QString& id) const;
@@ -67,14 +65,17 @@ public:
     // all of it is in the store afterwards or nothing.
     void importFleet(const demo::DemoFleet& fleet, const QVector<QPair<QString, QString>>& meta = {});
 
-private:
-    class Transaction;
-    TelemetryAppend insertTelemetryRows(const QVector<QPair<int, TelemetryPoint>>& points);
-    void insertVehicle(const VehicleRecord& vehicle);
-    void insertControlPoint(int device, const QString& setName, const ControlPoint& point);
+    // Tells the other servers of a shared store about a change made through this one, so that they
+    // pass it on to their clients. False when no other server can share this store (SQLite): then
+    // only the server of this user's socket needs telling.
+    bool announce(StoreEvent event);
 
-    QString path_;
-    QString connectionName_;
+private:
+    void checkDevices(const QVector<QPair<int, TelemetryPoint>>& points) const;
+
+    QString location_;
+    StoreLocation parsed_;
+    std::unique_ptr<StoreBackend> backend_;
 };
 
 }  // namespace telvika::server

@@ -30,13 +30,13 @@ inline QString uniqueSocketName() {
 
 class ServerProcess {
 public:
-    ServerProcess(const QString& socketName, const QString& dataFolder)
-        : socketName_(socketName), dataFolder_(dataFolder) {}
+    ServerProcess(const QString& socketName, const QString& dataFolder, const QStringList& more = {})
+        : socketName_(socketName), dataFolder_(dataFolder), more_(more) {}
     ~ServerProcess() { stop(); }
 
     // The arguments a client passes when it starts this server itself.
     QStringList extraArguments() const {
-        return {QStringLiteral("--data"), dataFolder_, QStringLiteral("--no-demo")};
+        return QStringList{QStringLiteral("--data"), dataFolder_, QStringLiteral("--no-demo")} + more_;
     }
 
     // Starts the server and waits until its socket answers.
@@ -69,6 +69,7 @@ public:
 private:
     QString socketName_;
     QString dataFolder_;
+    QStringList more_;  // further arguments, such as --store
     QProcess process_;
 };
 

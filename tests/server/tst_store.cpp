@@ -1,5 +1,7 @@
-// The server's store on real database files.
+// The server's store on real databases: every case on an SQLite file and on a PostgreSQL database,
+// the cases about the file itself on SQLite alone.
 #include "../compute/ZoneScope.h"
+#include "../support/StoreKinds.h"
 #include "common/Error.h"
 #include "common/OleDate.h"
 #include "compute/UtcTime.h"
@@ -18,6 +20,7 @@
 
 using namespace telvika;
 using namespace telvika::server;
+using namespace telvika::testing;
 
 namespace {
 QByteArray fileHash(const QString& path) {
@@ -68,8 +71,11 @@ class TestStore : public QObject {
     QTemporaryDir dir_;
 
 private slots:
+    void initTestCase_data() { addStoreKinds(); }
+
     void fleetRoundTrip() {
-        const QString path = dir_.filePath(QStringLiteral("a/b/fleet.db"));  // folders are created
+        QFETCH_GLOBAL(QString, store);
+        TELVIKA_FRESH_STORE(path, store, dir_, QStringLiteral("a/b/fleet.db"));  // folders are created
         {
             Store s(path);
             QVERIFY(s.isEmpty());
@@ -111,7 +117,9 @@ private slots:
     }
 
     void rejectedWritesChangeNothing() {
-        Store s(dir_.filePath(QStringLiteral("reject.db")));
+        QFETCH_GLOBAL(QString, store);
+        TELVIKA_FRESH_STORE(location, store, dir_, QStringLiteral("reject.db"));
+        Store s(location);
         s.addGroup({QStringLiteral("g"), QStringLiteral("G")});
         s.addVehicle({1, QStringLiteral("g"), QStringLiteral("A"), QStringLiteral("N"), QString(), 0, 0, 0});
         QVERIFY_THROWS_EXCEPTION(Error, s.addGroup({QStringLiteral("g"), QStringLiteral("again")}));
@@ -151,6 +159,24 @@ private slots:
         QFETCH(QStringList, sql);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, expected);
+        QFETCH_GLOBAL(QString, store);
+        if (store == PostgresKind) {
+            if (name != QStringLiteral("newer.db")) QSKIP("a file that is no store exists only for SQLite");
+            TELVIKA_FRESH_STORE(location, store, dir_, name);
+            const QString database = location.mid(QStringLiteral("postgresql:///").size());
+            QCOMPARE(onCluster({QStringLiteral("CREATE TABLE schema_version (version integer PRIMARY KEY)"),
+                                QStringLiteral("INSERT INTO schema_version VALUES (9)")},
+                               database),
+                     QString());
+            try {
+                Store s(location);
+                QFAIL("a database of a newer schema was accepted");
+            } catch (const Error& e) {
+                QVERIFY2(e.message().contains(expected), qPrintable(e.message()));
+            }
+            QCOMPARE(onCluster({QStringLiteral("SELECT 1 FROM groups")}, database).isEmpty(), false);  // nothing made
+            return;
+        }
         const QString path = dir_.filePath(name);
         if (!bytes.isEmpty()) {
             QFile f(path);
@@ -173,7 +199,9 @@ private slots:
     // Online data, imports and the demo all go through the same ranges: one bad point refuses the
     // batch, so a vehicle's last position is never pinned by a point dated 9999.
     void pointsOutsideTheRangesRefuseTheBatch() {
-        Store s(dir_.filePath(QStringLiteral("ranges.db")));
+        QFETCH_GLOBAL(QString, store);
+        TELVIKA_FRESH_STORE(location, store, dir_, QStringLiteral("ranges.db"));
+        Store s(location);
         s.addGroup({QStringLiteral("g"), QStringLiteral("G")});
         s.addVehicle({1, QStringLiteral("g"), QStringLiteral("A"), QStringLiteral("N"), QString(), 0, 0, 0});
         const double now = utcNow();
@@ -198,7 +226,9 @@ private slots:
     }
 
     void samePointTwiceIsStoredOnce() {
-        Store s(dir_.filePath(QStringLiteral("twice.db")));
+        QFETCH_GLOBAL(QString, store);
+        TELVIKA_FRESH_STORE(location, store, dir_, QStringLiteral("twice.db"));
+        Store s(location);
         s.addGroup({QStringLiteral("g"), QStringLiteral("G")});
         s.addVehicle({1, QStringLiteral("g"), QStringLiteral("A"), QStringLiteral("N"), QString(), 0, 0, 0});
         s.addVehicle({2, QStringLiteral("g"), QStringLiteral("B"), QStringLiteral("N"), QString(), 0, 0, 0});
@@ -213,10 +243,16 @@ private slots:
         QCOMPARE(again.alreadyStored, 50);
         QCOMPARE(s.telemetryCount(1), 51);
         QCOMPARE(s.appendTelemetry(2, track).stored, 51);  // the same instants of another device
+        const TelemetryPoint late = point(instant(2025, 6, 1, 10, 0), 56, 37);
+        const TelemetryAppend doubled = s.appendTelemetry(2, {late, late});  // one instant twice in a batch
+        QCOMPARE(doubled.stored, 1);
+        QCOMPARE(doubled.alreadyStored, 1);
     }
 
     // A store whose telemetry pages are damaged is refused at opening, not read as empty trips.
     void damagedPagesAreRefusedUntouched() {
+        QFETCH_GLOBAL(QString, store);
+        if (store != SqliteKind) QSKIP("pages of a file: SQLite only");
         const QString path = dir_.filePath(QStringLiteral("damaged.db"));
         {
             Store s(path);
@@ -249,6 +285,8 @@ private slots:
     // Schema 1 kept the local wall clock: opened again, its times become instants in this
     // user's zone, the repeated rows of one instant are kept once, and the demo's values follow.
     void localTimeStoreIsMigratedToInstants() {
+        QFETCH_GLOBAL(QString, store);
+        if (store != SqliteKind) QSKIP("the first schema of the SQLite file");
         ZoneScope zone("Europe/Moscow");  // UTC+3 all year
         const QString path = dir_.filePath(QStringLiteral("schema1.db"));
         const double localNoon = oleFromDateAndTime(QDate(2025, 6, 1), QTime(12, 0));
@@ -290,7 +328,8 @@ private slots:
 
     // Instants do not depend on the zone they were written or read in.
     void instantsReadTheSameUnderAnotherZone() {
-        const QString path = dir_.filePath(QStringLiteral("zones.db"));
+        QFETCH_GLOBAL(QString, store);
+        TELVIKA_FRESH_STORE(path, store, dir_, QStringLiteral("zones.db"));
         const double autumn = instant(2025, 10, 26, 0, 30);
         {
             ZoneScope zone("Europe/Lisbon");
@@ -310,7 +349,9 @@ private slots:
 
     // The fleet and the server's values are one transaction: a failure part way leaves nothing.
     void fleetAndItsValuesCommitTogether() {
-        Store s(dir_.filePath(QStringLiteral("fleet-once.db")));
+        QFETCH_GLOBAL(QString, store);
+        TELVIKA_FRESH_STORE(location, store, dir_, QStringLiteral("fleet-once.db"));
+        Store s(location);
         demo::DemoFleet fleet;
         demo::DemoVehicle v;
         v.device = 5;
@@ -328,7 +369,8 @@ private slots:
     }
 
     void readersSeeCommittedWritesOfAnotherConnection() {
-        const QString path = dir_.filePath(QStringLiteral("shared.db"));
+        QFETCH_GLOBAL(QString, store);
+        TELVIKA_FRESH_STORE(path, store, dir_, QStringLiteral("shared.db"));
         Store writer(path);
         Store reader(path);
         writer.addGroup({QStringLiteral("g"), QStringLiteral("G")});
