@@ -7,6 +7,7 @@ add_library(telvika_store STATIC
   store/StoreSchema.h store/StoreSchema.cpp
   store/StoreFileCheck.h store/StoreFileCheck.cpp
   store/TelemetryReader.h store/TelemetryReader.cpp
+  store/TelemetryWriter.h store/TelemetryWriter.cpp
 )
 find_package(SQLite3 REQUIRED)
 target_include_directories(telvika_store PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})

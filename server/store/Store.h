@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSqlDatabase>
 #include <QString>
 #include <QVector>
 
@@ -68,6 +69,8 @@ public:
     void importFleet(const demo::DemoFleet& fleet, const QVector<QPair<QString, QString>>& meta = {});
 
 private:
+    friend class TelemetryBatches;
+    QSqlDatabase database() const;
     class Transaction;
     TelemetryAppend insertTelemetryRows(const QVector<QPair<int, TelemetryPoint>>& points);
     void insertVehicle(const VehicleRecord& vehicle);
