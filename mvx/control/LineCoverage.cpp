@@ -48,44 +48,52 @@ void LineCoverage::endPass() {
 void LineCoverage::addSegment(const QPointF& a, const QPointF& b, double penWidth) {
     const double half = penWidth / 2.0;
     const double outer = half + 0.5, inner = half - 0.5;  // no coverage beyond, full coverage within
-    const double outer2 = outer * outer, inner2 = inner > 0.0 ? inner * inner : -1.0;
     const double peak = std::min(1.0, penWidth) * 255.0;
-    const double ax = a.x(), ay = a.y(), dx = b.x() - ax, dy = b.y() - ay;
-    const double len2 = dx * dx + dy * dy;
-    const double inv = len2 > 0.0 ? 1.0 / len2 : 0.0;
+    const unsigned char full = static_cast<unsigned char>(peak);
+    const double ax = a.x(), ay = a.y(), bx = b.x(), by = b.y(), dx = bx - ax, dy = by - ay;
     if (!std::isfinite(ax + ay + dx + dy)) return;
+    const double len2 = dx * dx + dy * dy, len = std::sqrt(len2);
+    const double inv2 = len2 > 0.0 ? 1.0 / len2 : 0.0, inv = len > 0.0 ? 1.0 / len : 0.0;
 
-    const int y0 = std::max(0, static_cast<int>(std::floor(std::min(ay, ay + dy) - outer)));
-    const int y1 = std::min(height_ - 1, static_cast<int>(std::ceil(std::max(ay, ay + dy) + outer)));
+    const int y0 = std::max(0, static_cast<int>(std::floor(std::min(ay, by) - outer)));
+    const int y1 = std::min(height_ - 1, static_cast<int>(std::ceil(std::max(ay, by) + outer)));
     for (int y = y0; y <= y1; ++y) {
-        const double py = y + 0.5;
-        // The part of the segment within `outer` of this row's centre line bounds the columns.
+        const double py = y + 0.5, ry = py - ay;
+        // The part of the segment within `outer` of this row bounds the columns.
         double t1 = 0.0, t2 = 1.0;
         if (dy != 0.0) {
-            t1 = (py - outer - ay) / dy;
-            t2 = (py + outer - ay) / dy;
+            t1 = (ry - outer) / dy;
+            t2 = (ry + outer) / dy;
             if (t1 > t2) std::swap(t1, t2);
             t1 = std::max(t1, 0.0);
             t2 = std::min(t2, 1.0);
             if (t1 > t2) continue;
-        } else if (std::fabs(ay - py) > outer) {
+        } else if (std::fabs(ry) >= outer) {
             continue;
         }
         const double xa = ax + t1 * dx, xb = ax + t2 * dx;
-        const int x0 = std::max(0, static_cast<int>(std::floor(std::min(xa, xb) - outer)));
-        const int x1 = std::min(width_ - 1, static_cast<int>(std::ceil(std::max(xa, xb) + outer)));
+        const int x0 = std::max(0, static_cast<int>(std::ceil(std::min(xa, xb) - outer - 0.5)));
+        const int x1 = std::min(width_ - 1, static_cast<int>(std::floor(std::max(xa, xb) + outer - 0.5)));
         if (x0 > x1) continue;
+        // Along the row the position on the segment (t) and the distance across it change linearly;
+        // beyond its ends the distance is to the end point.
+        const double rx0 = 0.5 - ax;
+        const double tBase = (rx0 * dx + ry * dy) * inv2, tStep = dx * inv2;
+        const double across = (rx0 * dy - ry * dx) * inv, acrossStep = dy * inv;
         unsigned char* row = pass_.values.data() + static_cast<size_t>(y) * width_;
-        const double ry = py - ay;
         bool touched = false;
         for (int x = x0; x <= x1; ++x) {
-            const double rx = x + 0.5 - ax;
-            const double t = std::clamp((rx * dx + ry * dy) * inv, 0.0, 1.0);
-            const double ex = rx - t * dx, ey = ry - t * dy;
-            const double d2 = ex * ex + ey * ey;
-            if (d2 >= outer2) continue;
-            const int c = d2 <= inner2 ? static_cast<int>(peak) : static_cast<int>(std::min(1.0, outer - std::sqrt(d2)) * peak + 0.5);
-            if (c > row[x]) row[x] = static_cast<unsigned char>(c);
+            const double t = tBase + x * tStep;
+            double d;
+            if (t > 0.0 && t < 1.0) {
+                d = std::fabs(across + x * acrossStep);
+            } else {
+                const double ex = x + 0.5 - (t <= 0.0 ? ax : bx), ey = py - (t <= 0.0 ? ay : by);
+                d = std::sqrt(ex * ex + ey * ey);
+            }
+            if (d >= outer) continue;
+            const unsigned char c = d <= inner ? full : static_cast<unsigned char>(std::min(1.0, outer - d) * peak + 0.5);
+            if (c > row[x]) row[x] = c;
             touched = true;
         }
         if (touched) pass_.touch(y, x0, x1);

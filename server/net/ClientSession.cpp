@@ -203,16 +203,21 @@ QCborValue ClientSession::read(const QString& property, QByteArray* bytes) {
         return QCborValue(QCborValue::ByteArray);
     }
     if (property == QStringLiteral("TrackCrdsString")) {
-        const QVector<double>& track = currentTrip().track;
-        QString text;
-        text.reserve(track.size() * 8);
-        for (qsizetype i = 0; i + 4 < track.size(); i += 5) {
-            if (i > 0) text += QLatin1Char(',');
-            text += generalTextDot(track[i + 1]);
-            text += QLatin1Char(' ');
-            text += generalTextDot(track[i + 2]);
+        const Trip& trip = currentTrip();
+        if (trackTextTrip_ != &trip || trackTextResult_.lock() != result_) {
+            const QVector<double>& track = trip.track;
+            trackText_.clear();
+            trackText_.reserve(track.size() / 5 * 38);
+            for (qsizetype i = 0; i + 4 < track.size(); i += 5) {
+                if (i > 0) trackText_ += ',';
+                appendGeneralTextDot(trackText_, track[i + 1]);
+                trackText_ += ' ';
+                appendGeneralTextDot(trackText_, track[i + 2]);
+            }
+            trackTextTrip_ = &trip;
+            trackTextResult_ = result_;
         }
-        return text;
+        return QCborValue(QLatin1StringView(trackText_));
     }
     if (property == QStringLiteral("TripEntriesCount")) return currentEntries().size();
     if (property == QStringLiteral("CarControlPointsName")) {
