@@ -87,17 +87,17 @@ int replay(TLongTripWorld& world, int seconds, QSize mapSize) {
     });
     // The trip's stops come with a click on its row.
     w->ListView1Click();
+    QTest::qWait(500);
+    wall.restart();
     w->btnPlayClick();
     const double startMoment = w->data.PlayRefTime;
     QTest::qWait(seconds * 1000);
     w->btnPlayClick();
     const double elapsed = wall.nsecsElapsed() / 1e9;
     std::vector<double> holds, after, recentres, plain;
-    double holdMs = 0;
     for (size_t i = 0; i < ticks.size(); ++i) {
         if (ticks[i].skipped) {
             holds.push_back(ticks[i].ms);
-            holdMs += ticks[i].ms;
             if (i + 1 < ticks.size()) after.push_back(ticks[i + 1].ms);
         } else if (ticks[i].recentred) {
             recentres.push_back(ticks[i].ms);
@@ -106,17 +106,18 @@ int replay(TLongTripWorld& world, int seconds, QSize mapSize) {
         }
     }
     const double trackSeconds = (w->data.PlayTime - startMoment) * 86400.0;
-    double skippedSeconds = 0;
-    for (size_t i = 1; i < ticks.size(); ++i)
-        if (ticks[i].skipped) {
-            // the jump over the stop: what the tick showed beyond the clock's pace
-            skippedSeconds += (ticks[i].playTime - ticks[i - 1].playTime) * 86400.0 - (ticks[i].start - ticks[i - 1].start) * 0.6;
-        }
+    // The clock's pace between ticks that neither skip a stop nor follow a hold.
+    double paceTrack = 0, paceWall = 0;
+    for (size_t i = 1; i < ticks.size(); ++i) {
+        if (ticks[i].skipped || ticks[i - 1].skipped) continue;
+        paceTrack += (ticks[i].playTime - ticks[i - 1].playTime) * 86400.0;
+        paceWall += (ticks[i].start - ticks[i - 1].start) / 1000.0;
+    }
     std::printf("map %dx%d, %s, %d s of replay at %dx, %zu ticks (%.0f per second)\n", mapSize.width(),
                 mapSize.height(), qPrintable(QGuiApplication::platformName()), seconds, w->data.SpeedFactor,
                 ticks.size(), ticks.size() / elapsed);
-    std::printf("track seconds per wall second: %.1f in all, %.1f without the stops jumped and the holds\n",
-                trackSeconds / elapsed, (trackSeconds - skippedSeconds) / (elapsed - holdMs / 1000.0));
+    std::printf("track seconds per wall second: %.1f in all (stops jumped, holds), %.1f between ticks of the clock\n",
+                trackSeconds / elapsed, paceWall > 0 ? paceTrack / paceWall : 0.0);
     std::printf("stops skipped: %zu; hold (the skipping tick) median %.0f ms, longest %.0f ms; next tick median %.1f ms\n",
                 holds.size(), median(holds), holds.empty() ? 0.0 : *std::max_element(holds.begin(), holds.end()),
                 median(after));

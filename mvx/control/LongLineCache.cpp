@@ -1,6 +1,6 @@
 #include "LongLineCache.h"
 
-#include "LineCoverage.h"
+#include "LongLineTiles.h"
 #include "MapObject.h"
 #include "core/Projection.h"
 
@@ -13,31 +13,9 @@ namespace mvx {
 
 namespace {
 
-quint64 tileKey(qint64 tx, qint64 ty) { return (quint64(quint32(qint32(tx))) << 32) | quint32(qint32(ty)); }
-
 bool whole(double v) { return std::fabs(v - std::round(v)) < 1e-3; }
 
 }  // namespace
-
-struct LongLineCache::Reduction {
-    quint64 geometryId = 0;
-    quint64 lastUse = 0;
-    ReducedPolyline line;
-};
-
-struct LongLineCache::TileSet {
-    struct Tile {
-        QImage image;  // null: nothing of the lines falls in the tile
-        quint64 lastUse = 0;
-    };
-    QVector<LineKey> lines;
-    double mercPerPixel = 0.0;
-    double dpr = 1.0;
-    QPointF anchor;  // top-left corner of tile (0, 0) in world device pixels
-    std::unordered_map<quint64, Tile> tiles;
-    qsizetype bytes = 0;
-    quint64 lastUse = 0;
-};
 
 LongLineCache::LongLineCache() = default;
 LongLineCache::~LongLineCache() = default;
@@ -87,34 +65,6 @@ LongLineCache::TileSet& LongLineCache::tileSet(const QVector<LineKey>& lines, do
     return *tileSets_.back();
 }
 
-void LongLineCache::renderTile(TileSet& set, qint64 tx, qint64 ty, const QVector<const ReducedPolyline*>& reduced,
-                               const QVector<const MapObject*>& lines) {
-    TileSet::Tile& tile = set.tiles[tileKey(tx, ty)];
-    const double dpr = set.dpr;
-    const double side = TileSize / dpr;  // the tile's edge in view pixels
-    const QPointF corner((set.anchor.x() + double(tx) * TileSize) / dpr, (set.anchor.y() + double(ty) * TileSize) / dpr);
-    if (!coverage_) coverage_ = std::make_unique<LineCoverage>(TileSize, TileSize);
-    for (int i = 0; i < lines.size(); ++i) {
-        const MapObject& o = *lines[i];
-        const double width = o.style.width * dpr;
-        const double margin = o.style.width / 2.0 + 2.0;
-        const QRectF reach = QRectF(0, 0, side, side).adjusted(-margin, -margin, margin, margin);
-        reduced[i]->visit(reach.translated(corner), corner, [&](const QPointF* points, int count) {
-            for (int k = 1; k < count; ++k) coverage_->addSegment(points[k - 1] * dpr, points[k] * dpr, width);
-            coverage_->endPass();
-        });
-        if (coverage_->isEmpty()) continue;
-        if (tile.image.isNull()) {  // a tile that nothing reaches stays without a picture
-            tile.image = QImage(TileSize, TileSize, QImage::Format_ARGB32_Premultiplied);
-            tile.image.fill(Qt::transparent);
-        }
-        coverage_->blendInto(tile.image, o.style.color);
-    }
-    if (tile.image.isNull()) return;
-    tile.image.setDevicePixelRatio(dpr);
-    set.bytes += tile.image.sizeInBytes();
-}
-
 void LongLineCache::draw(QPainter& p, const MapView& view, const QVector<const MapObject*>& lines, const QRectF& area) {
     if (lines.isEmpty()) return;
     const QTransform t = p.deviceTransform();
@@ -136,13 +86,14 @@ void LongLineCache::draw(QPainter& p, const MapView& view, const QVector<const M
     const qint64 x0 = qint64(std::floor(device.left() / TileSize)), x1 = qint64(std::floor(device.right() / TileSize));
     const qint64 y0 = qint64(std::floor(device.top() / TileSize)), y1 = qint64(std::floor(device.bottom() / TileSize));
     const quint64 frame = ++uses_;
+    std::vector<std::pair<qint64, qint64>> missing;
+    for (qint64 ty = y0; ty <= y1; ++ty)
+        for (qint64 tx = x0; tx <= x1; ++tx)
+            if (set.tiles.find(tileKey(tx, ty)) == set.tiles.end()) missing.emplace_back(tx, ty);
+    renderTiles(set, missing, reduced, lines);
     for (qint64 ty = y0; ty <= y1; ++ty) {
         for (qint64 tx = x0; tx <= x1; ++tx) {
-            auto it = set.tiles.find(tileKey(tx, ty));
-            if (it == set.tiles.end()) {
-                renderTile(set, tx, ty, reduced, lines);
-                it = set.tiles.find(tileKey(tx, ty));
-            }
+            const auto it = set.tiles.find(tileKey(tx, ty));
             it->second.lastUse = frame;
             if (it->second.image.isNull()) continue;
             // Whole device pixels: the tile grid and the view share their fraction.

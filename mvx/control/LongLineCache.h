@@ -16,7 +16,6 @@ class QPainter;
 
 namespace mvx {
 
-class LineCoverage;
 class MapView;
 struct MapObject;
 
@@ -29,7 +28,7 @@ struct MapObject;
 // pixels once) tinted with its colour, on a transparent picture that is then blended over the map.
 class LongLineCache {
 public:
-    static constexpr int TileSize = 256;                 // device pixels
+    static constexpr int TileSize = 128;                      // device pixels
     static constexpr qsizetype TileBytes = 64 * 1024 * 1024;  // pictures kept per run, at most
     static constexpr int KeptReductions = 4;
     // How far (device pixels) the reduced lines may stray from the exact ones: half the half pixel
@@ -46,9 +45,10 @@ public:
     // Forgets what belongs to lines that are not among `present` (geometry ids).
     void keepOnly(const std::vector<quint64>& present);
 
-private:
     struct Reduction;
     struct TileSet;
+
+private:
     struct LineKey {
         quint64 geometryId;
         QRgb color;
@@ -58,12 +58,12 @@ private:
 
     const ReducedPolyline& reduction(const MapObject& o, double mercPerPixel, double tolerance);
     TileSet& tileSet(const QVector<LineKey>& lines, double mercPerPixel, double dpr, const QPointF& deviceOrigin);
-    void renderTile(TileSet& set, qint64 tx, qint64 ty, const QVector<const ReducedPolyline*>& reduced,
-                    const QVector<const MapObject*>& lines);
+    // Makes the missing tiles of a view, on two threads when there are enough of them.
+    static void renderTiles(TileSet& set, const std::vector<std::pair<qint64, qint64>>& missing,
+                            const QVector<const ReducedPolyline*>& reduced, const QVector<const MapObject*>& lines);
 
     std::vector<std::unique_ptr<Reduction>> reductions_;
     std::vector<std::unique_ptr<TileSet>> tileSets_;
-    std::unique_ptr<LineCoverage> coverage_;  // the mask of the tile being made
     quint64 uses_ = 0;
 };
 

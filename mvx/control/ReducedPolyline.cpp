@@ -84,11 +84,12 @@ void ReducedPolyline::build(const QPointF* merc, qsizetype count, double mercPer
     }
 }
 
-void ReducedPolyline::shiftedCopy(qsizetype first, qsizetype last, const QPointF& origin) const {
-    shifted_.resize(last - first + 1);
-    QPointF* out = shifted_.data();
+void ReducedPolyline::shiftedCopy(qsizetype first, qsizetype last, const QPointF& origin,
+                                  std::vector<QPointF>& out) const {
+    out.resize(static_cast<size_t>(last - first + 1));
+    QPointF* p = out.data();
     const double ox = origin.x(), oy = origin.y();
-    for (qsizetype k = first; k <= last; ++k) *out++ = QPointF(points_[k].x() - ox, points_[k].y() - oy);
+    for (qsizetype k = first; k <= last; ++k) *p++ = QPointF(points_[k].x() - ox, points_[k].y() - oy);
 }
 
 }  // namespace mvx

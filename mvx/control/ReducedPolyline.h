@@ -31,24 +31,25 @@ public:
 
     // Calls draw(points, count) for every stretch of consecutive pieces whose boxes meet `area`
     // (world pixels), with the points shifted by -origin (so in view pixels when origin is the
-    // view's top-left corner in world pixels). The stretches hold at least two points.
+    // view's top-left corner in world pixels). The stretches hold at least two points. Several
+    // threads may visit at once.
     template <class Draw>
     void visit(const QRectF& area, const QPointF& origin, Draw&& draw) const;
 
 private:
-    void shiftedCopy(qsizetype first, qsizetype last, const QPointF& origin) const;
+    void shiftedCopy(qsizetype first, qsizetype last, const QPointF& origin, std::vector<QPointF>& out) const;
 
     double mercPerPixel_ = 0.0;
     double tolerance_ = 0.0;
     std::vector<QPointF> points_;
     std::vector<QRectF> boxes_;  // piece k: points k*(PieceSize-1) .. k*(PieceSize-1)+PieceSize-1
-    mutable QVector<QPointF> shifted_;
 };
 
 template <class Draw>
 void ReducedPolyline::visit(const QRectF& area, const QPointF& origin, Draw&& draw) const {
     const qsizetype pieces = static_cast<qsizetype>(boxes_.size());
     const qsizetype step = PieceSize - 1;
+    std::vector<QPointF> shifted;
     qsizetype k = 0;
     while (k < pieces) {
         const QRectF& b = boxes_[k];
@@ -65,8 +66,8 @@ void ReducedPolyline::visit(const QRectF& area, const QPointF& origin, Draw&& dr
         }
         const qsizetype first = k * step;
         const qsizetype last = std::min<qsizetype>(end * step, pointCount() - 1);
-        shiftedCopy(first, last, origin);
-        draw(shifted_.constData(), static_cast<int>(shifted_.size()));
+        shiftedCopy(first, last, origin, shifted);
+        draw(shifted.data(), static_cast<int>(shifted.size()));
         k = end;
     }
 }

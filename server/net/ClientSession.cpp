@@ -204,20 +204,9 @@ QCborValue ClientSession::read(const QString& property, QByteArray* bytes) {
     }
     if (property == QStringLiteral("TrackCrdsString")) {
         const Trip& trip = currentTrip();
-        if (trackTextTrip_ != &trip || trackTextResult_.lock() != result_) {
-            const QVector<double>& track = trip.track;
-            trackText_.clear();
-            trackText_.reserve(track.size() / 5 * 38);
-            for (qsizetype i = 0; i + 4 < track.size(); i += 5) {
-                if (i > 0) trackText_ += ',';
-                appendGeneralTextDot(trackText_, track[i + 1]);
-                trackText_ += ' ';
-                appendGeneralTextDot(trackText_, track[i + 2]);
-            }
-            trackTextTrip_ = &trip;
-            trackTextResult_ = result_;
-        }
-        return QCborValue(QLatin1StringView(trackText_));
+        if (tripIndex_ <= result_->trackTexts.size())
+            return QCborValue(QLatin1StringView(result_->trackTexts[tripIndex_ - 1]));
+        return QCborValue(QLatin1StringView(trackCoordinatesWire(trip.track)));
     }
     if (property == QStringLiteral("TripEntriesCount")) return currentEntries().size();
     if (property == QStringLiteral("CarControlPointsName")) {

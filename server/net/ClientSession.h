@@ -58,11 +58,6 @@ private:
     QString controlPointsName_;
     int controlPointIndex_ = 0;
     QString propertyName_;
-    // The coordinate text of the last trip asked for, kept while the result and trip stay the same:
-    // a track is drawn as two sets of one text, read twice.
-    QByteArray trackText_;
-    const Trip* trackTextTrip_ = nullptr;
-    std::weak_ptr<const ComputedResult> trackTextResult_;  // not kept alive for the text
 };
 
 }  // namespace telvika::server

@@ -366,8 +366,9 @@ void TestObjects::longTrackDrawnAsEveryPoint() {
     every.setLineDetail(ObjectRenderer::LineDetail::AllPoints);
     IconLibrary icons;
     const QRgb background = qRgb(242, 239, 233);
-    auto draw = [&](ObjectRenderer& renderer, const MapView& view) {
-        QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+    auto draw = [&](ObjectRenderer& renderer, const MapView& view, double dpr) {
+        QImage image(view.size() * dpr, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(dpr);
         image.fill(background);
         QPainter p(&image);
         renderer.render(p, view, layer, icons);
@@ -380,9 +381,12 @@ void TestObjects::longTrackDrawnAsEveryPoint() {
     MapView closer = view;
     closer.setScaleDenominator(5000.0, 96.0);
     for (const MapView& v : {view, panned, closer}) {
-        const QString wrong = antialiasingOnly(draw(cached, v), draw(every, v), background);
+        const QString wrong = antialiasingOnly(draw(cached, v, 1.0), draw(every, v, 1.0), background);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     }
+    // On a screen of twice the pixels the tiles have them too.
+    const QString sharp = antialiasingOnly(draw(cached, view, 2.0), draw(every, view, 2.0), background);
+    QVERIFY2(sharp.isEmpty(), qPrintable(sharp));
 }
 
 QTEST_GUILESS_MAIN(TestObjects)
