@@ -18,7 +18,9 @@
 #include <QTimer>
 
 #ifdef TELVIKA_HAVE_IMPORT
-#include "import/TrackImport.h"
+#include "TerminalProgress.h"
+#include "TrackFileImport.h"
+#include "import/ImportTime.h"
 #endif
 
 namespace telvika::admin {
@@ -98,14 +100,14 @@ void AdminRunner::runStoreCommand(const AdminCommand& c) {
             if (!store.vehicle(c.device)) throw Error(QStringLiteral("Устройства %1 нет").arg(c.device));
             server::import::TrackZone zone = server::import::TrackZone::local();
             if (!c.zone.isEmpty()) server::import::TrackZone::fromName(c.zone, &zone);  // checked when parsed
-            const server::import::ImportResult r = server::import::importTrackFile(c.file, zone);
-            if (!r.error.isEmpty()) throw Error(r.error);
-            if (r.points.isEmpty()) throw Error(QStringLiteral("В файле «%1» нет пригодных точек").arg(c.file));
-            const server::TelemetryAppend added = store.appendTelemetry(c.device, r.points);
+            TerminalProgress progress(err_, errIsTerminal_);
+            const TrackFileImport r = importTrackFileIntoStore(store, c.device, c.file, zone,
+                                                               [&](double share) { progress.show(share); });
+            progress.finish();
             out_ << QStringLiteral("Загружено точек: %1, пропущено: %2, уже были в базе: %3")
-                        .arg(added.stored)
+                        .arg(r.added.stored)
                         .arg(r.skipped)
-                        .arg(added.alreadyStored)
+                        .arg(r.added.alreadyStored)
                  << '\n';
             for (const QString& p : r.problems) out_ << p << '\n';
 #else

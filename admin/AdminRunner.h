@@ -10,7 +10,9 @@ namespace telvika::admin {
 // a running server that its vehicle lists changed), server commands through the server's socket.
 class AdminRunner {
 public:
-    AdminRunner(QTextStream& out, QTextStream& err) : out_(out), err_(err) {}
+    // errIsTerminal: err goes to a terminal, where a long import shows its progress.
+    AdminRunner(QTextStream& out, QTextStream& err, bool errIsTerminal = false)
+        : out_(out), err_(err), errIsTerminal_(errIsTerminal) {}
 
     // The exit code: 0 done, 1 failed (the message went to err).
     int run(const AdminCommand& command);
@@ -26,6 +28,7 @@ private:
 
     QTextStream& out_;
     QTextStream& err_;
+    bool errIsTerminal_;
 };
 
 }  // namespace telvika::admin

@@ -1,6 +1,7 @@
 // telvika-admin: edits the tracking server's store and acts on the server as another user would.
 #include "AdminCommand.h"
 #include "AdminRunner.h"
+#include "TerminalProgress.h"
 #include "common/LocaleSetup.h"
 
 #include <QCoreApplication>
@@ -17,6 +18,6 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     telvika::applyUserLocale();
-    telvika::admin::AdminRunner runner(out, err);
+    telvika::admin::AdminRunner runner(out, err, telvika::admin::TerminalProgress::stderrIsTerminal());
     return runner.run(command);
 }

@@ -44,6 +44,16 @@ public:
     // and any notification clears them, and a record whose call saw a notification is not kept, so
     // a read never serves a value the server has changed.
     QHash<QString, QCborValue> cache;
+    // The track's coordinate text, kept by the same rules: a track is drawn as two map sets of
+    // that text, and a long trip's text is tens of megabytes.
+    QString keptTrackText;
+    bool trackTextKept = false;
+
+    void forget() {
+        cache.clear();
+        keptTrackText.clear();
+        trackTextKept = false;
+    }
 
     void ensureConnected(TTelvikaAutomation* q) {
         if (connection.isOpen()) return;
@@ -57,7 +67,7 @@ public:
         try {
             return connection.call(op, args, bytes);
         } catch (...) {
-            cache.clear();
+            forget();
             throw;
         }
     }
@@ -71,7 +81,7 @@ public:
     }
 
     void write(TTelvikaAutomation* q, const QString& op, const QCborValue& value) {
-        cache.clear();
+        forget();
         // A notification read during the call (even in the same read as the reply) may mean the
         // record was made before the change it announces: then nothing of it is kept.
         const quint64 arrivalsBefore = connection.arrivals();
@@ -112,7 +122,7 @@ TTelvikaAutomation::TTelvikaAutomation(QObject* parent, const QString& serverNam
     : QObject(parent), d(std::make_unique<TTelvikaAutomationPrivate>()) {
     d->serverName = serverName.isEmpty() ? defaultServerName() : serverName;
     d->start.program = serverProgram.isEmpty() ? defaultServerProgram() : serverProgram;
-    d->connection.setArrivalHook([this](int) { d->cache.clear(); });
+    d->connection.setArrivalHook([this](int) { d->forget(); });
     connect(&d->connection, &ServerConnection::notified, this, [this](int event) {
         switch (event) {
             case telvika::protocol::EventChangeCarsList: emit OnChangeCarsList(); break;
@@ -136,7 +146,7 @@ QString TTelvikaAutomation::defaultServerName() {
 }
 
 void TTelvikaAutomation::Connect() {
-    d->cache.clear();
+    d->forget();
     d->connection.open(d->serverName, d->start);
 }
 
@@ -146,7 +156,7 @@ void TTelvikaAutomation::ConnectTo(const QString& serverName) {
 }
 
 void TTelvikaAutomation::Disconnect() {
-    d->cache.clear();
+    d->forget();
     d->connection.close();
 }
 
@@ -179,7 +189,7 @@ QString TTelvikaAutomation::CarInfo() { return d->text(this, QStringLiteral("Car
 
 void TTelvikaAutomation::StartComputing(const QString& groupId, int device, const QString& begin,
                                         const QString& end, const QString& channel, int mode) {
-    d->cache.clear();
+    d->forget();
     d->call(this, QStringLiteral("StartComputing"), QCborArray{groupId, device, begin, end, channel, mode});
 }
 int TTelvikaAutomation::ComputingState() { return d->integer(this, QStringLiteral("ComputingState")); }
@@ -210,7 +220,16 @@ QVector<double> TTelvikaAutomation::TrackCrdsArray() {
     return values;
 }
 
-QString TTelvikaAutomation::TrackCrdsString() { return d->text(this, QStringLiteral("TrackCrdsString")); }
+QString TTelvikaAutomation::TrackCrdsString() {
+    if (d->trackTextKept && d->connection.isOpen()) return d->keptTrackText;
+    const quint64 arrivalsBefore = d->connection.arrivals();
+    const QString text = d->text(this, QStringLiteral("TrackCrdsString"));
+    if (d->connection.arrivals() == arrivalsBefore) {
+        d->keptTrackText = text;
+        d->trackTextKept = true;
+    }
+    return text;
+}
 
 void TTelvikaAutomation::SetTripEntriesListTypeName(const QString& type) {
     d->write(this, QStringLiteral("SetTripEntriesListTypeName"), type);

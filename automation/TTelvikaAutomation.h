@@ -78,7 +78,9 @@ public:
     QString TripDuration();
     int TrackPointsCount();
     QVector<double> TrackCrdsArray();  // five values per point: time, lon, lat, metres, km/h
-    QString TrackCrdsString();         // "lon lat" pairs joined by ",", "." decimal separator
+    // "lon lat" pairs joined by ",", "." decimal separator; read again before any write or notice, the
+    // text comes from the client (a track is drawn as two map sets of it).
+    QString TrackCrdsString();
 
     // Entries of the current trip.
     void SetTripEntriesListTypeName(const QString& type);

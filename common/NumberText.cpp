@@ -1,5 +1,6 @@
 #include "common/NumberText.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +60,48 @@ QString generalTextDot(double value) {
         out = QStringLiteral("0.") + QString(-exponent - 1, QLatin1Char('0')) + digits;
     }
     return negative ? QLatin1Char('-') + out : out;
+}
+
+void appendGeneralTextDot(QByteArray& out, double value) {
+    if (std::isnan(value) || std::isinf(value) || value == 0.0) {
+        out += generalTextDot(value).toLatin1();
+        return;
+    }
+    // As generalTextDot: 15 significant digits in scientific form, trailing zeros dropped.
+    char sci[64];
+    const auto written = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14);
+    const char* p = sci;
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    char digits[16];
+    int n = 0;
+    for (; p < written.ptr && *p != 'e'; ++p)
+        if (*p != '.') digits[n++] = *p;
+    const int exponent = std::atoi(p + 1);
+    while (n > 1 && digits[n - 1] == '0') --n;
+    if (negative) out += '-';
+    if (exponent >= 15 || exponent < -5) {
+        out += digits[0];
+        if (n > 1) {
+            out += '.';
+            out.append(digits + 1, n - 1);
+        }
+        out += 'E';
+        out += QByteArray::number(exponent);
+    } else if (exponent >= 0) {
+        if (n <= exponent + 1) {
+            out.append(digits, n);
+            out.append(exponent + 1 - n, '0');
+        } else {
+            out.append(digits, exponent + 1);
+            out += '.';
+            out.append(digits + exponent + 1, n - exponent - 1);
+        }
+    } else {
+        out += "0.";
+        out.append(-exponent - 1, '0');
+        out.append(digits, n);
+    }
 }
 
 QString generalText(double value, const QLocale& locale) {

@@ -17,5 +17,8 @@ QString distanceText(double metres, const QLocale& locale = QLocale());
 QString generalText(double value, const QLocale& locale = QLocale());
 // The same with "." always, for texts the map control reads.
 QString generalTextDot(double value);
+// generalTextDot(value) appended to `out` as ASCII, without a string made per number: the track
+// text of a million points is two million of them.
+void appendGeneralTextDot(QByteArray& out, double value);
 
 }  // namespace telvika

@@ -12,6 +12,7 @@ add_library(telvika_store STATIC
   store/StoreSchema.h store/StoreSchema.cpp
   store/StoreFileCheck.h store/StoreFileCheck.cpp
   store/TelemetryReader.h store/TelemetryReader.cpp
+  store/TelemetryWriter.h store/TelemetryWriter.cpp
   store/postgres/PgConnection.h store/postgres/PgConnection.cpp
   store/postgres/PgSchema.h store/postgres/PgSchema.cpp
   store/postgres/PgTelemetry.h store/postgres/PgTelemetry.cpp

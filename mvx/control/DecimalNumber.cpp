@@ -44,6 +44,34 @@ bool tooSmall(const QChar* q, const QChar* end) {
     return order + exponent <= 0;
 }
 
+// Exact powers of ten of a double.
+constexpr double PowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Plain decimals of at most 15 digits and no exponent, as the track texts are written, read
+// without from_chars: the digits make an integer a double holds exactly, and one division by an
+// exact power of ten rounds correctly, so the result is the same to the last bit.
+bool shortDecimal(const QChar* from, const QChar* to, double& value) {
+    const QChar* q = from;
+    const bool negative = q < to && *q == u'-';
+    if (q < to && (*q == u'-' || *q == u'+')) ++q;
+    unsigned long long digits = 0;
+    int count = 0, fraction = -1;
+    for (; q < to; ++q) {
+        const char16_t c = q->unicode();
+        if (c == u'.') {
+            fraction = 0;
+            continue;
+        }
+        if (c < u'0' || c > u'9' || ++count > 15) return false;
+        digits = digits * 10 + (c - u'0');
+        if (fraction >= 0) ++fraction;
+    }
+    const double v = fraction > 0 ? static_cast<double>(digits) / PowersOfTen[fraction] : static_cast<double>(digits);
+    value = negative ? -v : v;
+    return true;
+}
+
 }  // namespace
 
 bool readDecimalNumber(const QChar*& p, const QChar* end, double& value) {
@@ -64,8 +92,12 @@ bool readDecimalNumber(const QChar*& p, const QChar* end, double& value) {
         if (e < end && (*e == u'-' || *e == u'+')) ++e;
         if (isDigit(e, end)) q = skipDigits(e, end);
     }
-    // from_chars on an ASCII copy: exact rounding, no locale, and fast enough for tracks of a
-    // hundred thousand points. It takes no '+', so a leading one is dropped.
+    if (shortDecimal(p, q, value)) {
+        p = q;
+        return true;
+    }
+    // from_chars on an ASCII copy: exact rounding, no locale. It takes no '+', so a leading one is
+    // dropped.
     const QChar* from = p;
     if (*from == u'+') ++from;
     const auto length = static_cast<size_t>(q - from);

@@ -17,6 +17,7 @@ struct MapObject {
     QVector<QPointF> lonLat;  // x = longitude, y = latitude
     QVector<QPointF> merc;
     QRectF mercBounds;  // bounding box of merc (top() is the smaller northing)
+    quint64 geometryId = 0;  // the same for objects that share one loaded geometry
     QString name;
 };
 

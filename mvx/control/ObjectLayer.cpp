@@ -11,6 +11,7 @@
 #include <QPolygonF>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 Q_LOGGING_CATEGORY(lcMvxObjects, "mvx.objects")
@@ -39,6 +40,8 @@ bool coordinateOf(const QVariant& v, double& out) {
     return ok && std::isfinite(out);
 }
 
+std::atomic<quint64> geometryCounter{0};
+
 double distanceToSegment(const QPointF& p, const QPointF& a, const QPointF& b) {
     const double dx = b.x() - a.x(), dy = b.y() - a.y();
     const double len2 = dx * dx + dy * dy;
@@ -66,6 +69,7 @@ int ObjectLayer::load(const QString& command, const QString& defaultStyle, const
     set.defaultStyle = defaultStyle;
 
     QHash<QString, int> reasons;  // reason -> records skipped for it
+    bool longGeometryUsed = false;  // remembered only from one load to the next
     const int records = table.GetRecordCount();
     const int nameField = findField(table, QStringLiteral("Name"));
     const int styleField = cmd.styleField.isEmpty() ? -1 : findField(table, cmd.styleField);
@@ -113,9 +117,24 @@ int ObjectLayer::load(const QString& command, const QString& defaultStyle, const
             obj.style = cached->style;
 
             if (cmd.geometry == ObjectCommand::Geometry::Metrics) {
-                if (!MetricsParser::parse(table.FieldValue(r, metricsField).toString(), obj.lonLat, error)) {
+                const QString text = table.FieldValue(r, metricsField).toString();
+                if (!lastLong_.text.isNull() && text == lastLong_.text) {
+                    obj.lonLat = lastLong_.lonLat;
+                    obj.merc = lastLong_.merc;
+                    obj.mercBounds = lastLong_.mercBounds;
+                    obj.geometryId = lastLong_.id;
+                    longGeometryUsed = true;
+                    if (nameField >= 0) obj.name = table.FieldValue(r, nameField).toString();
+                    set.objects.append(std::move(obj));
+                    continue;
+                }
+                if (!MetricsParser::parse(text, obj.lonLat, error)) {
                     skip(error);
                     continue;
+                }
+                if (obj.lonLat.size() >= SharedFromPoints) {
+                    lastLong_.text = text;
+                    longGeometryUsed = true;
                 }
             } else {
                 double lat = 0, lon = 0;
@@ -143,9 +162,18 @@ int ObjectLayer::load(const QString& command, const QString& defaultStyle, const
                 maxY = std::max(maxY, m.y());
             }
             obj.mercBounds = QRectF(QPointF(minX, minY), QPointF(maxX, maxY));
+            obj.geometryId = ++geometryCounter;
+            if (obj.lonLat.size() >= SharedFromPoints && cmd.geometry == ObjectCommand::Geometry::Metrics) {
+                lastLong_.lonLat = obj.lonLat;
+                lastLong_.merc = obj.merc;
+                lastLong_.mercBounds = obj.mercBounds;
+                lastLong_.id = obj.geometryId;
+            }
             set.objects.append(std::move(obj));
         }
     }
+
+    if (!longGeometryUsed) lastLong_ = LongGeometry();
 
     for (auto it = reasons.cbegin(); it != reasons.cend(); ++it) {
         lastWarnings_ << QStringLiteral("object set \"%1\": %2 record(s) skipped: %3").arg(set.name).arg(it.value()).arg(it.key());

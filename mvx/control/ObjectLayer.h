@@ -33,9 +33,22 @@ public:
     // The last reasons logged by load(), for diagnostics and tests.
     const QStringList& lastWarnings() const { return lastWarnings_; }
 
+    // A geometry text of at least this many points is remembered with what was made of it: the
+    // same text loaded again (a track shown by two sets) shares the points, their projection and
+    // the reductions made for drawing.
+    static constexpr int SharedFromPoints = 256;
+
 private:
+    struct LongGeometry {
+        QString text;
+        QVector<QPointF> lonLat, merc;
+        QRectF mercBounds;
+        quint64 id = 0;
+    };
+
     QVector<ObjectSet> sets_;
     QStringList lastWarnings_;
+    LongGeometry lastLong_;
 };
 
 }  // namespace mvx

@@ -2,6 +2,7 @@
 
 #include "FontResolver.h"
 #include "IconLibrary.h"
+#include "LongLineCache.h"
 #include "ObjectLayer.h"
 #include "ScreenClipper.h"
 #include "core/Projection.h"
@@ -22,6 +23,9 @@ constexpr double ClipMargin = 64.0;
 
 }  // namespace
 
+ObjectRenderer::ObjectRenderer() : longLines_(std::make_unique<LongLineCache>()) {}
+ObjectRenderer::~ObjectRenderer() = default;
+
 void ObjectRenderer::render(QPainter& painter, const MapView& view, const ObjectLayer& layer, IconLibrary& icons) {
     render(painter, view, layer, icons, QRectF(QPointF(0, 0), QSizeF(view.size())));
 }
@@ -39,9 +43,25 @@ void ObjectRenderer::render(QPainter& painter, const MapView& view, const Object
     const QRectF screenReach =
         QRectF(QPointF(0, 0), QSizeF(view.size())).adjusted(-ClipMargin, -ClipMargin, ClipMargin, ClipMargin);
 
+    // Long lines drawn one after the other go to the cache together, as one picture.
+    const QTransform device = painter.deviceTransform();
+    const bool cached = lineDetail_ == LineDetail::Cached && device.m12() == 0.0 && device.m21() == 0.0;
+    QVector<const MapObject*> longRun;
+    std::vector<quint64> longIds;
+    auto flushLongRun = [&] {
+        if (longRun.isEmpty()) return;
+        longLines_->draw(painter, view, longRun, area);
+        longRun.clear();
+    };
     for (const ObjectSet& set : layer.sets()) {
         for (const MapObject& o : set.objects) {
             if (o.merc.isEmpty()) continue;
+            if (cached && o.style.kind == StyleKind::Line && o.style.width > 0.0 && o.merc.size() >= LongLinePoints) {
+                longRun.append(&o);
+                longIds.push_back(o.geometryId);
+                continue;
+            }
+            flushLongRun();
             if (o.style.isPointStyle()) {
                 const QPointF at = view.mercToScreen(o.merc.first());
                 if (!screenReach.contains(at)) continue;
@@ -62,6 +82,8 @@ void ObjectRenderer::render(QPainter& painter, const MapView& view, const Object
                 drawArea(painter, view, o, clip);
         }
     }
+    flushLongRun();
+    if (cached) longLines_->keepOnly(longIds);  // what is no longer shown keeps nothing
 }
 
 void ObjectRenderer::drawLine(QPainter& p, const MapView& view, const MapObject& o, const QRectF& clip) {
@@ -79,7 +101,7 @@ void ObjectRenderer::drawLine(QPainter& p, const MapView& view, const MapObject&
     // most of the time, and at these widths a bevel looks the same. Points closer than half the
     // pen's width cannot change the stroke visibly, so they are dropped too.
     QPen pen(o.style.color, o.style.width, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin);
-    const double minStep = std::max(1.0, o.style.width / 2.0);
+    const double minStep = lineDetail_ == LineDetail::AllPoints ? 0.0 : std::max(1.0, o.style.width / 2.0);
     p.setPen(pen);
     p.setBrush(Qt::NoBrush);
     ScreenClipper::clipPolyline(screen_.constData(), static_cast<int>(screen_.size()), clip, minStep,

@@ -4,11 +4,14 @@
 #include <QRectF>
 #include <QVector>
 
+#include <memory>
+
 class QPainter;
 
 namespace mvx {
 
 class IconLibrary;
+class LongLineCache;
 class MapView;
 class ObjectLayer;
 struct MapObject;
@@ -16,8 +19,14 @@ struct MapObject;
 // Draws the object sets of a layer for a view, in load order. Lines are cut to the view, thinned
 // to a pixel (half the pen width for wide pens) and handed to the painter in short pieces (long antialiased wide polylines are very
 // slow in one call); point objects outside the view are skipped before any text or icon work.
+// Long lines (a track of days) are drawn through a LongLineCache: reduced to the pixels of the
+// scale and kept as tiles between redraws, so that a redraw costs what the screen shows, not the
+// line's points; the objects keep their exact geometry for hit tests and the host's queries.
 class ObjectRenderer {
 public:
+    ObjectRenderer();
+    ~ObjectRenderer();
+
     // Painter sized view.size(); antialiasing is switched on here.
     void render(QPainter& painter, const MapView& view, const ObjectLayer& layer, IconLibrary& icons);
     // Only what falls in `area` (pixels) needs to be right: lines and areas are cut to it (plus a
@@ -28,6 +37,14 @@ public:
 
     // Points per drawPolyline call.
     static constexpr int ChunkPoints = 64;
+    // Lines of at least this many points are long.
+    static constexpr int LongLinePoints = 256;
+
+    // How lines are drawn: long ones through the cache (the default); every line cut to the view
+    // and thinned to a pixel, as short ones always are; or every point of every line, the picture
+    // the cache is held to.
+    enum class LineDetail { Cached, Thinned, AllPoints };
+    void setLineDetail(LineDetail detail) { lineDetail_ = detail; }
 
 private:
     void drawLine(QPainter& p, const MapView& view, const MapObject& o, const QRectF& clip);
@@ -37,6 +54,8 @@ private:
     void drawBox(QPainter& p, const QPointF& at, const MapObject& o);
 
     QVector<QPointF> screen_;  // scratch buffer reused between objects and frames
+    LineDetail lineDetail_ = LineDetail::Cached;
+    std::unique_ptr<LongLineCache> longLines_;
 };
 
 }  // namespace mvx

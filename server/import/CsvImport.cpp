@@ -13,8 +13,9 @@
 
 #include <cmath>
 
-#include "import/ImportProblems.h"
 #include "import/ImportTime.h"
+#include "import/NumberText.h"
+#include "import/PointStream.h"
 #include "import/TrackImport.h"
 
 namespace telvika::server::import {
@@ -103,15 +104,20 @@ ImportResult importCsv(const QByteArray& data, const TrackZone& zone) {
 
 ImportResult importCsv(QIODevice& input, const TrackZone& zone) {
     ImportResult result;
+    WholeTrack points;
+    result.error = readCsv(input, zone, points);
+    if (result.error.isEmpty()) points.finish(result);
+    return result;
+}
+
+QString readCsv(QIODevice& input, const TrackZone& zone, PointCollector& points) {
     QByteArray raw;
     bool tooLong = false;
     bool firstLine = true;
     QString headerText;
     while (readLine(input, &raw, &tooLong)) {
-        if (tooLong) {
-            result.error = QStringLiteral("Строка заголовка CSV длиннее %1 байт: это не файл трека").arg(MaxCsvLineBytes);
-            return result;
-        }
+        if (tooLong)
+            return QStringLiteral("Строка заголовка CSV длиннее %1 байт: это не файл трека").arg(MaxCsvLineBytes);
         QString line = QString::fromUtf8(raw);
         if (firstLine && line.startsWith(QChar(0xFEFF))) line.remove(0, 1);
         firstLine = false;
@@ -120,10 +126,7 @@ ImportResult importCsv(QIODevice& input, const TrackZone& zone) {
             break;
         }
     }
-    if (headerText.isEmpty()) {
-        result.error = QStringLiteral("Файл CSV пуст");
-        return result;
-    }
+    if (headerText.isEmpty()) return QStringLiteral("Файл CSV пуст");
     QChar sep = QLatin1Char(',');
     if (headerText.contains(QLatin1Char(';'))) sep = QLatin1Char(';');
     else if (headerText.contains(QLatin1Char('\t'))) sep = QLatin1Char('\t');
@@ -133,12 +136,10 @@ ImportResult importCsv(QIODevice& input, const TrackZone& zone) {
     const int timeCol = columnOf(header, {"time", "datetime", "timestamp", "date_time", "время"});
     const int latCol = columnOf(header, {"lat", "latitude", "широта"});
     const int lonCol = columnOf(header, {"lon", "lng", "long", "longitude", "долгота"});
-    if (timeCol < 0 || latCol < 0 || lonCol < 0) {
-        result.error = QStringLiteral(
-            "В заголовке CSV нет столбцов времени и координат (ожидаются time, lat, lon)");
-        return result;
-    }
+    if (timeCol < 0 || latCol < 0 || lonCol < 0)
+        return QStringLiteral("В заголовке CSV нет столбцов времени и координат (ожидаются time, lat, lon)");
     const int speedCol = columnOf(header, {"speed", "скорость"});
+    points.setSpeedColumn(speedCol >= 0);
     const int fuel1Col = columnOf(header, {"fuel", "fuel1", "tank1", "топливо"});
     const int fuel2Col = columnOf(header, {"fuel2", "tank2"});
     const int sensorsCol = columnOf(header, {"sensors", "датчики"});
@@ -150,13 +151,12 @@ ImportResult importCsv(QIODevice& input, const TrackZone& zone) {
 
     auto number = [decimalComma](QString field, bool* ok) {
         if (decimalComma) field.replace(QLatin1Char(','), QLatin1Char('.'));
-        const double v = field.toDouble(ok);
+        const double v = numberOf(field, ok);
         if (*ok && !std::isfinite(v)) *ok = false;
         return v;
     };
 
-    ImportProblems problems;
-    QVector<TelemetryPoint> points;
+    ImportProblems& problems = points.problems();
     double previousTime = NAN;  // of the last point read, in file order
     while (readLine(input, &raw, &tooLong)) {
         if (tooLong) {
@@ -221,14 +221,10 @@ ImportResult importCsv(QIODevice& input, const TrackZone& zone) {
             problems.skip(QStringLiteral("неверные датчики"));
             continue;
         }
-        points.push_back(p);
+        if (!points.add(p)) return QString();
         previousTime = p.time;
     }
-    bool speedKnown = speedCol >= 0;
-    for (const TelemetryPoint& p : points)
-        if (std::isnan(p.speedKmh)) speedKnown = false;
-    problems.finish(std::move(points), speedKnown, result);
-    return result;
+    return QString();
 }
 
 }  // namespace telvika::server::import

@@ -35,12 +35,7 @@ void ImportProblems::finish(QVector<TelemetryPoint> points, bool speedKnown, Imp
         }
         unique.push_back(p);
     }
-    result.skipped = 0;
-    result.problems.clear();
-    for (auto it = counts_.cbegin(); it != counts_.cend(); ++it) {
-        result.skipped += it.value();
-        result.problems << QStringLiteral("Пропущено точек (%1): %2").arg(it.key()).arg(it.value());
-    }
+    report(result);
     if (unique.isEmpty()) {
         result.points.clear();
         if (result.error.isEmpty()) {
@@ -51,6 +46,15 @@ void ImportProblems::finish(QVector<TelemetryPoint> points, bool speedKnown, Imp
     }
     deriveSpeedAndOdometer(unique, speedKnown);
     result.points = std::move(unique);
+}
+
+void ImportProblems::report(ImportResult& result) const {
+    result.skipped = 0;
+    result.problems.clear();
+    for (auto it = counts_.cbegin(); it != counts_.cend(); ++it) {
+        result.skipped += it.value();
+        result.problems << QStringLiteral("Пропущено точек (%1): %2").arg(it.key()).arg(it.value());
+    }
 }
 
 }  // namespace telvika::server::import

@@ -21,6 +21,8 @@ public:
     // Orders the points, drops repeated timestamps, derives what is missing and fills the result;
     // with no usable point the result carries the error and no point.
     void finish(QVector<TelemetryPoint> points, bool speedKnown, ImportResult& result);
+    // The points left out and why, one line per reason, into the result.
+    void report(ImportResult& result) const;
 
 private:
     QMap<QString, int> counts_;

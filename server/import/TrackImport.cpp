@@ -8,6 +8,7 @@
 
 #include "compute/GeoDistance.h"
 #include "compute/TelemetryCheck.h"
+#include "import/PointStream.h"
 
 namespace telvika::server::import {
 
@@ -15,26 +16,48 @@ namespace {
 
 constexpr qint64 maxFileBytes = 1024LL * 1024 * 1024;
 
+// Opens a track file of a known kind; the error otherwise.
+QString openTrackFile(const QString& path, QFile& file, bool* gpx) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != QLatin1String("gpx") && suffix != QLatin1String("csv"))
+        return QStringLiteral("Неизвестный формат файла трека «%1»: ожидается .gpx или .csv").arg(QFileInfo(path).fileName());
+    *gpx = suffix == QLatin1String("gpx");
+    file.setFileName(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("Не удалось открыть файл «%1»: %2").arg(path, file.errorString());
+    if (file.size() > maxFileBytes) return QStringLiteral("Файл «%1» слишком велик для импорта").arg(path);
+    return QString();
+}
+
 }  // namespace
 
 ImportResult importTrackFile(const QString& path, const TrackZone& csvZone) {
     ImportResult result;
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix != QLatin1String("gpx") && suffix != QLatin1String("csv")) {
-        result.error = QStringLiteral("Неизвестный формат файла трека «%1»: ожидается .gpx или .csv")
-                           .arg(QFileInfo(path).fileName());
-        return result;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = QStringLiteral("Не удалось открыть файл «%1»: %2").arg(path, file.errorString());
-        return result;
-    }
-    if (file.size() > maxFileBytes) {
-        result.error = QStringLiteral("Файл «%1» слишком велик для импорта").arg(path);
-        return result;
-    }
-    return suffix == QLatin1String("gpx") ? importGpx(file) : importCsv(file, csvZone);
+    QFile file;
+    bool gpx = false;
+    result.error = openTrackFile(path, file, &gpx);
+    if (!result.error.isEmpty()) return result;
+    return gpx ? importGpx(file) : importCsv(file, csvZone);
+}
+
+BatchedImport importTrackFileInBatches(const QString& path, const TrackZone& csvZone,
+                                       const std::function<void(const QVector<TelemetryPoint>&)>& batch,
+                                       const std::function<void(qint64, qint64)>& progress, int batchSize) {
+    BatchedImport done;
+    QFile file;
+    bool gpx = false;
+    done.outcome.error = openTrackFile(path, file, &gpx);
+    if (!done.outcome.error.isEmpty()) return done;
+    PointStream points([&](const QVector<TelemetryPoint>& some) {
+        batch(some);
+        if (progress) progress(file.pos(), file.size());
+    }, batchSize);
+    done.outcome.error = gpx ? readGpx(file, points) : readCsv(file, csvZone, points);
+    done.streamed = points.streamable();
+    if (!done.streamed || !done.outcome.error.isEmpty()) return done;
+    points.finish(done.outcome);
+    done.points = points.handedOut();
+    return done;
 }
 
 void deriveSpeedAndOdometer(QVector<TelemetryPoint>& points, bool speedKnown) {

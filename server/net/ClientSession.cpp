@@ -203,16 +203,10 @@ QCborValue ClientSession::read(const QString& property, QByteArray* bytes) {
         return QCborValue(QCborValue::ByteArray);
     }
     if (property == QStringLiteral("TrackCrdsString")) {
-        const QVector<double>& track = currentTrip().track;
-        QString text;
-        text.reserve(track.size() * 8);
-        for (qsizetype i = 0; i + 4 < track.size(); i += 5) {
-            if (i > 0) text += QLatin1Char(',');
-            text += generalTextDot(track[i + 1]);
-            text += QLatin1Char(' ');
-            text += generalTextDot(track[i + 2]);
-        }
-        return text;
+        const Trip& trip = currentTrip();
+        if (tripIndex_ <= result_->trackTexts.size())
+            return QCborValue(QLatin1StringView(result_->trackTexts[tripIndex_ - 1]));
+        return QCborValue(QLatin1StringView(trackCoordinatesWire(trip.track)));
     }
     if (property == QStringLiteral("TripEntriesCount")) return currentEntries().size();
     if (property == QStringLiteral("CarControlPointsName")) {

@@ -2,6 +2,7 @@
 #include "store/StoreFileCheck.h"
 #include "store/StoreSchema.h"
 #include "store/TelemetryReader.h"
+#include "store/TelemetryWriter.h"
 
 #include "common/Error.h"
 #include "compute/UtcTime.h"
@@ -49,8 +50,6 @@ void run(QSqlQuery& q, const QString& what) {
 
 // A null QString would be stored as NULL; texts are never NULL in the store.
 QString text(const QString& s) { return s.isNull() ? QStringLiteral("") : s; }
-
-QVariant nullable(double v) { return std::isnan(v) ? QVariant() : QVariant(v); }
 
 }  // namespace
 
@@ -273,45 +272,24 @@ void SqliteStore::insertControlPoint(int device, const QString& setName, const C
 }
 
 TelemetryAppend SqliteStore::insertTelemetryRows(const QVector<QPair<int, TelemetryPoint>>& points) {
-    QSqlQuery q = prepare(connectionName_,
-                          QStringLiteral("INSERT OR IGNORE INTO telemetry(device, time, lat, lon, speed, odometer, gps_valid, "
-                                         "ext_power, tank1, tank2, sensors) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    TelemetryInserter inserter(db(connectionName_));
     TelemetryAppend result;
     QHash<int, TelemetryPoint> latest;
     for (const auto& [device, p] : points) {
-        q.bindValue(0, device);
-        q.bindValue(1, storedSeconds(p.time));
-        q.bindValue(2, p.lat);
-        q.bindValue(3, p.lon);
-        q.bindValue(4, p.speedKmh);
-        q.bindValue(5, p.odometerM);
-        q.bindValue(6, p.gpsValid ? 1 : 0);
-        q.bindValue(7, p.externalPower ? 1 : 0);
-        q.bindValue(8, nullable(p.tank1));
-        q.bindValue(9, nullable(p.tank2));
-        q.bindValue(10, static_cast<int>(p.sensors));
-        run(q, QStringLiteral("Не удалось записать телеметрию"));
-        if (q.numRowsAffected() > 0) {
-            ++result.stored;
-        } else {
+        if (!inserter.insert(device, p)) {
             ++result.alreadyStored;
             continue;
         }
+        ++result.stored;
         auto it = latest.find(device);
         if (it == latest.end() || p.time >= it->time) latest.insert(device, p);
     }
-    QSqlQuery upd = prepare(connectionName_,
-                            QStringLiteral("UPDATE vehicles SET lat = ?, lon = ?, last_time = ? WHERE device = ? AND last_time <= ?"));
-    for (auto it = latest.constBegin(); it != latest.constEnd(); ++it) {
-        const double seconds = storedSeconds(it->time);
-        upd.bindValue(0, it->lat);
-        upd.bindValue(1, it->lon);
-        upd.bindValue(2, seconds);
-        upd.bindValue(3, it.key());
-        upd.bindValue(4, seconds);
-        run(upd, QStringLiteral("Не удалось обновить положение транспортного средства"));
-    }
+    for (auto it = latest.constBegin(); it != latest.constEnd(); ++it) updateLastPosition(db(connectionName_), it.key(), *it);
     return result;
+}
+
+std::unique_ptr<TelemetryBatchWriter> SqliteStore::beginTelemetryBatches(int device) {
+    return std::make_unique<SqliteTelemetryBatches>(db(connectionName_), device);
 }
 
 TelemetryAppend SqliteStore::insertTelemetry(const QVector<QPair<int, TelemetryPoint>>& points) {

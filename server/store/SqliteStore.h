@@ -30,6 +30,7 @@ public:
     void insertControlPoint(int device, const QString& setName, const ControlPoint& point) override;
     TelemetryAppend insertTelemetry(const QVector<QPair<int, TelemetryPoint>>& points) override;
     void insertFleet(const demo::DemoFleet& fleet, const QVector<QPair<QString, QString>>& meta) override;
+    std::unique_ptr<TelemetryBatchWriter> beginTelemetryBatches(int device) override;
     bool announce(StoreEvent) override { return false; }  // one user's file: no other server shares it
 
 private:

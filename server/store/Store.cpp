@@ -23,7 +23,29 @@ void checkPoint(int device, const TelemetryPoint& p, double now) {
                         .arg(problem));
 }
 
+// Keeps the points until commit(), then stores them with one insertTelemetry.
+class BufferedTelemetryBatches : public TelemetryBatchWriter {
+public:
+    BufferedTelemetryBatches(StoreBackend& backend, int device) : backend_(backend), device_(device) {}
+    void append(const QVector<TelemetryPoint>& points) override {
+        for (const TelemetryPoint& p : points) rows_.append({device_, p});
+    }
+    TelemetryAppend commit() override {
+        if (rows_.isEmpty()) return {};
+        return backend_.insertTelemetry(rows_);
+    }
+
+private:
+    StoreBackend& backend_;
+    int device_;
+    QVector<QPair<int, TelemetryPoint>> rows_;
+};
+
 }  // namespace
+
+std::unique_ptr<TelemetryBatchWriter> StoreBackend::beginTelemetryBatches(int device) {
+    return std::make_unique<BufferedTelemetryBatches>(*this, device);
+}
 
 Store::Store(const QString& location) : location_(location), parsed_(StoreLocation::parse(location)) {
     if (parsed_.kind == StoreLocation::Kind::Postgres) backend_ = std::make_unique<PgStore>(parsed_);

@@ -71,6 +71,8 @@ public:
     bool announce(StoreEvent event);
 
 private:
+    friend class TelemetryBatches;
+    StoreBackend& backend() { return *backend_; }
     void checkDevices(const QVector<QPair<int, TelemetryPoint>>& points) const;
 
     QString location_;

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QVector>
 
+#include <memory>
 #include <optional>
 
 #include "compute/Telemetry.h"
@@ -23,6 +24,17 @@ struct TelemetryAppend {
 
 // A change that every server on a shared store announces to its clients.
 enum class StoreEvent { FleetChanged, TelemetryArrived, ParametersChanged };
+
+// The points of one device written batch by batch within one transaction (TelemetryBatches): the
+// store holds none of them before commit(), and destroying the writer uncommitted leaves them all
+// out. The points come checked.
+class TelemetryBatchWriter {
+public:
+    virtual ~TelemetryBatchWriter() = default;
+    virtual void append(const QVector<TelemetryPoint>& points) = 0;
+    // Moves the device's last position to its latest stored point and commits.
+    virtual TelemetryAppend commit() = 0;
+};
 
 // One kind of database behind Store. Store checks every argument and every point before it calls a
 // write here, so a backend only stores; times cross this interface as UTC seconds since 1970 to
@@ -50,6 +62,9 @@ public:
     // device's last position to its latest stored point.
     virtual TelemetryAppend insertTelemetry(const QVector<QPair<int, TelemetryPoint>>& points) = 0;
     virtual void insertFleet(const demo::DemoFleet& fleet, const QVector<QPair<QString, QString>>& meta) = 0;
+    // A batch writer for one device. By default the points are kept until commit() and then stored
+    // by insertTelemetry; a backend that can hold a transaction open writes them as they come.
+    virtual std::unique_ptr<TelemetryBatchWriter> beginTelemetryBatches(int device);
 
     // Tells the other servers of this store; false when the store has no other servers to tell.
     virtual bool announce(StoreEvent event) = 0;

@@ -67,6 +67,34 @@ private slots:
         QTRY_COMPARE(ended.count(), notice == 0 ? 0 : 1);
     }
 
+    // The track's text read twice in a row (the player draws it as two sets) is asked for once; a
+    // cursor write or a notification in between makes the next read ask again.
+    void trackTextReadAgainIsKeptUntilAWriteOrNotice() {
+        const QString name = uniqueSocketName();
+        int texts = 0;
+        ScriptedServer server(name, [&](const Message& r) -> ScriptedAnswer {
+            if (r.op == QStringLiteral("TrackCrdsString")) {
+                const QByteArray reply = frameOf(Message::reply(r.id, QStringLiteral("1 2,3 %1").arg(++texts)));
+                return {texts == 3 ? reply + frameOf(Message::notification(EventReceiveOnlineData)) : reply, {}, 0};
+            }
+            if (r.op == QStringLiteral("SetTripIndex")) return {frameOf(Message::reply(r.id, tripRecord("t"))), {}, 0};
+            return {frameOf(Message::reply(r.id, true)), {}, 0};
+        });
+        QVERIFY(server.startListening());
+        TTelvikaAutomation c(nullptr, name);
+        c.SetAutoStart(false);
+        c.Start();
+        QCOMPARE(c.TrackCrdsString(), QStringLiteral("1 2,3 1"));
+        QCOMPARE(c.TrackCrdsString(), QStringLiteral("1 2,3 1"));
+        c.SetTripIndex(1);
+        QCOMPARE(c.TrackCrdsString(), QStringLiteral("1 2,3 2"));
+        QCOMPARE(c.TrackCrdsString(), QStringLiteral("1 2,3 2"));
+        c.SetTripIndex(1);
+        QCOMPARE(c.TrackCrdsString(), QStringLiteral("1 2,3 3"));  // a notice came with it
+        QCOMPARE(c.TrackCrdsString(), QStringLiteral("1 2,3 4"));
+        QCOMPARE(server.ops().count(QStringLiteral("TrackCrdsString")), 4);
+    }
+
     // A call made from the arrival hook while another call waits leaves the outer call guarded: its
     // reply, which arrives later, still reaches it.
     void nestedCallKeepsTheOuterCallGuarded() {

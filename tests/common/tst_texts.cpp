@@ -1,5 +1,8 @@
 // Date, duration and number texts under the Russian (decimal comma) and C locales.
+#include <QRandomGenerator>
 #include <QtTest>
+
+#include <cmath>
 
 #include "common/DateText.h"
 #include "common/DurationText.h"
@@ -174,6 +177,17 @@ void TestTexts::generalForm() {
     QFETCH(double, value);
     QFETCH(QString, text);
     QCOMPARE(generalTextDot(value), text);
+    QByteArray appended = "x";
+    appendGeneralTextDot(appended, value);
+    QCOMPARE(appended, "x" + text.toLatin1());
+    // The appended form agrees at every magnitude.
+    QRandomGenerator rng(static_cast<quint32>(value * 1000));
+    for (int i = 0; i < 2000; ++i) {
+        const double v = (rng.generateDouble() - 0.5) * std::pow(10.0, rng.bounded(-9, 22));
+        QByteArray b;
+        appendGeneralTextDot(b, v);
+        QCOMPARE(QString::fromLatin1(b), generalTextDot(v));
+    }
 }
 
 void TestTexts::generalFormLocale() {

@@ -167,6 +167,54 @@ private slots:
         QCOMPARE(r.points[1].sensors, quint8(1));
     }
 
+    // A file read in batches gives the points, left-out points and reasons of the whole reading, as
+    // long as it keeps to time order and gives speeds for all points or none; else it says so.
+    void batchesGiveWhatTheWholeFileGives() {
+        auto gpx = [](const QList<int>& seconds, bool speeds) {
+            QByteArray out = "<gpx version=\"1.0\"><trk><trkseg>\n";
+            for (int i = 0; i < seconds.size(); ++i) {
+                const QString lat = i == 7 ? QStringLiteral("95") : QString::number(55.75 + i * 1e-4, 'f', 5);
+                out += QStringLiteral("<trkpt lat=\"%1\" lon=\"37.62\"><time>2025-06-01T08:%2:%3Z</time>%4</trkpt>\n")
+                           .arg(lat)
+                           .arg(seconds[i] / 60, 2, 10, QLatin1Char('0'))
+                           .arg(seconds[i] % 60, 2, 10, QLatin1Char('0'))
+                           .arg(speeds ? QStringLiteral("<speed>%1</speed>").arg(i % 5) : QString())
+                           .toUtf8();
+            }
+            return out + "</trkseg></trk></gpx>";
+        };
+        QList<int> ordered;
+        for (int i = 0; i < 300; ++i) ordered << (i == 40 ? i - 1 : i) * 2;  // one instant repeated
+        for (bool speeds : {false, true}) {
+            const QString path = write(QStringLiteral("batched.gpx"), gpx(ordered, speeds));
+            const ImportResult whole = importTrackFile(path);
+            QVector<TelemetryPoint> batched;
+            const BatchedImport b = importTrackFileInBatches(
+                path, TrackZone::utc(), [&](const QVector<TelemetryPoint>& some) { batched += some; }, {}, 64);
+            QVERIFY(b.streamed);
+            QCOMPARE(b.points, whole.points.size());
+            QCOMPARE(b.outcome.problems, whole.problems);
+            QCOMPARE(b.outcome.skipped, 2);
+            QCOMPARE(batched.size(), whole.points.size());
+            for (int i = 0; i < batched.size(); ++i) {
+                QCOMPARE(batched[i].time, whole.points[i].time);
+                QCOMPARE(batched[i].speedKmh, whole.points[i].speedKmh);
+                QCOMPARE(batched[i].odometerM, whole.points[i].odometerM);
+            }
+        }
+        QList<int> late = ordered;
+        late.move(10, 200);
+        auto streamed = [&](const QByteArray& content) {
+            return importTrackFileInBatches(write(QStringLiteral("other.gpx"), content), TrackZone::utc(),
+                                            [](const QVector<TelemetryPoint>&) {})
+                .streamed;
+        };
+        QVERIFY(!streamed(gpx(late, false)));
+        QByteArray someSpeeds = gpx(ordered, true);
+        someSpeeds.replace("<speed>3</speed>", "");
+        QVERIFY(!streamed(someSpeeds));
+    }
+
     void importedTrackComputesIntoATrip() {
         QByteArray csv = "time,lat,lon\n";
         for (int i = 0; i <= 120; ++i) {

@@ -13,6 +13,7 @@
 #include "../compute/ZoneScope.h"
 #include "compute/Computation.h"
 #include "compute/UtcTime.h"
+#include "import/ImportTime.h"
 #include "import/TrackImport.h"
 
 using namespace telvika::server;
@@ -126,6 +127,22 @@ private slots:
         const ImportResult r = importCsv("time,lat,lon\n2025-06-01T08:00:00+03:00,55,37\n", zone);
         QVERIFY(r.ok());
         QCOMPARE(std::llround(epochSecondsFromUtc(r.points[0].time)), utcAt(2025, 6, 1, 5, 0).toSecsSinceEpoch());
+    }
+
+    // GPX times ("...Z") are read by a quick path of their own: the same instants as Qt's ISO
+    // reading, the same refusals.
+    void utcTimesAreTheInstantsQtReads() {
+        const char* texts[] = {"2024-02-29T23:59:59Z", "2024-02-29T23:59:59.5Z", "2024-02-29T23:59:59.05Z",
+                               "2024-02-29T23:59:59.123Z", "1970-01-01T00:00:00Z", "1900-03-01T12:00:00Z",
+                               "2000-12-31T00:00:01Z", "2023-02-29T00:00:00Z", "2024-13-01T00:00:00Z",
+                               "2024-04-31T00:00:00Z", "2024-05-06T23:60:00Z", "2024-05-06T23:59:60Z",
+                               "2024-05-06T24:00:00Z", "2024-05-06T12:00:00.1234Z", " 2024-05-06T12:00:00Z\n"};
+        for (const char* text : texts) {
+            const QDateTime qt = QDateTime::fromString(QString::fromLatin1(text).trimmed(), Qt::ISODateWithMs);
+            const TrackTime t = parseTrackTime(QString::fromLatin1(text), TrackZone::utc());
+            QVERIFY2(t.valid() == qt.isValid(), text);
+            if (qt.isValid()) QCOMPARE(t.earlier, utcFromEpochSeconds(qt.toMSecsSinceEpoch() / 1000.0));
+        }
     }
 
     void pointsOutsideTheStoresRangesAreSkipped() {

@@ -1,11 +1,15 @@
-// Tables, object sets built from them, hit testing for tooltips and the pixel clipping used when
-// drawing.
+// Tables, object sets built from them, hit testing for tooltips, the pixel clipping used when
+// drawing, and long tracks drawn through the cache as every point draws them.
 
+#include "IconLibrary.h"
 #include "MapTable.h"
 #include "ObjectLayer.h"
+#include "ObjectRenderer.h"
+#include "RoadDrive.h"
 #include "ScreenClipper.h"
 #include "core/Projection.h"
 
+#include <QPainter>
 #include <QtTest>
 
 #include <cmath>
@@ -27,6 +31,7 @@ private slots:
     void clipSegmentAndFarCoordinates();
     void polylineRunsAndThinning();
     void polygonClip();
+    void longTrackDrawnAsEveryPoint();
 };
 
 namespace {
@@ -305,6 +310,83 @@ void TestObjects::polygonClip() {
     const QPolygonF half{{50, 20}, {150, 20}, {150, 60}, {50, 60}, {50, 20}};
     QCOMPARE(ScreenClipper::clipPolygon(half, clip).boundingRect(), QRectF(50, 20, 50, 40));
     QVERIFY(ScreenClipper::clipPolygon(QPolygonF{{200, 200}, {300, 200}, {300, 300}}, clip).isEmpty());
+}
+
+namespace {
+
+// Where the cached drawing may differ from the drawing of every point: at the edges of the track,
+// by its antialiasing (some 4 % of the track's pixels by more than a quarter of the range; the
+// same drawing a pixel aside differs in half of them). Returns what is wrong, or nothing.
+QString antialiasingOnly(const QImage& drawn, const QImage& reference, QRgb background) {
+    int trackPixels = 0, differing = 0, inUniform = 0;
+    for (int y = 1; y + 1 < reference.height(); ++y) {
+        for (int x = 1; x + 1 < reference.width(); ++x) {
+            const QRgb r = reference.pixel(x, y), d = drawn.pixel(x, y);
+            trackPixels += r != background;
+            const int diff = std::max({std::abs(qRed(r) - qRed(d)), std::abs(qGreen(r) - qGreen(d)),
+                                       std::abs(qBlue(r) - qBlue(d))});
+            if (diff <= 64) continue;
+            ++differing;
+            bool uniform = true;  // inside the track or clear of it, no edge is near
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) uniform = uniform && reference.pixel(x + dx, y + dy) == r;
+            inUniform += uniform;
+        }
+    }
+    if (trackPixels < 10000) return QStringLiteral("the view shows little of the track: %1 pixels").arg(trackPixels);
+    if (inUniform > trackPixels / 2000 || differing > trackPixels / 12)
+        return QStringLiteral("%1 of %2 track pixels differ, %3 away from any edge").arg(differing).arg(trackPixels).arg(inUniform);
+    return QString();
+}
+
+}  // namespace
+
+void TestObjects::longTrackDrawnAsEveryPoint() {
+    roaddrive::RoadNetwork roads;
+    QString error;
+    QVERIFY2(roads.load(QStringLiteral(TELVIKA_SOURCE_DIR "/tests/data/osm/liechtenstein.osm.pbf"), &error),
+             qPrintable(error));
+    roaddrive::Options day;
+    day.seconds = 86400;
+    QString text = QStringLiteral("L E ");
+    for (const roaddrive::Sample& s : roaddrive::drive(roads, day))
+        text += QString::number(s.lon, 'f', 7) + u' ' + QString::number(s.lat, 'f', 7) + u',';
+    text.chop(1);
+    MapTable base, line;
+    ObjectLayer layer;
+    for (MapTable* t : {&base, &line}) {
+        t->AddField(QStringLiteral("TEXT"), QStringLiteral("metr"), QStringLiteral("metr"));
+        t->AddRecord();
+        t->SetFieldValue(text, 0);
+    }
+    layer.load(QStringLiteral("name=nametab1;metrics=[metr]"), QStringLiteral("l rgb(0,0,0) 4"), base);
+    layer.load(QStringLiteral("name=nametab2;metrics=[metr]"), QStringLiteral("l rgb(255,0,0) 2"), line);
+
+    ObjectRenderer cached, every;
+    every.setLineDetail(ObjectRenderer::LineDetail::AllPoints);
+    IconLibrary icons;
+    const QRgb background = qRgb(242, 239, 233);
+    auto draw = [&](ObjectRenderer& renderer, const MapView& view, double dpr) {
+        QImage image(view.size() * dpr, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(dpr);
+        image.fill(background);
+        QPainter p(&image);
+        renderer.render(p, view, layer, icons);
+        return image;
+    };
+    MapView view(lonLatToMercator(9.5209, 47.1410), 1.0, QSize(800, 600));
+    view.setScaleDenominator(20000.0, 96.0);
+    MapView panned = view;  // the tiles of the first view serve again, shifted
+    panned.setCenter(view.center() + QPointF(313, -171) * view.mercatorPerPixel());
+    MapView closer = view;
+    closer.setScaleDenominator(5000.0, 96.0);
+    for (const MapView& v : {view, panned, closer}) {
+        const QString wrong = antialiasingOnly(draw(cached, v, 1.0), draw(every, v, 1.0), background);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    }
+    // On a screen of twice the pixels the tiles have them too.
+    const QString sharp = antialiasingOnly(draw(cached, view, 2.0), draw(every, view, 2.0), background);
+    QVERIFY2(sharp.isEmpty(), qPrintable(sharp));
 }
 
 QTEST_GUILESS_MAIN(TestObjects)

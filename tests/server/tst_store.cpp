@@ -7,6 +7,7 @@
 #include "compute/UtcTime.h"
 #include "demo/DemoFleet.h"
 #include "store/Store.h"
+#include "store/TelemetryWriter.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -223,6 +224,42 @@ private slots:
         QCOMPARE(s.vehicle(1)->lastTime, 0.0);
         s.appendTelemetry(1, {point(now + 1.0 / 24.0, 55.5, 37.5)});  // a clock an hour fast is fine
         QCOMPARE(s.vehicle(1)->lat, 55.5);
+    }
+
+    // A long import goes in batches within one transaction: nothing is visible before the commit,
+    // and an append that fails in a later batch, or is abandoned, leaves nothing behind.
+    void batchesCommitTogetherOrNotAtAll() {
+        const QString path = dir_.filePath(QStringLiteral("batches.db"));
+        Store s(path);
+        s.addGroup({QStringLiteral("g"), QStringLiteral("G")});
+        s.addVehicle({1, QStringLiteral("g"), QStringLiteral("A"), QStringLiteral("N"), QString(), 0, 0, 0});
+        auto batch = [](int first) {
+            QVector<TelemetryPoint> b;
+            for (int i = first; i < first + 100; ++i) b << point(instant(2025, 6, 1, 8, 0, 0) + i / 86400.0, 55 + i * 1e-5, 37);
+            return b;
+        };
+        {
+            TelemetryBatches abandoned(s, 1);
+            abandoned.append(batch(0));
+        }
+        QCOMPARE(s.telemetryCount(1), 0);
+        {
+            TelemetryBatches failing(s, 1);
+            failing.append(batch(0));
+            QVector<TelemetryPoint> bad = batch(100);
+            bad[50].lat = 1e308;
+            QVERIFY_THROWS_EXCEPTION(Error, failing.append(bad));
+        }
+        QCOMPARE(s.telemetryCount(1), 0);
+        TelemetryBatches batches(s, 1);
+        batches.append(batch(0));
+        batches.append(batch(50));  // half of it stored already in this append
+        QCOMPARE(Store(path).telemetryCount(1), 0);  // another connection sees nothing yet
+        const TelemetryAppend added = batches.commit();
+        QCOMPARE(added.stored, 150);
+        QCOMPARE(added.alreadyStored, 50);
+        QCOMPARE(Store(path).telemetryCount(1), 150);
+        QVERIFY(sameMoment(s.vehicle(1)->lastTime, instant(2025, 6, 1, 8, 0, 0) + 149 / 86400.0));
     }
 
     void samePointTwiceIsStoredOnce() {

@@ -1,0 +1,129 @@
+#include "LineCoverage.h"
+
+#include <QImage>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace mvx {
+
+LineCoverage::Mask::Mask(int width, int height)
+    : values(static_cast<size_t>(width) * height, 0), rowMin(height, INT_MAX), rowMax(height, INT_MIN), top(height), bottom(-1) {}
+
+void LineCoverage::Mask::touch(int y, int x0, int x1) {
+    rowMin[y] = std::min(rowMin[y], x0);
+    rowMax[y] = std::max(rowMax[y], x1);
+    top = std::min(top, y);
+    bottom = std::max(bottom, y);
+}
+
+void LineCoverage::Mask::reset(int height) {
+    for (int y = top; y <= bottom; ++y) {
+        rowMin[y] = INT_MAX;
+        rowMax[y] = INT_MIN;
+    }
+    top = height;
+    bottom = -1;
+}
+
+LineCoverage::LineCoverage(int width, int height) : width_(width), height_(height), pass_(width, height), mask_(width, height) {}
+
+void LineCoverage::endPass() {
+    for (int y = pass_.top; y <= pass_.bottom; ++y) {
+        if (pass_.rowMin[y] > pass_.rowMax[y]) continue;
+        unsigned char* p = pass_.values.data() + static_cast<size_t>(y) * width_;
+        unsigned char* m = mask_.values.data() + static_cast<size_t>(y) * width_;
+        for (int x = pass_.rowMin[y]; x <= pass_.rowMax[y]; ++x) {
+            const unsigned c = p[x];
+            if (c == 0) continue;
+            p[x] = 0;
+            m[x] = static_cast<unsigned char>(255 - ((255 - m[x]) * (255 - c) + 127) / 255);
+        }
+        mask_.touch(y, pass_.rowMin[y], pass_.rowMax[y]);
+    }
+    pass_.reset(height_);
+}
+
+void LineCoverage::addSegment(const QPointF& a, const QPointF& b, double penWidth) {
+    const double half = penWidth / 2.0;
+    const double outer = half + 0.5, inner = half - 0.5;  // no coverage beyond, full coverage within
+    const double peak = std::min(1.0, penWidth) * 255.0;
+    const unsigned char full = static_cast<unsigned char>(peak);
+    const double ax = a.x(), ay = a.y(), bx = b.x(), by = b.y(), dx = bx - ax, dy = by - ay;
+    if (!std::isfinite(ax + ay + dx + dy)) return;
+    const double len2 = dx * dx + dy * dy, len = std::sqrt(len2);
+    const double inv2 = len2 > 0.0 ? 1.0 / len2 : 0.0, inv = len > 0.0 ? 1.0 / len : 0.0;
+
+    const int y0 = std::max(0, static_cast<int>(std::floor(std::min(ay, by) - outer)));
+    const int y1 = std::min(height_ - 1, static_cast<int>(std::ceil(std::max(ay, by) + outer)));
+    for (int y = y0; y <= y1; ++y) {
+        const double py = y + 0.5, ry = py - ay;
+        // The part of the segment within `outer` of this row bounds the columns.
+        double t1 = 0.0, t2 = 1.0;
+        if (dy != 0.0) {
+            t1 = (ry - outer) / dy;
+            t2 = (ry + outer) / dy;
+            if (t1 > t2) std::swap(t1, t2);
+            t1 = std::max(t1, 0.0);
+            t2 = std::min(t2, 1.0);
+            if (t1 > t2) continue;
+        } else if (std::fabs(ry) >= outer) {
+            continue;
+        }
+        const double xa = ax + t1 * dx, xb = ax + t2 * dx;
+        const int x0 = std::max(0, static_cast<int>(std::ceil(std::min(xa, xb) - outer - 0.5)));
+        const int x1 = std::min(width_ - 1, static_cast<int>(std::floor(std::max(xa, xb) + outer - 0.5)));
+        if (x0 > x1) continue;
+        // Along the row the position on the segment (t) and the distance across it change linearly;
+        // beyond its ends the distance is to the end point.
+        const double rx0 = 0.5 - ax;
+        const double tBase = (rx0 * dx + ry * dy) * inv2, tStep = dx * inv2;
+        const double across = (rx0 * dy - ry * dx) * inv, acrossStep = dy * inv;
+        unsigned char* row = pass_.values.data() + static_cast<size_t>(y) * width_;
+        bool touched = false;
+        for (int x = x0; x <= x1; ++x) {
+            const double t = tBase + x * tStep;
+            double d;
+            if (t > 0.0 && t < 1.0) {
+                d = std::fabs(across + x * acrossStep);
+            } else {
+                const double ex = x + 0.5 - (t <= 0.0 ? ax : bx), ey = py - (t <= 0.0 ? ay : by);
+                d = std::sqrt(ex * ex + ey * ey);
+            }
+            if (d >= outer) continue;
+            const unsigned char c = d <= inner ? full : static_cast<unsigned char>(std::min(1.0, outer - d) * peak + 0.5);
+            if (c > row[x]) row[x] = c;
+            touched = true;
+        }
+        if (touched) pass_.touch(y, x0, x1);
+    }
+}
+
+bool LineCoverage::blendInto(QImage& picture, const QColor& color) {
+    endPass();
+    if (isEmpty()) return false;
+    const QRgb premultiplied = qPremultiply(color.rgba());
+    const unsigned sa = qAlpha(premultiplied), sr = qRed(premultiplied), sg = qGreen(premultiplied),
+                   sb = qBlue(premultiplied);
+    for (int y = mask_.top; y <= mask_.bottom; ++y) {
+        if (mask_.rowMin[y] > mask_.rowMax[y]) continue;
+        unsigned char* mask = mask_.values.data() + static_cast<size_t>(y) * width_;
+        QRgb* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        for (int x = mask_.rowMin[y]; x <= mask_.rowMax[y]; ++x) {
+            const unsigned m = mask[x];
+            if (m == 0) continue;
+            mask[x] = 0;
+            const QRgb d = line[x];
+            // Source over: the pen's premultiplied colour at the mask's coverage, over the picture.
+            const unsigned keep = 255 - (sa * m + 127) / 255;
+            auto mix = [&](unsigned s, unsigned dc) { return (s * m + 127) / 255 + (dc * keep + 127) / 255; };
+            line[x] = qRgba(std::min(255u, mix(sr, qRed(d))), std::min(255u, mix(sg, qGreen(d))),
+                            std::min(255u, mix(sb, qBlue(d))), std::min(255u, mix(sa, qAlpha(d))));
+        }
+    }
+    mask_.reset(height_);
+    return true;
+}
+
+}  // namespace mvx
