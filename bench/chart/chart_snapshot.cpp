@@ -5,11 +5,16 @@
 //   chart_snapshot centre <in.chart>           (prints the centre of the chart's extent, lon lat)
 //   chart_snapshot demo <out.chart>            (the demo town, when its generator is built)
 //   chart_snapshot render <in.chart> <out.png> <scale> [width height [lon lat]]
+//   chart_snapshot profile <in.chart> <scale> <frames> [width height [lon lat]]
+//     (draws the view that many times on one thread after a first frame, for a profiler:
+//      valgrind --tool=callgrind --collect-atstart=no --toggle-collect='*profiledFrames*')
 #include "SyntheticCity.h"
 #ifdef CHART_BENCH_DEMO_TOWN
 #include "demo/DemoTown.h"
 #endif
 #include "chart/ChartCollection.h"
+#include "chart/ChartReader.h"
+#include "chart/ChartRenderer.h"
 #include "core/Projection.h"
 
 #include <QElapsedTimer>
@@ -17,7 +22,52 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
 #include <cstdio>
+
+namespace {
+
+// The frames a profiler counts; the first frame, which makes the label pictures, is not among them.
+[[gnu::noinline]] void profiledFrames(const mvx::ChartRenderer& renderer, QImage& image, const mvx::MapView& view,
+                    const mvx::Chart* chart, int frames) {
+    for (int i = 0; i < frames; ++i) {
+        QPainter painter(&image);
+        renderer.render(painter, view, {chart});
+    }
+}
+
+int profile(const QStringList& args) {
+    mvx::ChartReader::Result r = mvx::ChartReader::read(args[2]);
+    if (!r.chart) {
+        std::fprintf(stderr, "load failed: code %d %s\n", r.code, qPrintable(r.error));
+        return 1;
+    }
+    const QSize size(args.size() >= 7 ? args[5].toInt() : 1920, args.size() >= 7 ? args[6].toInt() : 1080);
+    QPointF centre = r.chart->extent().center();
+    if (args.size() >= 9) centre = mvx::lonLatToMercator(args[7].toDouble(), args[8].toDouble());
+    mvx::MapView view(centre, 1.0, size);
+    view.setScaleDenominator(args[3].toDouble(), mvx::ChartRenderer::DefaultDpi);
+    mvx::ChartRenderer renderer;
+    renderer.setThreads(1);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    mvx::RenderReport report;
+    {
+        QPainter first(&image);
+        renderer.render(first, view, {r.chart.get()}, &report);
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const int frames = std::max(1, args[4].toInt());
+    profiledFrames(renderer, image, view, r.chart.get(), frames);
+    int features = 0;
+    for (int n : report.drawn) features += n;
+    std::printf("scale 1:%.0f, %d features, %d buildings, %zu labels, %.1f ms per frame on one thread\n",
+                report.scaleDenominator, features, report.drawn[mvx::kindIndex(mvx::FeatureKind::Building)],
+                report.labels.size(), timer.nsecsElapsed() / 1e6 / frames);
+    return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
@@ -66,6 +116,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 #endif
+    if (args.size() >= 5 && args[1] == "profile") return profile(args);
     if (args.size() < 5 || args[1] != "render") {
         std::fprintf(stderr, "usage: chart_snapshot city <out.chart> | render <in.chart> <out.png> <scale> [w h [lon lat]]\n");
         return 2;
