@@ -94,6 +94,7 @@ void ChartRenderer::drawBands(QPainter& painter, const Frame& whole, const std::
     }
     const int margin = static_cast<int>(std::ceil(widest / 2.0)) + 2;
     if (bandPictures_.size() < static_cast<size_t>(count)) bandPictures_.resize(static_cast<size_t>(count));
+    if (layerCells_.size() < static_cast<size_t>(count) + 1) layerCells_.resize(static_cast<size_t>(count) + 1);
     std::vector<QRect> rows(static_cast<size_t>(count)), drawn(static_cast<size_t>(count));
     for (int band = 0; band < count; ++band) {
         const size_t b = static_cast<size_t>(band);
@@ -135,6 +136,7 @@ void ChartRenderer::drawBands(QPainter& painter, const Frame& whole, const std::
                 if (y1 >= top && y0 <= bottom) refs.push_back(r);
             }
         }
+        bandFrame.openLayer(layerCells_[b + 1]);
         drawGeometry(bandFrame);
     };
     // Both threads take the next band not yet taken until none is left. The first failure stops

@@ -2,8 +2,6 @@
 
 #include "chart/ChartRenderFrame.h"
 #include "chart/ChartStyle.h"
-#include "chart/CoverageFiller.h"
-#include "chart/DashPattern.h"
 #include "chart/LabelPlacer.h"
 #include "chart/LevelOfDetail.h"
 #include "chart/StraightRuns.h"
@@ -27,7 +25,6 @@ constexpr double StraightTurnDeg = 22.0;   // a label follows a stretch turning 
 constexpr int MaxCachedLabels = 3000;
 constexpr int HaloSteps = 12;              // copies of a label's text that make its halo
 constexpr double AngleStepDeg = 3.0;       // street label angles are rounded to this
-constexpr double MinOutlinedPx = 8.0;      // areas smaller on screen are drawn without outline
 
 }  // namespace
 
@@ -63,17 +60,6 @@ void ChartRenderer::collect(Frame& f, const std::vector<const Chart*>& charts, c
     }
 }
 
-void ChartRenderer::drawGeometry(Frame& f) const {
-    f.painter.setRenderHint(QPainter::Antialiasing, true);
-    for (int k = 0; k <= kindIndex(FeatureKind::Water); ++k) drawAreas(f, static_cast<FeatureKind>(k));
-    for (FeatureKind k : {FeatureKind::Stream, FeatureKind::River}) {
-        drawLines(f, k, QPen(QColor(ChartStyle::of(k).fill), f.lod.lineWidth(k), Qt::SolidLine, Qt::SquareCap));
-    }
-    drawAreas(f, FeatureKind::Building);
-    drawRoads(f);
-    drawRailways(f);
-}
-
 void ChartRenderer::render(QPainter& painter, const MapView& view, const std::vector<const Chart*>& charts,
                            RenderReport* report) const {
     const QSize size = view.size();
@@ -100,7 +86,10 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
         drawBands(painter, f, cuts);
     } else {
         painter.fillRect(whole, ChartStyle::land());
+        if (layerCells_.empty()) layerCells_.resize(1);
+        f.openLayer(layerCells_[0]);
         drawGeometry(f);
+        f.layer.reset();
         painter.setTransform(f.base);
     }
 
@@ -118,143 +107,6 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
         }
     }
     drawLabels(f);
-}
-
-void ChartRenderer::drawAreas(Frame& f, FeatureKind kind) const {
-    const auto& refs = f.buckets[static_cast<size_t>(kindIndex(kind))];
-    if (refs.empty()) return;
-    const KindStyle& style = ChartStyle::of(kind);
-    // Outlines only where they can be seen; thin outlines on thousands of buildings are costly.
-    const bool outline = qAlpha(style.stroke) != 0 && f.lod.scaleDenominator() <= 12000;
-    f.painter.setPen(outline ? QPen(QColor(style.stroke), 1.0) : QPen(Qt::NoPen));
-    f.painter.setBrush(QColor(style.fill));
-    // Smoothing area edges pays only at large scales; elsewhere roads cover most edges anyway.
-    f.painter.setRenderHint(QPainter::Antialiasing, f.lod.scaleDenominator() <= 12000);
-    // Small rings go straight into the picture where the painter allows it, always smoothed: the
-    // raster engine's set-up cost per polygon outweighs the drawing of a house a few pixels wide.
-    std::optional<CoverageFiller> direct = f.directFiller();
-    const bool opaque = qAlpha(style.fill) == 255 && (!outline || qAlpha(style.stroke) == 255);
-    if (!opaque) direct.reset();
-    QPolygonF ring;
-    for (const Ref& r : refs) {
-        const ChartFeature& feature = r.chart->features()[r.feature];
-        if (feature.shape != FeatureShape::Area || f.screenExtent(feature) < f.lod.minAreaPixels()) continue;
-        if (feature.partCount == 1) {
-            const ChartPart& part = r.chart->parts()[feature.firstPart];
-            if (part.pointCount < 3) continue;
-            f.partToPolygon(ring, *r.chart, part);
-            const int count = static_cast<int>(ring.size());
-            // On a house under MinOutlinedPx across, the outline would be most of it: the house
-            // is drawn plain, which also halves its cost where a town shows tens of thousands.
-            const bool outlined = outline && f.screenExtent(feature) >= MinOutlinedPx;
-            if (direct && (outlined ? direct->fillOutlined(ring.constData(), count, style.fill, style.stroke)
-                                    : direct->fill(ring.constData(), count, style.fill)))
-                continue;
-            f.painter.drawPolygon(ring);
-        } else {
-            // Several rings: holes and islands need the even-odd rule over the whole feature.
-            QPainterPath path;
-            path.setFillRule(Qt::OddEvenFill);
-            f.addRings(path, *r.chart, feature, ring);
-            f.painter.drawPath(path);
-        }
-    }
-    f.painter.setRenderHint(QPainter::Antialiasing, true);
-}
-
-void ChartRenderer::drawSegments(Frame& f, FeatureKind kind, const QPen& pen) const {
-    const auto& refs = f.buckets[static_cast<size_t>(kindIndex(kind))];
-    if (refs.empty()) return;
-    std::vector<QLineF> segments;
-    QPolygonF buffer;
-    for (const Ref& r : refs) {
-        const ChartFeature& feature = r.chart->features()[r.feature];
-        if (feature.shape == FeatureShape::Line) f.addSegments(segments, *r.chart, feature, buffer);
-    }
-    f.painter.setPen(pen);
-    f.painter.setBrush(Qt::NoBrush);
-    f.painter.drawLines(segments.data(), static_cast<int>(segments.size()));
-}
-
-void ChartRenderer::drawLines(Frame& f, FeatureKind kind, const QPen& pen) const {
-    const auto& refs = f.buckets[static_cast<size_t>(kindIndex(kind))];
-    if (refs.empty()) return;
-    if (pen.style() == Qt::SolidLine) {
-        // Square caps close the joints between separately drawn segments.
-        QPen square(pen);
-        square.setCapStyle(Qt::SquareCap);
-        drawSegments(f, kind, square);
-        return;
-    }
-    drawDashes(f, kind, pen);
-}
-
-void ChartRenderer::drawDashes(Frame& f, FeatureKind kind, const QPen& pen) const {
-    // A dash pattern counts in widths of its pen, and in pixels for pens thinner than one.
-    std::vector<double> lengths;
-    const double unit = std::max(pen.widthF(), 1.0);
-    for (double l : pen.dashPattern()) lengths.push_back(l * unit);
-    const DashPattern pattern(std::move(lengths));
-    std::vector<QLineF> dashes;
-    QPolygonF line;
-    for (const Ref& r : f.buckets[static_cast<size_t>(kindIndex(kind))]) {
-        const ChartFeature& feature = r.chart->features()[r.feature];
-        if (feature.shape != FeatureShape::Line) continue;
-        for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
-            const ChartPart& part = r.chart->parts()[p];
-            if (part.pointCount < 2) continue;
-            f.partToPolygon(line, *r.chart, part);
-            pattern.split(line, f.clip, dashes);
-        }
-    }
-    QPen plain(pen);
-    plain.setStyle(Qt::SolidLine);
-    plain.setCapStyle(Qt::FlatCap);
-    f.painter.setPen(plain);
-    f.painter.setBrush(Qt::NoBrush);
-    f.painter.drawLines(dashes.data(), static_cast<int>(dashes.size()));
-}
-
-void ChartRenderer::drawRoads(Frame& f) const {
-    // Casings of every class first, so that fills join cleanly at crossings.
-    for (int k = kindIndex(FeatureKind::Path); k <= kindIndex(FeatureKind::Motorway); ++k) {
-        const auto kind = static_cast<FeatureKind>(k);
-        const double casing = f.lod.casingWidth(kind);
-        if (casing <= 0) continue;
-        const auto& refs = f.buckets[static_cast<size_t>(k)];
-        if (refs.empty()) continue;
-        drawSegments(f, kind, QPen(QColor(ChartStyle::of(kind).stroke), casing, Qt::SolidLine, Qt::SquareCap));
-    }
-    for (int k = kindIndex(FeatureKind::Path); k <= kindIndex(FeatureKind::Motorway); ++k) {
-        const auto kind = static_cast<FeatureKind>(k);
-        const KindStyle& style = ChartStyle::of(kind);
-        // Uncased roads would vanish on light land in their pale fill colours; they take on some
-        // of their casing colour instead, minor roads all of it, so that major roads stay brightest.
-        QColor colour(style.fill);
-        if (isRoad(kind) && qAlpha(style.stroke) != 0 && f.lod.casingWidth(kind) <= 0) {
-            const double t = kind <= FeatureKind::MinorRoad ? 1.0 : (kind <= FeatureKind::Secondary ? 0.45 : 0.25);
-            const QColor a(style.fill), b(style.stroke);
-            colour = QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t, a.greenF() + (b.greenF() - a.greenF()) * t,
-                                      a.blueF() + (b.blueF() - a.blueF()) * t);
-        }
-        drawLines(f, kind, QPen(colour, f.lod.lineWidth(kind), style.dash,
-                                style.dash == Qt::SolidLine ? Qt::SquareCap : Qt::FlatCap, Qt::RoundJoin));
-    }
-}
-
-void ChartRenderer::drawRailways(Frame& f) const {
-    const double w = f.lod.lineWidth(FeatureKind::Rail);
-    drawLines(f, FeatureKind::MinorRail,
-              QPen(QColor(ChartStyle::of(FeatureKind::MinorRail).fill), f.lod.lineWidth(FeatureKind::MinorRail)));
-    drawLines(f, FeatureKind::Rail, QPen(QColor(ChartStyle::of(FeatureKind::Rail).fill), w, Qt::SolidLine, Qt::FlatCap));
-    if (f.lod.scaleDenominator() <= 50000 && w >= 2.5) {
-        // The classic rail look: white dashes along the grey line, dashes and gaps five line
-        // widths long (a dash pattern counts in widths of its own pen).
-        const double dashWidth = w * 0.45;
-        QPen dashes(ChartStyle::railDash(), dashWidth, Qt::CustomDashLine, Qt::FlatCap);
-        dashes.setDashPattern({5.0 * w / dashWidth, 5.0 * w / dashWidth});
-        drawDashes(f, FeatureKind::Rail, dashes);
-    }
 }
 
 QFont ChartRenderer::fontFor(FeatureKind kind) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "chart/Chart.h"
+#include "chart/CoverageLayer.h"
 #include "chart/FeatureKind.h"
 #include "core/Projection.h"
 
@@ -71,6 +72,7 @@ private:
     // whole: the frame of the whole view, whose features the bands share out.
     void drawBands(QPainter& painter, const Frame& whole, const std::vector<int>& cuts) const;
     void drawAreas(Frame& f, FeatureKind kind) const;
+    void fillAreas(Frame& f, FeatureKind kind, bool outline) const;
     void drawLines(Frame& f, FeatureKind kind, const QPen& pen) const;
     void drawSegments(Frame& f, FeatureKind kind, const QPen& pen) const;
     void drawDashes(Frame& f, FeatureKind kind, const QPen& pen) const;
@@ -89,6 +91,8 @@ private:
     int threads_ = 2;
     std::function<void(int)> bandHook_;
     mutable std::vector<QImage> bandPictures_;  // one per band, kept between frames
+    // Scratch memory of coverage layers: the first for a frame drawn whole, then one per band.
+    mutable std::vector<CoverageCells> layerCells_;
     // Kept label pictures and text widths, by text, kind and (for pictures) angle.
     struct LabelKey {
         QString text;
