@@ -4,7 +4,8 @@
 //   chart_snapshot oldtown <out.chart>         (the dense old town; prints its centre lon lat)
 //   chart_snapshot centre <in.chart>           (prints the centre of the chart's extent, lon lat)
 //   chart_snapshot demo <out.chart>            (the demo town, when its generator is built)
-//   chart_snapshot render <in.chart> <out.png> <scale> [width height [lon lat]]
+//   chart_snapshot render <in.chart> <out.png> <scale> [width height [lon lat [ratio]]]
+//     (ratio: device pixels per pixel, as on a 200 % screen; the picture has that many more)
 //   chart_snapshot profile <in.chart> <scale> <frames> [width height [lon lat]]
 //     (draws the view that many times on one thread after a first frame, for a profiler:
 //      valgrind --tool=callgrind --collect-atstart=no --toggle-collect='*profiledFrames*')
@@ -130,15 +131,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "load failed: code %d %s\n", code, qPrintable(charts.lastError()));
         return 1;
     }
-    const QSize size(args.size() >= 7 ? args[5].toInt() : 1920, args.size() >= 7 ? args[6].toInt() : 1080);
+    QSize size(args.size() >= 7 ? args[5].toInt() : 1920, args.size() >= 7 ? args[6].toInt() : 1080);
     QPointF centre = charts.extentMercator().center();
     if (args.size() >= 9) centre = mvx::lonLatToMercator(args[7].toDouble(), args[8].toDouble());
+    mvx::RenderOptions options;
+    if (args.size() >= 10) options.pixelRatio = args[9].toDouble();
     mvx::MapView view(centre, 1.0, size);
     view.setScaleDenominator(args[4].toDouble(), 96.0);
+    // The same ground on a screen of more device pixels: as many more pixels, each that much smaller.
+    size = QSize(qRound(size.width() * options.pixelRatio), qRound(size.height() * options.pixelRatio));
+    view = mvx::MapView(view.center(), view.mercatorPerPixel() / options.pixelRatio, size);
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&image);
     mvx::RenderReport report;
-    charts.render(painter, view, report);
+    charts.render(painter, view, options, &report);
     painter.end();
     // A rough figure for the one who looks at the picture; the benchmarks give the real ones.
     QElapsedTimer timer;
@@ -146,7 +152,7 @@ int main(int argc, char** argv) {
     constexpr int Rounds = 5;
     for (int i = 0; i < Rounds; ++i) {
         QPainter again(&image);
-        charts.render(again, view);
+        charts.render(again, view, options);
     }
     int features = 0, streetLabels = 0;
     for (int n : report.drawn) features += n;

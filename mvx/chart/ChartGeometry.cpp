@@ -73,70 +73,56 @@ void ChartRenderer::drawAreas(Frame& f, FeatureKind kind) const {
 void ChartRenderer::fillAreas(Frame& f, FeatureKind kind, bool outline) const {
     // Every area of the kind in one union, always smoothed: rings of a chart run one way round and
     // their holes the other, so holes stay open. An outline is the ring widened by half a pixel in
-    // the outline colour under the ring narrowed by half a pixel; on a house under MinOutlinedPx
-    // across it would be most of the house, which is drawn plain.
+    // the outline colour under the ring narrowed by half a pixel in the fill colour, gathered in one
+    // pass over the areas; on a house under MinOutlinedPx across it would be most of the house, which is drawn
+    // plain.
     const auto& refs = f.buckets[static_cast<size_t>(kindIndex(kind))];
     const KindStyle& style = ChartStyle::of(kind);
-    CoverageLayer& layer = *f.layer;
+    CoverageLayer& under = *f.layer;
+    CoverageLayer& fill = outline ? *f.upper : *f.layer;
     QPolygonF ring;
-    std::vector<QPointF> moved;
-    std::vector<QPointF> rings;
+    std::vector<QPointF> moved, narrowed;
     std::vector<int> counts;
-    auto shown = [&](const ChartFeature& feature) {
-        return feature.shape == FeatureShape::Area && f.screenExtent(feature) >= f.lod.minAreaPixels();
-    };
-    auto outlined = [&](const ChartFeature& feature) { return outline && f.screenExtent(feature) >= MinOutlinedPx; };
-    // Adds the rings of a feature moved by a distance (0: as they are). False when its first ring
-    // turns inside out, as a ring narrower than a pixel does when narrowed: nothing is added.
-    auto addMoved = [&](const Ref& r, double distance) {
+    for (const Ref& r : refs) {
         const ChartFeature& feature = r.chart->features()[r.feature];
-        rings.clear();
+        const double extent = f.screenExtent(feature);
+        if (feature.shape != FeatureShape::Area || extent < f.lod.minAreaPixels()) continue;
+        const bool outlined = outline && extent >= f.px(MinOutlinedPx);
+        narrowed.clear();
         counts.clear();
-        double sign = 0, area = 0;
+        double sign = 0;
+        bool insideOut = false;  // the outer ring turns inside out when narrowed: all outline
         for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
             const ChartPart& part = r.chart->parts()[p];
             if (part.pointCount < 3) continue;
             f.partToPolygon(ring, *r.chart, part);
             const int n = static_cast<int>(ring.size());
-            if (distance == 0) {
-                layer.addRing(ring.constData(), n);
+            if (!outlined) {
+                fill.addRing(ring.constData(), n);
                 continue;
             }
-            if (sign == 0) {
-                area = CoverageLayer::doubleArea(ring.constData(), n);
-                sign = area >= 0 ? 1.0 : -1.0;
+            const bool first = sign == 0;
+            const double area = first ? CoverageLayer::doubleArea(ring.constData(), n) : 0;
+            if (first) sign = area >= 0 ? 1.0 : -1.0;
+            CoverageLayer::offsetRing(ring.constData(), n, f.px(OutlineHalfPx), sign, moved);
+            under.addRing(moved.data(), n);
+            CoverageLayer::offsetRing(ring.constData(), n, -f.px(OutlineHalfPx), sign, moved);
+            if (first) {
+                const double inner = CoverageLayer::doubleArea(moved.data(), n);
+                insideOut = inner * area <= 0 || std::abs(inner) >= std::abs(area);
             }
-            CoverageLayer::offsetRing(ring.constData(), n, distance, sign, moved);
-            if (counts.empty() && distance < 0) {
-                const double narrowed = CoverageLayer::doubleArea(moved.data(), n);
-                if (narrowed * area <= 0 || std::abs(narrowed) >= std::abs(area)) return false;
-            }
-            rings.insert(rings.end(), moved.begin(), moved.end());
+            narrowed.insert(narrowed.end(), moved.begin(), moved.end());
             counts.push_back(n);
         }
-        const QPointF* at = rings.data();
+        if (insideOut) continue;
+        const QPointF* at = narrowed.data();
         for (int n : counts) {
-            layer.addRing(at, n);
+            fill.addRing(at, n);
             at += n;
         }
-        return true;
-    };
-    if (outline) {
-        bool any = false;
-        for (const Ref& r : refs) {
-            const ChartFeature& feature = r.chart->features()[r.feature];
-            if (!shown(feature) || !outlined(feature)) continue;
-            addMoved(r, OutlineHalfPx);
-            any = true;
-        }
-        if (any) layer.paint(style.stroke);
     }
-    for (const Ref& r : refs) {
-        const ChartFeature& feature = r.chart->features()[r.feature];
-        if (!shown(feature)) continue;
-        addMoved(r, outlined(feature) ? -OutlineHalfPx : 0.0);
-    }
-    layer.paint(style.fill);
+    if (outline) under.paint(style.stroke);
+    fill.paint(style.fill);
 }
 
 void ChartRenderer::drawSegments(Frame& f, FeatureKind kind, const QPen& pen) const {
@@ -184,7 +170,7 @@ void ChartRenderer::drawLines(Frame& f, FeatureKind kind, const QPen& pen) const
 void ChartRenderer::drawDashes(Frame& f, FeatureKind kind, const QPen& pen) const {
     // A dash pattern counts in widths of its pen, and in pixels for pens thinner than one.
     std::vector<double> lengths;
-    const double unit = std::max(pen.widthF(), 1.0);
+    const double unit = std::max(pen.widthF(), f.px(1.0));
     for (double l : pen.dashPattern()) lengths.push_back(l * unit);
     const DashPattern pattern(std::move(lengths));
     std::vector<QLineF> dashes;

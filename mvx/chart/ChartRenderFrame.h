@@ -33,8 +33,9 @@ inline constexpr int MaxDropped = 16;
 // How far outside the rows it draws a frame still draws segments: more than half the widest line.
 inline constexpr double ClipMarginPx = 64.0;
 
-inline QRectF frameClip(const QRectF& rows) {
-    return rows.adjusted(-ClipMarginPx, -ClipMarginPx, ClipMarginPx, ClipMarginPx);
+inline QRectF frameClip(const QRectF& rows, double pixelRatio) {
+    const double m = ClipMarginPx * pixelRatio;
+    return rows.adjusted(-m, -m, m, m);
 }
 
 // Per-frame state shared by the drawing steps.
@@ -45,28 +46,42 @@ struct ChartRenderer::Frame {
     Buckets buckets;
     RenderReport* report;
     double sx = 1, cx = 0, cy = 0, hw = 0, hh = 0;
+    // Labels are placed here instead of drawn, when set.
+    std::vector<PlacedLabel>* placedLabels = nullptr;
+
+    // A length in pixels of the screen's own measure, in device pixels.
+    double px(double length) const { return length * lod.pixelRatio(); }
     QTransform base;  // the caller's transform, kept under rotated labels
     // The part of the view this frame draws (the whole view, or one band's rows), widened by the
     // widest line: segments wholly outside it are left out.
     QRectF clip;
 
-    // Where the painter draws plainly onto a 32-bit picture (no clip, no opacity, blending over,
-    // whole-pixel shifts), shapes go onto this layer and straight into the picture.
+    // Where the painter draws plainly onto a 32-bit picture (no clip but a rectangle, no opacity,
+    // blending over, whole-pixel shifts), shapes go onto this layer and straight into the picture.
     std::optional<CoverageLayer> layer;
+    std::optional<CoverageLayer> upper;  // a second one on the same picture, for what goes over the first
 
-    void openLayer(CoverageCells& cells) {
+    // cells: the scratch memory of the two layers.
+    void openLayers(CoverageCells* cells) {
         QPaintDevice* device = painter.device();
         if (device == nullptr || device->devType() != QInternal::Image || painter.paintEngine() == nullptr ||
-            painter.paintEngine()->type() != QPaintEngine::Raster || painter.hasClipping() || painter.opacity() < 1.0 ||
+            painter.paintEngine()->type() != QPaintEngine::Raster || painter.opacity() < 1.0 ||
             painter.compositionMode() != QPainter::CompositionMode_SourceOver)
             return;
+        QRect clip = static_cast<QImage*>(device)->rect();
+        if (painter.hasClipping()) {
+            const QRegion region = painter.clipRegion();
+            if (region.rectCount() != 1) return;
+            clip &= region.boundingRect().translated(painter.transform().map(QPoint(0, 0)));
+        }
         auto* image = static_cast<QImage*>(device);
         const QTransform t = painter.transform();
         if (!CoverageLayer::supports(*image) || t.type() > QTransform::TxTranslate || t.dx() != std::round(t.dx()) ||
             t.dy() != std::round(t.dy()))
             return;
         const QPoint origin(static_cast<int>(t.dx()), static_cast<int>(t.dy()));
-        layer.emplace(*image, origin, image->rect(), cells);
+        layer.emplace(*image, origin, clip, cells[0]);
+        upper.emplace(*image, origin, clip, cells[1]);
     }
 
     QPointF toScreen(const QPointF& m) const { return {(m.x() - cx) * sx + hw, (cy - m.y()) * sx + hh}; }

@@ -38,7 +38,8 @@ void ChartRenderer::collect(Frame& f, const std::vector<const Chart*>& charts, c
     f.cy = f.view.center().y();
     f.hw = f.view.size().width() / 2.0;
     f.hh = f.view.size().height() / 2.0;
-    const QRectF px = screenRect.adjusted(-MarginPx, -MarginPx, MarginPx, MarginPx);
+    const double margin = f.px(MarginPx);
+    const QRectF px = screenRect.adjusted(-margin, -margin, margin, margin);
     const QPointF a = f.view.screenToMerc(px.topLeft());
     const QPointF b = f.view.screenToMerc(px.bottomRight());
     const QRectF area(QPointF(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
@@ -61,13 +62,20 @@ void ChartRenderer::collect(Frame& f, const std::vector<const Chart*>& charts, c
 }
 
 void ChartRenderer::render(QPainter& painter, const MapView& view, const std::vector<const Chart*>& charts,
-                           RenderReport* report) const {
+                           RenderReport* report, const RenderOptions& options) const {
     const QSize size = view.size();
     if (size.isEmpty()) return;
     double dpi = DefaultDpi;
     if (painter.device() != nullptr && painter.device()->logicalDpiX() > 0) dpi = painter.device()->logicalDpiX();
+    const double ratio = options.pixelRatio > 0 && std::isfinite(options.pixelRatio) ? options.pixelRatio : 1.0;
+    dpi *= ratio;  // device pixels per inch
     const double scale = view.scaleDenominator(dpi);
-    const LevelOfDetail lod(scale, scale * 0.0254 / dpi);
+    const LevelOfDetail lod(scale, scale * 0.0254 / dpi, ratio);
+    if (ratio != labelRatio_) {
+        labelImages_.clear();
+        textWidths_.clear();
+        labelRatio_ = ratio;
+    }
     const QRectF whole(QPointF(0, 0), QSizeF(size));
 
     // The painter's state comes back however drawing ends, an exception included.
@@ -77,18 +85,24 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
         ~SavedState() { painter.restore(); }
     } saved(painter);
     Frame f{painter, view, lod, {}, report};
-    f.clip = frameClip(whole);
+    // A painter clipped to a rectangle (a strip uncovered by a pan) needs only what reaches it.
+    QRectF drawn = whole;
+    if (painter.hasClipping() && painter.clipRegion().rectCount() == 1)
+        drawn = QRectF(painter.clipRegion().boundingRect()) & whole;
+    f.clip = frameClip(drawn, ratio);
+    f.placedLabels = options.labels;
     f.base = painter.transform();
     collect(f, charts, whole, false);
     std::vector<int> cuts;
-    const bool inBands = threads_ > 1 && planBands(f, size, cuts);
+    const bool inBands = threads_ > 1 && !painter.hasClipping() && planBands(f, size, cuts);
     if (inBands) {
         drawBands(painter, f, cuts);
     } else {
         painter.fillRect(whole, ChartStyle::land());
-        if (layerCells_.empty()) layerCells_.resize(1);
-        f.openLayer(layerCells_[0]);
+        if (layerCells_.size() < 2) layerCells_.resize(2);
+        f.openLayers(&layerCells_[0]);
         drawGeometry(f);
+        f.upper.reset();
         f.layer.reset();
         painter.setTransform(f.base);
     }
@@ -106,32 +120,44 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
             report->drawn[static_cast<size_t>(k)] = n;
         }
     }
-    drawLabels(f);
+    placeLabels(f);
+}
+
+void ChartRenderer::drawLabels(QPainter& painter, const std::vector<PlacedLabel>& labels,
+                               const std::vector<QRectF>& keepFree) {
+    for (const PlacedLabel& label : labels) {
+        const QRectF bounds = label.box.boundingRect();
+        const bool covered = std::any_of(keepFree.begin(), keepFree.end(), [&](const QRectF& r) {
+            return r.intersects(bounds) && LabelPlacer::overlaps(label.box, QPolygonF(r));
+        });
+        if (!covered) painter.drawImage(label.topLeft, label.image);
+    }
 }
 
 QFont ChartRenderer::fontFor(FeatureKind kind) const {
+    auto pixels = [this](int size) { return std::max(1, static_cast<int>(std::lround(size * labelRatio_))); };
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setHintingPreference(QFont::PreferNoHinting);
     switch (kind) {
         case FeatureKind::PlaceCity:
-            font.setPixelSize(18);
+            font.setPixelSize(pixels(18));
             font.setBold(true);
             break;
         case FeatureKind::PlaceSuburb:
-            font.setPixelSize(13);
+            font.setPixelSize(pixels(13));
             font.setBold(true);
             break;
         case FeatureKind::PlaceLocal:
-            font.setPixelSize(12);
+            font.setPixelSize(pixels(12));
             break;
         case FeatureKind::Water:
         case FeatureKind::River:
         case FeatureKind::Park:
-            font.setPixelSize(11);
+            font.setPixelSize(pixels(11));
             font.setItalic(true);
             break;
         default:
-            font.setPixelSize(11);
+            font.setPixelSize(pixels(11));
             break;
     }
     return font;
@@ -153,16 +179,16 @@ const QImage& ChartRenderer::labelImage(const QString& text, const QFont& font, 
     if (labelImages_.size() >= MaxCachedLabels) labelImages_.clear();
     // Text and halo are drawn once, already turned, into a small image that is then only blended.
     const QFontMetricsF fm(font);
-    const double halo = isPlace(kind) ? 1.8 : 1.5;
-    const double w = fm.horizontalAdvance(text) + 2 * halo + 2;
-    const double h = fm.height() + 2 * halo + 2;
+    const double halo = (isPlace(kind) ? 1.8 : 1.5) * labelRatio_;
+    const double w = fm.horizontalAdvance(text) + 2 * halo + 2 * labelRatio_;
+    const double h = fm.height() + 2 * halo + 2 * labelRatio_;
     QTransform turn;
     turn.rotate(angle);
     const QRectF bounds = turn.mapRect(QRectF(-w / 2, -h / 2, w, h));
     QImage image(std::max(1, static_cast<int>(std::ceil(bounds.width())) + 2),
                  std::max(1, static_cast<int>(std::ceil(bounds.height())) + 2), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    const QPointF origin(-w / 2 + halo + 1, -h / 2 + halo + 1 + fm.ascent());
+    const QPointF origin(-w / 2 + halo + labelRatio_, -h / 2 + halo + labelRatio_ + fm.ascent());
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
@@ -186,12 +212,16 @@ void ChartRenderer::drawLabel(Frame& f, const QString& text, const QFont& font, 
                               FeatureKind kind, const QPolygonF& box) const {
     const QImage& image = labelImage(text, font, kind, static_cast<int>(std::lround(angle)));
     // Whole pixels keep the text sharp.
-    f.painter.drawImage(QPointF(std::round(centre.x() - image.width() / 2.0), std::round(centre.y() - image.height() / 2.0)),
-                        image);
+    const QPoint topLeft(static_cast<int>(std::round(centre.x() - image.width() / 2.0)),
+                         static_cast<int>(std::round(centre.y() - image.height() / 2.0)));
+    if (f.placedLabels)
+        f.placedLabels->push_back({image, topLeft, box});
+    else
+        f.painter.drawImage(topLeft, image);
     if (f.report) f.report->labels.push_back({text, box, kind});
 }
 
-void ChartRenderer::drawLabels(Frame& f) const {
+void ChartRenderer::placeLabels(Frame& f) const {
     LabelPlacer placer(QRectF(QPointF(0, 0), QSizeF(f.view.size())));
     placePlaceLabels(f, placer);
     for (int k = kindIndex(FeatureKind::Motorway); k >= kindIndex(FeatureKind::MinorRoad); --k)
@@ -212,7 +242,8 @@ void ChartRenderer::placePlaceLabels(Frame& f, LabelPlacer& placer) const {
             const QString& name = r.chart->names()[static_cast<size_t>(feature.name)];
             const ChartPart& part = r.chart->parts()[feature.firstPart];
             const QPointF c = f.toScreen(r.chart->points()[part.firstPoint]);
-            const QPolygonF box = LabelPlacer::orientedBox(c, textWidth(name, font, kind) + 6, fm.height() + 2, 0);
+            const QPolygonF box =
+                LabelPlacer::orientedBox(c, textWidth(name, font, kind) + f.px(6), fm.height() + f.px(2), 0);
             if (placer.tryPlace(box)) drawLabel(f, name, font, c, 0, kind, box);
         }
     }
@@ -222,20 +253,21 @@ void ChartRenderer::placeLineLabels(Frame& f, LabelPlacer& placer, FeatureKind k
     if (!f.lod.labelled(kind)) return;
     const QFont font = fontFor(kind);
     const QFontMetricsF fm(font);
-    const double h = fm.height() + 2;
-    const QRectF view = QRectF(QPointF(0, 0), QSizeF(f.view.size())).adjusted(2, 2, -2, -2);
+    const double h = fm.height() + f.px(2);
+    const double inset = f.px(2);
+    const QRectF view = QRectF(QPointF(0, 0), QSizeF(f.view.size())).adjusted(inset, inset, -inset, -inset);
     QHash<QString, std::vector<QPointF>> placedNames;
     std::vector<QPointF> line;
     for (const Ref& r : f.buckets[static_cast<size_t>(kindIndex(kind))]) {
         const ChartFeature& feature = r.chart->features()[r.feature];
-        if (feature.name < 0 || f.screenExtent(feature) < 24) continue;
+        if (feature.name < 0 || f.screenExtent(feature) < f.px(24)) continue;
         const QString& name = r.chart->names()[static_cast<size_t>(feature.name)];
-        const double labelWidth = textWidth(name, font, kind) + 8;
+        const double labelWidth = textWidth(name, font, kind) + f.px(8);
         auto& seen = placedNames[name];
         // Tries a label at a centre and angle; the same name is not repeated close by.
         auto tryAt = [&](const QPointF& centre, double angle) {
             for (const QPointF& q : seen)
-                if (std::hypot(q.x() - centre.x(), q.y() - centre.y()) < LabelRepeatPx) return false;
+                if (std::hypot(q.x() - centre.x(), q.y() - centre.y()) < f.px(LabelRepeatPx)) return false;
             const QPolygonF box = LabelPlacer::orientedBox(centre, labelWidth, h, angle);
             if (!placer.tryPlace(box)) return false;
             seen.push_back(centre);
@@ -267,11 +299,11 @@ void ChartRenderer::placeLineLabels(Frame& f, LabelPlacer& placer, FeatureKind k
                     }
                 }
             }
-            if (!placed && !runs.empty() && runs.front().length >= 16 && runs.front().length < labelWidth &&
+            if (!placed && !runs.empty() && runs.front().length >= f.px(16) && runs.front().length < labelWidth &&
                 f.lod.scaleDenominator() <= 12000) {
                 // Too short to carry its name: the name goes beside it, level, just above.
                 const StraightRuns::Run& run = runs.front();
-                placed = tryAt((run.from + run.to) / 2.0 - QPointF(0, h / 2.0 + f.lod.lineWidth(kind) / 2.0 + 1.0), 0);
+                placed = tryAt((run.from + run.to) / 2.0 - QPointF(0, h / 2.0 + f.lod.lineWidth(kind) / 2.0 + f.px(1)), 0);
             }
         }
     }
@@ -285,11 +317,11 @@ void ChartRenderer::placeAreaLabels(Frame& f, LabelPlacer& placer, FeatureKind k
         const ChartFeature& feature = r.chart->features()[r.feature];
         if (feature.name < 0) continue;
         const QString& name = r.chart->names()[static_cast<size_t>(feature.name)];
-        const double w = textWidth(name, font, kind) + 6;
+        const double w = textWidth(name, font, kind) + f.px(6);
         // Only areas large enough on screen to hold their name.
         if (feature.bounds.width() * f.sx < w) continue;
         const QPointF c = f.toScreen(feature.bounds.center());
-        const QPolygonF box = LabelPlacer::orientedBox(c, w, fm.height() + 2, 0);
+        const QPolygonF box = LabelPlacer::orientedBox(c, w, fm.height() + f.px(2), 0);
         if (placer.tryPlace(box)) drawLabel(f, name, font, c, 0, kind, box);
     }
 }

@@ -11,6 +11,7 @@ namespace mvx {
 class IconLibrary;
 class MapView;
 class ObjectLayer;
+class PointPlacement;
 struct MapObject;
 
 // Draws the object sets of a layer for a view, in load order. Lines are cut to the view, thinned
@@ -26,6 +27,9 @@ public:
     void render(QPainter& painter, const MapView& view, const ObjectLayer& layer, IconLibrary& icons,
                 const QRectF& area);
 
+    // Where point objects go when they are spread from their own pixels (none: all on them).
+    void setPlacement(const PointPlacement* placement) { placement_ = placement; }
+
     // Points per drawPolyline call.
     static constexpr int ChunkPoints = 64;
 
@@ -37,6 +41,7 @@ private:
     void drawBox(QPainter& p, const QPointF& at, const MapObject& o);
 
     QVector<QPointF> screen_;  // scratch buffer reused between objects and frames
+    const PointPlacement* placement_ = nullptr;
 };
 
 }  // namespace mvx
