@@ -212,6 +212,8 @@ def main():
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--out")
     ap.add_argument("--view", default="", help="a name for the view, repeated in the output")
+    ap.add_argument("--ratio", type=float, default=1.0,
+                    help="device pixels per pixel (2 for a 200 %% screen): as many more pixels, lines and texts as much wider")
     args = ap.parse_args()
 
     lon, lat = (args.lon, args.lat) if args.lon is not None else chart_centre(args.chart)
@@ -221,20 +223,22 @@ def main():
     cy = EARTH_RADIUS * math.log(math.tan(math.pi / 4 + math.radians(lat) / 2))
     half_w, half_h = args.width * merc_per_pixel / 2, args.height * merc_per_pixel / 2
 
-    m = mapnik.Map(args.width, args.height)
+    pixels_w, pixels_h = round(args.width * args.ratio), round(args.height * args.ratio)
+    m = mapnik.Map(pixels_w, pixels_h)
     mapnik.load_map_from_string(m, stylesheet(args.chart, args.scale, ground_per_pixel, args.width, args.height))
     m.zoom_to_box(mapnik.Box2d(cx - half_w, cy - half_h, cx + half_w, cy + half_h))
     times, cpu = [], []
     image = None
     for _ in range(args.runs + 1):  # the first run warms GDAL's caches and is not counted
-        image = mapnik.Image(args.width, args.height)
+        image = mapnik.Image(pixels_w, pixels_h)
         start, start_cpu = time.perf_counter(), time.process_time()
-        mapnik.render(m, image)
+        mapnik.render(m, image, args.ratio)
         times.append((time.perf_counter() - start) * 1000.0)
         cpu.append((time.process_time() - start_cpu) * 1000.0)
     if args.out:
         image.save(args.out, "png")
     print(json.dumps({"view": args.view, "chart": args.chart, "scale": args.scale, "lon": lon, "lat": lat, "runs": args.runs,
+                      "width": args.width, "height": args.height, "ratio": args.ratio,
                       "median_ms": round(statistics.median(times[1:]), 1), "min_ms": round(min(times[1:]), 1),
                       "median_cpu_ms": round(statistics.median(cpu[1:]), 1)}))
 

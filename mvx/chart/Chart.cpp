@@ -35,7 +35,7 @@ void Chart::beginFeature(FeatureKind kind, FeatureShape shape, const QString& na
     open_ = true;
 }
 
-void Chart::addPart(const std::vector<QPointF>& mercatorPoints) {
+void Chart::addPart(const std::vector<QPointF>& mercatorPoints, Ring ring) {
     if (!open_ || mercatorPoints.empty()) return;
     if (parts_.size() >= limits_.maxParts) tooLarge("parts", limits_.maxParts);
     if (points_.size() + mercatorPoints.size() > limits_.maxPoints) tooLarge("points", limits_.maxPoints);
@@ -59,7 +59,14 @@ void Chart::addPart(const std::vector<QPointF>& mercatorPoints) {
         f.bounds.setRight(std::max(f.bounds.right(), x1));
         f.bounds.setBottom(std::max(f.bounds.bottom(), y1));
     }
-    points_.insert(points_.end(), mercatorPoints.begin(), mercatorPoints.end());
+    double twiceArea = 0;
+    if (ring != Ring::None)
+        for (size_t i = 0, j = mercatorPoints.size() - 1; i < mercatorPoints.size(); j = i++)
+            twiceArea += mercatorPoints[j].x() * mercatorPoints[i].y() - mercatorPoints[i].x() * mercatorPoints[j].y();
+    if ((ring == Ring::Outer && twiceArea < 0) || (ring == Ring::Hole && twiceArea > 0))
+        points_.insert(points_.end(), mercatorPoints.rbegin(), mercatorPoints.rend());
+    else
+        points_.insert(points_.end(), mercatorPoints.begin(), mercatorPoints.end());
     parts_.push_back(part);
     ++f.partCount;
 }

@@ -54,7 +54,11 @@ public:
 
     // Adding features (while reading); beyond the limits these throw ChartTooLarge.
     void beginFeature(FeatureKind kind, FeatureShape shape, const QString& name);
-    void addPart(const std::vector<QPointF>& mercatorPoints);
+    // A ring's role in its polygon: outer rings are kept running counter-clockwise (north up) and
+    // the holes in them clockwise, so that drawing the rings of a kind as one union (windings added)
+    // keeps the holes open. Lines and points keep their order.
+    enum class Ring : std::uint8_t { None, Outer, Hole };
+    void addPart(const std::vector<QPointF>& mercatorPoints, Ring ring = Ring::None);
     // Ends the current feature; a feature without any point is dropped.
     void endFeature();
     // Sorts features into drawing order and builds the index; call once after the last feature.

@@ -94,6 +94,7 @@ void ChartRenderer::drawBands(QPainter& painter, const Frame& whole, const std::
     }
     const int margin = static_cast<int>(std::ceil(widest / 2.0)) + 2;
     if (bandPictures_.size() < static_cast<size_t>(count)) bandPictures_.resize(static_cast<size_t>(count));
+    if (layerCells_.size() < 2 * (static_cast<size_t>(count) + 1)) layerCells_.resize(2 * (static_cast<size_t>(count) + 1));
     std::vector<QRect> rows(static_cast<size_t>(count)), drawn(static_cast<size_t>(count));
     for (int band = 0; band < count; ++band) {
         const size_t b = static_cast<size_t>(band);
@@ -117,10 +118,11 @@ void ChartRenderer::drawBands(QPainter& painter, const Frame& whole, const std::
         p.fillRect(image.rect(), ChartStyle::land());
         p.translate(0, -drawn[b].top());
         Frame bandFrame{p, view, lod, {}, nullptr};
-        bandFrame.clip = frameClip(QRectF(drawn[b]));
+        bandFrame.clip = frameClip(QRectF(drawn[b]), lod.pixelRatio());
         // The band's features: those of the whole view that reach its rows (with the same margin
         // as the view's), in the same order.
-        const double top = drawn[b].top() - MarginPx, bottom = drawn[b].top() + drawn[b].height() + MarginPx;
+        const double margin = MarginPx * lod.pixelRatio();
+        const double top = drawn[b].top() - margin, bottom = drawn[b].top() + drawn[b].height() + margin;
         bandFrame.sx = whole.sx;
         bandFrame.cx = whole.cx;
         bandFrame.cy = whole.cy;
@@ -135,6 +137,7 @@ void ChartRenderer::drawBands(QPainter& painter, const Frame& whole, const std::
                 if (y1 >= top && y0 <= bottom) refs.push_back(r);
             }
         }
+        bandFrame.openLayers(&layerCells_[2 * (b + 1)]);
         drawGeometry(bandFrame);
     };
     // Both threads take the next band not yet taken until none is left. The first failure stops

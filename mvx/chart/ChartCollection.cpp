@@ -96,4 +96,9 @@ void ChartCollection::render(QPainter& painter, const MapView& view, RenderRepor
     renderer_.render(painter, view, charts(), &report);
 }
 
+void ChartCollection::render(QPainter& painter, const MapView& view, const RenderOptions& options,
+                             RenderReport* report) const {
+    renderer_.render(painter, view, charts(), report, options);
+}
+
 }  // namespace mvx

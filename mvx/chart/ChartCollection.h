@@ -34,6 +34,10 @@ public:
     void render(QPainter& painter, const MapView& view) const;
     // The same, reporting the placed labels and the features drawn.
     void render(QPainter& painter, const MapView& view, RenderReport& report) const;
+    // The same for a view in device pixels (options.pixelRatio), the labels placed or drawn as the
+    // options say.
+    void render(QPainter& painter, const MapView& view, const RenderOptions& options,
+                RenderReport* report = nullptr) const;
 
     // GDAL's reason for the last failed load (for logs), empty after a success.
     QString lastError() const { return lastError_; }

@@ -125,13 +125,13 @@ class GeometryWalker {
 public:
     GeometryWalker(Chart& chart, const LayerProjection& projection) : chart_(chart), projection_(projection) {}
 
-    void addCurve(const OGRSimpleCurve& curve) {
+    void addCurve(const OGRSimpleCurve& curve, Chart::Ring ring = Chart::Ring::None) {
         const int n = curve.getNumPoints();
         if (n <= 0) return;
         xs_.resize(static_cast<size_t>(n));
         ys_.resize(static_cast<size_t>(n));
         curve.getPoints(xs_.data(), sizeof(double), ys_.data(), sizeof(double));
-        flush();
+        flush(ring);
     }
     void addPoint(const OGRPoint& p) {
         if (p.IsEmpty()) return;
@@ -147,9 +147,15 @@ public:
             case wkbLineString:
                 addCurve(*g.toLineString());
                 break;
-            case wkbPolygon:
-                for (const OGRLinearRing* ring : *g.toPolygon()) addCurve(*ring);
+            case wkbPolygon: {
+                // The first ring is the outline, the others are holes in it.
+                Chart::Ring role = Chart::Ring::Outer;
+                for (const OGRLinearRing* ring : *g.toPolygon()) {
+                    addCurve(*ring, role);
+                    role = Chart::Ring::Hole;
+                }
                 break;
+            }
             case wkbMultiPoint:
             case wkbMultiLineString:
             case wkbMultiPolygon:
@@ -163,9 +169,9 @@ public:
     }
 
 private:
-    void flush() {
+    void flush(Chart::Ring ring = Chart::Ring::None) {
         projection_.project(xs_, ys_, merc_);
-        chart_.addPart(merc_);
+        chart_.addPart(merc_, ring);
     }
     Chart& chart_;
     const LayerProjection& projection_;

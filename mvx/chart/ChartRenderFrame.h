@@ -2,7 +2,7 @@
 
 #include "chart/Chart.h"
 #include "chart/ChartRenderer.h"
-#include "chart/CoverageFiller.h"
+#include "chart/CoverageLayer.h"
 #include "chart/LevelOfDetail.h"
 #include "core/Projection.h"
 
@@ -24,14 +24,18 @@ namespace mvx {
 // Features this close outside the view still count.
 inline constexpr double MarginPx = 48.0;
 
-// Points closer than this many pixels to the last one drawn are skipped.
+// Points closer than this many pixels to the last one drawn are skipped, and so are points that
+// lie within StraightPx of a straight stretch of up to MaxDropped points.
 inline constexpr double SimplifyPx = 0.6;
+inline constexpr double StraightPx = 0.25;
+inline constexpr int MaxDropped = 16;
 
 // How far outside the rows it draws a frame still draws segments: more than half the widest line.
 inline constexpr double ClipMarginPx = 64.0;
 
-inline QRectF frameClip(const QRectF& rows) {
-    return rows.adjusted(-ClipMarginPx, -ClipMarginPx, ClipMarginPx, ClipMarginPx);
+inline QRectF frameClip(const QRectF& rows, double pixelRatio) {
+    const double m = ClipMarginPx * pixelRatio;
+    return rows.adjusted(-m, -m, m, m);
 }
 
 // Per-frame state shared by the drawing steps.
@@ -42,26 +46,42 @@ struct ChartRenderer::Frame {
     Buckets buckets;
     RenderReport* report;
     double sx = 1, cx = 0, cy = 0, hw = 0, hh = 0;
+    // Labels are placed here instead of drawn, when set.
+    std::vector<PlacedLabel>* placedLabels = nullptr;
+
+    // A length in pixels of the screen's own measure, in device pixels.
+    double px(double length) const { return length * lod.pixelRatio(); }
     QTransform base;  // the caller's transform, kept under rotated labels
     // The part of the view this frame draws (the whole view, or one band's rows), widened by the
     // widest line: segments wholly outside it are left out.
     QRectF clip;
 
-    // A filler that writes small rings straight into the painter's picture, when the painter
-    // draws plainly onto a 32-bit picture: no clip, no opacity, blending over, whole-pixel shifts.
-    std::optional<CoverageFiller> directFiller() const {
+    // Where the painter draws plainly onto a 32-bit picture (no clip but a rectangle, no opacity,
+    // blending over, whole-pixel shifts), shapes go onto this layer and straight into the picture.
+    std::optional<CoverageLayer> layer;
+    std::optional<CoverageLayer> upper;  // a second one on the same picture, for what goes over the first
+
+    // cells: the scratch memory of the two layers.
+    void openLayers(CoverageCells* cells) {
         QPaintDevice* device = painter.device();
         if (device == nullptr || device->devType() != QInternal::Image || painter.paintEngine() == nullptr ||
-            painter.paintEngine()->type() != QPaintEngine::Raster || painter.hasClipping() || painter.opacity() < 1.0 ||
+            painter.paintEngine()->type() != QPaintEngine::Raster || painter.opacity() < 1.0 ||
             painter.compositionMode() != QPainter::CompositionMode_SourceOver)
-            return std::nullopt;
+            return;
+        QRect clip = static_cast<QImage*>(device)->rect();
+        if (painter.hasClipping()) {
+            const QRegion region = painter.clipRegion();
+            if (region.rectCount() != 1) return;
+            clip &= region.boundingRect().translated(painter.transform().map(QPoint(0, 0)));
+        }
         auto* image = static_cast<QImage*>(device);
         const QTransform t = painter.transform();
-        if (!CoverageFiller::supports(*image) || t.type() > QTransform::TxTranslate || t.dx() != std::round(t.dx()) ||
+        if (!CoverageLayer::supports(*image) || t.type() > QTransform::TxTranslate || t.dx() != std::round(t.dx()) ||
             t.dy() != std::round(t.dy()))
-            return std::nullopt;
+            return;
         const QPoint origin(static_cast<int>(t.dx()), static_cast<int>(t.dy()));
-        return CoverageFiller(*image, origin, image->rect());
+        layer.emplace(*image, origin, clip, cells[0]);
+        upper.emplace(*image, origin, clip, cells[1]);
     }
 
     QPointF toScreen(const QPointF& m) const { return {(m.x() - cx) * sx + hw, (cy - m.y()) * sx + hh}; }
@@ -77,20 +97,46 @@ struct ChartRenderer::Frame {
         }
     }
 
-    // The outline of one part in screen pixels, skipping points that add nothing.
+    // The outline of one part in screen pixels without the points that add nothing to it: those
+    // within SimplifyPx of the last one kept, and those within StraightPx of the straight line
+    // between the points kept round them (a street mapped with a node every few metres, zoomed out).
     void partToPolygon(QPolygonF& out, const Chart& chart, const ChartPart& part) const {
         out.clear();
         const QPointF* run = chart.points().data() + part.firstPoint;
         QPointF last = toScreen(run[0]);
         out.append(last);
+        QPointF dropped[MaxDropped];  // the points dropped between the last two kept
+        int droppedCount = 0;
         for (std::uint32_t i = 1; i < part.pointCount; ++i) {
             const QPointF s = toScreen(run[i]);
             if (i + 1 < part.pointCount && std::abs(s.x() - last.x()) < SimplifyPx &&
                 std::abs(s.y() - last.y()) < SimplifyPx)
                 continue;
+            if (out.size() >= 2 && droppedCount < MaxDropped) {
+                const QPointF a = out[out.size() - 2];
+                bool straight = onStretch(a, s, out.back());
+                for (int k = 0; k < droppedCount && straight; ++k) straight = onStretch(a, s, dropped[k]);
+                if (straight) {
+                    dropped[droppedCount++] = out.back();
+                    out.back() = s;
+                    last = s;
+                    continue;
+                }
+            }
+            droppedCount = 0;
             out.append(s);
             last = s;
         }
+    }
+
+    // Whether p lies on the stretch from a to b, within StraightPx of it.
+    static bool onStretch(const QPointF& a, const QPointF& b, const QPointF& p) {
+        const QPointF d = b - a, q = p - a;
+        const double length2 = d.x() * d.x() + d.y() * d.y();
+        const double along = q.x() * d.x() + q.y() * d.y();
+        if (along < 0 || along > length2) return false;
+        const double cross = q.x() * d.y() - q.y() * d.x();
+        return cross * cross <= StraightPx * StraightPx * length2;
     }
 
     // The segments of a line feature in screen pixels. Roads are drawn as separate square-capped

@@ -2,8 +2,6 @@
 
 #include "chart/ChartRenderFrame.h"
 #include "chart/ChartStyle.h"
-#include "chart/CoverageFiller.h"
-#include "chart/DashPattern.h"
 #include "chart/LabelPlacer.h"
 #include "chart/LevelOfDetail.h"
 #include "chart/StraightRuns.h"
@@ -27,7 +25,6 @@ constexpr double StraightTurnDeg = 22.0;   // a label follows a stretch turning 
 constexpr int MaxCachedLabels = 3000;
 constexpr int HaloSteps = 12;              // copies of a label's text that make its halo
 constexpr double AngleStepDeg = 3.0;       // street label angles are rounded to this
-constexpr double MinOutlinedPx = 8.0;      // areas smaller on screen are drawn without outline
 
 }  // namespace
 
@@ -41,7 +38,8 @@ void ChartRenderer::collect(Frame& f, const std::vector<const Chart*>& charts, c
     f.cy = f.view.center().y();
     f.hw = f.view.size().width() / 2.0;
     f.hh = f.view.size().height() / 2.0;
-    const QRectF px = screenRect.adjusted(-MarginPx, -MarginPx, MarginPx, MarginPx);
+    const double margin = f.px(MarginPx);
+    const QRectF px = screenRect.adjusted(-margin, -margin, margin, margin);
     const QPointF a = f.view.screenToMerc(px.topLeft());
     const QPointF b = f.view.screenToMerc(px.bottomRight());
     const QRectF area(QPointF(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
@@ -63,25 +61,21 @@ void ChartRenderer::collect(Frame& f, const std::vector<const Chart*>& charts, c
     }
 }
 
-void ChartRenderer::drawGeometry(Frame& f) const {
-    f.painter.setRenderHint(QPainter::Antialiasing, true);
-    for (int k = 0; k <= kindIndex(FeatureKind::Water); ++k) drawAreas(f, static_cast<FeatureKind>(k));
-    for (FeatureKind k : {FeatureKind::Stream, FeatureKind::River}) {
-        drawLines(f, k, QPen(QColor(ChartStyle::of(k).fill), f.lod.lineWidth(k), Qt::SolidLine, Qt::SquareCap));
-    }
-    drawAreas(f, FeatureKind::Building);
-    drawRoads(f);
-    drawRailways(f);
-}
-
 void ChartRenderer::render(QPainter& painter, const MapView& view, const std::vector<const Chart*>& charts,
-                           RenderReport* report) const {
+                           RenderReport* report, const RenderOptions& options) const {
     const QSize size = view.size();
     if (size.isEmpty()) return;
     double dpi = DefaultDpi;
     if (painter.device() != nullptr && painter.device()->logicalDpiX() > 0) dpi = painter.device()->logicalDpiX();
+    const double ratio = options.pixelRatio > 0 && std::isfinite(options.pixelRatio) ? options.pixelRatio : 1.0;
+    dpi *= ratio;  // device pixels per inch
     const double scale = view.scaleDenominator(dpi);
-    const LevelOfDetail lod(scale, scale * 0.0254 / dpi);
+    const LevelOfDetail lod(scale, scale * 0.0254 / dpi, ratio);
+    if (ratio != labelRatio_) {
+        labelImages_.clear();
+        textWidths_.clear();
+        labelRatio_ = ratio;
+    }
     const QRectF whole(QPointF(0, 0), QSizeF(size));
 
     // The painter's state comes back however drawing ends, an exception included.
@@ -91,16 +85,25 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
         ~SavedState() { painter.restore(); }
     } saved(painter);
     Frame f{painter, view, lod, {}, report};
-    f.clip = frameClip(whole);
+    // A painter clipped to a rectangle (a strip uncovered by a pan) needs only what reaches it.
+    QRectF drawn = whole;
+    if (painter.hasClipping() && painter.clipRegion().rectCount() == 1)
+        drawn = QRectF(painter.clipRegion().boundingRect()) & whole;
+    f.clip = frameClip(drawn, ratio);
+    f.placedLabels = options.labels;
     f.base = painter.transform();
     collect(f, charts, whole, false);
     std::vector<int> cuts;
-    const bool inBands = threads_ > 1 && planBands(f, size, cuts);
+    const bool inBands = threads_ > 1 && !painter.hasClipping() && planBands(f, size, cuts);
     if (inBands) {
         drawBands(painter, f, cuts);
     } else {
         painter.fillRect(whole, ChartStyle::land());
+        if (layerCells_.size() < 2) layerCells_.resize(2);
+        f.openLayers(&layerCells_[0]);
         drawGeometry(f);
+        f.upper.reset();
+        f.layer.reset();
         painter.setTransform(f.base);
     }
 
@@ -117,169 +120,44 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
             report->drawn[static_cast<size_t>(k)] = n;
         }
     }
-    drawLabels(f);
+    placeLabels(f);
 }
 
-void ChartRenderer::drawAreas(Frame& f, FeatureKind kind) const {
-    const auto& refs = f.buckets[static_cast<size_t>(kindIndex(kind))];
-    if (refs.empty()) return;
-    const KindStyle& style = ChartStyle::of(kind);
-    // Outlines only where they can be seen; thin outlines on thousands of buildings are costly.
-    const bool outline = qAlpha(style.stroke) != 0 && f.lod.scaleDenominator() <= 12000;
-    f.painter.setPen(outline ? QPen(QColor(style.stroke), 1.0) : QPen(Qt::NoPen));
-    f.painter.setBrush(QColor(style.fill));
-    // Smoothing area edges pays only at large scales; elsewhere roads cover most edges anyway.
-    f.painter.setRenderHint(QPainter::Antialiasing, f.lod.scaleDenominator() <= 12000);
-    // Small rings go straight into the picture where the painter allows it, always smoothed: the
-    // raster engine's set-up cost per polygon outweighs the drawing of a house a few pixels wide.
-    std::optional<CoverageFiller> direct = f.directFiller();
-    const bool opaque = qAlpha(style.fill) == 255 && (!outline || qAlpha(style.stroke) == 255);
-    if (!opaque) direct.reset();
-    QPolygonF ring;
-    for (const Ref& r : refs) {
-        const ChartFeature& feature = r.chart->features()[r.feature];
-        if (feature.shape != FeatureShape::Area || f.screenExtent(feature) < f.lod.minAreaPixels()) continue;
-        if (feature.partCount == 1) {
-            const ChartPart& part = r.chart->parts()[feature.firstPart];
-            if (part.pointCount < 3) continue;
-            f.partToPolygon(ring, *r.chart, part);
-            const int count = static_cast<int>(ring.size());
-            // On a house under MinOutlinedPx across, the outline would be most of it: the house
-            // is drawn plain, which also halves its cost where a town shows tens of thousands.
-            const bool outlined = outline && f.screenExtent(feature) >= MinOutlinedPx;
-            if (direct && (outlined ? direct->fillOutlined(ring.constData(), count, style.fill, style.stroke)
-                                    : direct->fill(ring.constData(), count, style.fill)))
-                continue;
-            f.painter.drawPolygon(ring);
-        } else {
-            // Several rings: holes and islands need the even-odd rule over the whole feature.
-            QPainterPath path;
-            path.setFillRule(Qt::OddEvenFill);
-            f.addRings(path, *r.chart, feature, ring);
-            f.painter.drawPath(path);
-        }
-    }
-    f.painter.setRenderHint(QPainter::Antialiasing, true);
-}
-
-void ChartRenderer::drawSegments(Frame& f, FeatureKind kind, const QPen& pen) const {
-    const auto& refs = f.buckets[static_cast<size_t>(kindIndex(kind))];
-    if (refs.empty()) return;
-    std::vector<QLineF> segments;
-    QPolygonF buffer;
-    for (const Ref& r : refs) {
-        const ChartFeature& feature = r.chart->features()[r.feature];
-        if (feature.shape == FeatureShape::Line) f.addSegments(segments, *r.chart, feature, buffer);
-    }
-    f.painter.setPen(pen);
-    f.painter.setBrush(Qt::NoBrush);
-    f.painter.drawLines(segments.data(), static_cast<int>(segments.size()));
-}
-
-void ChartRenderer::drawLines(Frame& f, FeatureKind kind, const QPen& pen) const {
-    const auto& refs = f.buckets[static_cast<size_t>(kindIndex(kind))];
-    if (refs.empty()) return;
-    if (pen.style() == Qt::SolidLine) {
-        // Square caps close the joints between separately drawn segments.
-        QPen square(pen);
-        square.setCapStyle(Qt::SquareCap);
-        drawSegments(f, kind, square);
-        return;
-    }
-    drawDashes(f, kind, pen);
-}
-
-void ChartRenderer::drawDashes(Frame& f, FeatureKind kind, const QPen& pen) const {
-    // A dash pattern counts in widths of its pen, and in pixels for pens thinner than one.
-    std::vector<double> lengths;
-    const double unit = std::max(pen.widthF(), 1.0);
-    for (double l : pen.dashPattern()) lengths.push_back(l * unit);
-    const DashPattern pattern(std::move(lengths));
-    std::vector<QLineF> dashes;
-    QPolygonF line;
-    for (const Ref& r : f.buckets[static_cast<size_t>(kindIndex(kind))]) {
-        const ChartFeature& feature = r.chart->features()[r.feature];
-        if (feature.shape != FeatureShape::Line) continue;
-        for (std::uint32_t p = feature.firstPart; p < feature.firstPart + feature.partCount; ++p) {
-            const ChartPart& part = r.chart->parts()[p];
-            if (part.pointCount < 2) continue;
-            f.partToPolygon(line, *r.chart, part);
-            pattern.split(line, f.clip, dashes);
-        }
-    }
-    QPen plain(pen);
-    plain.setStyle(Qt::SolidLine);
-    plain.setCapStyle(Qt::FlatCap);
-    f.painter.setPen(plain);
-    f.painter.setBrush(Qt::NoBrush);
-    f.painter.drawLines(dashes.data(), static_cast<int>(dashes.size()));
-}
-
-void ChartRenderer::drawRoads(Frame& f) const {
-    // Casings of every class first, so that fills join cleanly at crossings.
-    for (int k = kindIndex(FeatureKind::Path); k <= kindIndex(FeatureKind::Motorway); ++k) {
-        const auto kind = static_cast<FeatureKind>(k);
-        const double casing = f.lod.casingWidth(kind);
-        if (casing <= 0) continue;
-        const auto& refs = f.buckets[static_cast<size_t>(k)];
-        if (refs.empty()) continue;
-        drawSegments(f, kind, QPen(QColor(ChartStyle::of(kind).stroke), casing, Qt::SolidLine, Qt::SquareCap));
-    }
-    for (int k = kindIndex(FeatureKind::Path); k <= kindIndex(FeatureKind::Motorway); ++k) {
-        const auto kind = static_cast<FeatureKind>(k);
-        const KindStyle& style = ChartStyle::of(kind);
-        // Uncased roads would vanish on light land in their pale fill colours; they take on some
-        // of their casing colour instead, minor roads all of it, so that major roads stay brightest.
-        QColor colour(style.fill);
-        if (isRoad(kind) && qAlpha(style.stroke) != 0 && f.lod.casingWidth(kind) <= 0) {
-            const double t = kind <= FeatureKind::MinorRoad ? 1.0 : (kind <= FeatureKind::Secondary ? 0.45 : 0.25);
-            const QColor a(style.fill), b(style.stroke);
-            colour = QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t, a.greenF() + (b.greenF() - a.greenF()) * t,
-                                      a.blueF() + (b.blueF() - a.blueF()) * t);
-        }
-        drawLines(f, kind, QPen(colour, f.lod.lineWidth(kind), style.dash,
-                                style.dash == Qt::SolidLine ? Qt::SquareCap : Qt::FlatCap, Qt::RoundJoin));
-    }
-}
-
-void ChartRenderer::drawRailways(Frame& f) const {
-    const double w = f.lod.lineWidth(FeatureKind::Rail);
-    drawLines(f, FeatureKind::MinorRail,
-              QPen(QColor(ChartStyle::of(FeatureKind::MinorRail).fill), f.lod.lineWidth(FeatureKind::MinorRail)));
-    drawLines(f, FeatureKind::Rail, QPen(QColor(ChartStyle::of(FeatureKind::Rail).fill), w, Qt::SolidLine, Qt::FlatCap));
-    if (f.lod.scaleDenominator() <= 50000 && w >= 2.5) {
-        // The classic rail look: white dashes along the grey line, dashes and gaps five line
-        // widths long (a dash pattern counts in widths of its own pen).
-        const double dashWidth = w * 0.45;
-        QPen dashes(ChartStyle::railDash(), dashWidth, Qt::CustomDashLine, Qt::FlatCap);
-        dashes.setDashPattern({5.0 * w / dashWidth, 5.0 * w / dashWidth});
-        drawDashes(f, FeatureKind::Rail, dashes);
+void ChartRenderer::drawLabels(QPainter& painter, const std::vector<PlacedLabel>& labels,
+                               const std::vector<QRectF>& keepFree) {
+    for (const PlacedLabel& label : labels) {
+        const QRectF bounds = label.box.boundingRect();
+        const bool covered = std::any_of(keepFree.begin(), keepFree.end(), [&](const QRectF& r) {
+            return r.intersects(bounds) && LabelPlacer::overlaps(label.box, QPolygonF(r));
+        });
+        if (!covered) painter.drawImage(label.topLeft, label.image);
     }
 }
 
 QFont ChartRenderer::fontFor(FeatureKind kind) const {
+    auto pixels = [this](int size) { return std::max(1, static_cast<int>(std::lround(size * labelRatio_))); };
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setHintingPreference(QFont::PreferNoHinting);
     switch (kind) {
         case FeatureKind::PlaceCity:
-            font.setPixelSize(18);
+            font.setPixelSize(pixels(18));
             font.setBold(true);
             break;
         case FeatureKind::PlaceSuburb:
-            font.setPixelSize(13);
+            font.setPixelSize(pixels(13));
             font.setBold(true);
             break;
         case FeatureKind::PlaceLocal:
-            font.setPixelSize(12);
+            font.setPixelSize(pixels(12));
             break;
         case FeatureKind::Water:
         case FeatureKind::River:
         case FeatureKind::Park:
-            font.setPixelSize(11);
+            font.setPixelSize(pixels(11));
             font.setItalic(true);
             break;
         default:
-            font.setPixelSize(11);
+            font.setPixelSize(pixels(11));
             break;
     }
     return font;
@@ -301,16 +179,16 @@ const QImage& ChartRenderer::labelImage(const QString& text, const QFont& font, 
     if (labelImages_.size() >= MaxCachedLabels) labelImages_.clear();
     // Text and halo are drawn once, already turned, into a small image that is then only blended.
     const QFontMetricsF fm(font);
-    const double halo = isPlace(kind) ? 1.8 : 1.5;
-    const double w = fm.horizontalAdvance(text) + 2 * halo + 2;
-    const double h = fm.height() + 2 * halo + 2;
+    const double halo = (isPlace(kind) ? 1.8 : 1.5) * labelRatio_;
+    const double w = fm.horizontalAdvance(text) + 2 * halo + 2 * labelRatio_;
+    const double h = fm.height() + 2 * halo + 2 * labelRatio_;
     QTransform turn;
     turn.rotate(angle);
     const QRectF bounds = turn.mapRect(QRectF(-w / 2, -h / 2, w, h));
     QImage image(std::max(1, static_cast<int>(std::ceil(bounds.width())) + 2),
                  std::max(1, static_cast<int>(std::ceil(bounds.height())) + 2), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
-    const QPointF origin(-w / 2 + halo + 1, -h / 2 + halo + 1 + fm.ascent());
+    const QPointF origin(-w / 2 + halo + labelRatio_, -h / 2 + halo + labelRatio_ + fm.ascent());
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
@@ -334,12 +212,16 @@ void ChartRenderer::drawLabel(Frame& f, const QString& text, const QFont& font, 
                               FeatureKind kind, const QPolygonF& box) const {
     const QImage& image = labelImage(text, font, kind, static_cast<int>(std::lround(angle)));
     // Whole pixels keep the text sharp.
-    f.painter.drawImage(QPointF(std::round(centre.x() - image.width() / 2.0), std::round(centre.y() - image.height() / 2.0)),
-                        image);
+    const QPoint topLeft(static_cast<int>(std::round(centre.x() - image.width() / 2.0)),
+                         static_cast<int>(std::round(centre.y() - image.height() / 2.0)));
+    if (f.placedLabels)
+        f.placedLabels->push_back({image, topLeft, box});
+    else
+        f.painter.drawImage(topLeft, image);
     if (f.report) f.report->labels.push_back({text, box, kind});
 }
 
-void ChartRenderer::drawLabels(Frame& f) const {
+void ChartRenderer::placeLabels(Frame& f) const {
     LabelPlacer placer(QRectF(QPointF(0, 0), QSizeF(f.view.size())));
     placePlaceLabels(f, placer);
     for (int k = kindIndex(FeatureKind::Motorway); k >= kindIndex(FeatureKind::MinorRoad); --k)
@@ -360,7 +242,8 @@ void ChartRenderer::placePlaceLabels(Frame& f, LabelPlacer& placer) const {
             const QString& name = r.chart->names()[static_cast<size_t>(feature.name)];
             const ChartPart& part = r.chart->parts()[feature.firstPart];
             const QPointF c = f.toScreen(r.chart->points()[part.firstPoint]);
-            const QPolygonF box = LabelPlacer::orientedBox(c, textWidth(name, font, kind) + 6, fm.height() + 2, 0);
+            const QPolygonF box =
+                LabelPlacer::orientedBox(c, textWidth(name, font, kind) + f.px(6), fm.height() + f.px(2), 0);
             if (placer.tryPlace(box)) drawLabel(f, name, font, c, 0, kind, box);
         }
     }
@@ -370,20 +253,21 @@ void ChartRenderer::placeLineLabels(Frame& f, LabelPlacer& placer, FeatureKind k
     if (!f.lod.labelled(kind)) return;
     const QFont font = fontFor(kind);
     const QFontMetricsF fm(font);
-    const double h = fm.height() + 2;
-    const QRectF view = QRectF(QPointF(0, 0), QSizeF(f.view.size())).adjusted(2, 2, -2, -2);
+    const double h = fm.height() + f.px(2);
+    const double inset = f.px(2);
+    const QRectF view = QRectF(QPointF(0, 0), QSizeF(f.view.size())).adjusted(inset, inset, -inset, -inset);
     QHash<QString, std::vector<QPointF>> placedNames;
     std::vector<QPointF> line;
     for (const Ref& r : f.buckets[static_cast<size_t>(kindIndex(kind))]) {
         const ChartFeature& feature = r.chart->features()[r.feature];
-        if (feature.name < 0 || f.screenExtent(feature) < 24) continue;
+        if (feature.name < 0 || f.screenExtent(feature) < f.px(24)) continue;
         const QString& name = r.chart->names()[static_cast<size_t>(feature.name)];
-        const double labelWidth = textWidth(name, font, kind) + 8;
+        const double labelWidth = textWidth(name, font, kind) + f.px(8);
         auto& seen = placedNames[name];
         // Tries a label at a centre and angle; the same name is not repeated close by.
         auto tryAt = [&](const QPointF& centre, double angle) {
             for (const QPointF& q : seen)
-                if (std::hypot(q.x() - centre.x(), q.y() - centre.y()) < LabelRepeatPx) return false;
+                if (std::hypot(q.x() - centre.x(), q.y() - centre.y()) < f.px(LabelRepeatPx)) return false;
             const QPolygonF box = LabelPlacer::orientedBox(centre, labelWidth, h, angle);
             if (!placer.tryPlace(box)) return false;
             seen.push_back(centre);
@@ -415,11 +299,11 @@ void ChartRenderer::placeLineLabels(Frame& f, LabelPlacer& placer, FeatureKind k
                     }
                 }
             }
-            if (!placed && !runs.empty() && runs.front().length >= 16 && runs.front().length < labelWidth &&
+            if (!placed && !runs.empty() && runs.front().length >= f.px(16) && runs.front().length < labelWidth &&
                 f.lod.scaleDenominator() <= 12000) {
                 // Too short to carry its name: the name goes beside it, level, just above.
                 const StraightRuns::Run& run = runs.front();
-                placed = tryAt((run.from + run.to) / 2.0 - QPointF(0, h / 2.0 + f.lod.lineWidth(kind) / 2.0 + 1.0), 0);
+                placed = tryAt((run.from + run.to) / 2.0 - QPointF(0, h / 2.0 + f.lod.lineWidth(kind) / 2.0 + f.px(1)), 0);
             }
         }
     }
@@ -433,11 +317,11 @@ void ChartRenderer::placeAreaLabels(Frame& f, LabelPlacer& placer, FeatureKind k
         const ChartFeature& feature = r.chart->features()[r.feature];
         if (feature.name < 0) continue;
         const QString& name = r.chart->names()[static_cast<size_t>(feature.name)];
-        const double w = textWidth(name, font, kind) + 6;
+        const double w = textWidth(name, font, kind) + f.px(6);
         // Only areas large enough on screen to hold their name.
         if (feature.bounds.width() * f.sx < w) continue;
         const QPointF c = f.toScreen(feature.bounds.center());
-        const QPolygonF box = LabelPlacer::orientedBox(c, w, fm.height() + 2, 0);
+        const QPolygonF box = LabelPlacer::orientedBox(c, w, fm.height() + f.px(2), 0);
         if (placer.tryPlace(box)) drawLabel(f, name, font, c, 0, kind, box);
     }
 }

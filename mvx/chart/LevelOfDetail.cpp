@@ -10,8 +10,8 @@ namespace {
 constexpr double MaxLineWidth = 48.0;
 }
 
-LevelOfDetail::LevelOfDetail(double scaleDenominator, double groundPerPixel)
-    : scale_(scaleDenominator), groundPerPixel_(std::max(groundPerPixel, 1e-6)) {}
+LevelOfDetail::LevelOfDetail(double scaleDenominator, double groundPerPixel, double pixelRatio)
+    : scale_(scaleDenominator), groundPerPixel_(std::max(groundPerPixel, 1e-6)), ratio_(std::max(pixelRatio, 0.1)) {}
 
 bool LevelOfDetail::visible(FeatureKind kind) const {
     return kind != FeatureKind::None && scale_ <= ChartStyle::of(kind).maxScale;
@@ -31,7 +31,7 @@ double LevelOfDetail::lineWidth(FeatureKind kind) const {
         minimum *= 0.6;
     else if (scale_ > 30000)
         minimum *= 0.8;
-    return std::clamp(s.widthMetres / groundPerPixel_, std::max(minimum, 0.5), MaxLineWidth);
+    return std::clamp(s.widthMetres / groundPerPixel_, std::max(minimum, 0.5) * ratio_, MaxLineWidth * ratio_);
 }
 
 double LevelOfDetail::casingWidth(FeatureKind kind) const {
@@ -41,7 +41,7 @@ double LevelOfDetail::casingWidth(FeatureKind kind) const {
     if (scale_ > 120000) return 0.0;
     if (scale_ > 60000 && kind <= FeatureKind::MinorRoad) return 0.0;
     const double border = scale_ > 60000 ? 0.6 : (scale_ > 15000 ? 1.0 : 1.5);
-    return lineWidth(kind) + 2.0 * border;
+    return lineWidth(kind) + 2.0 * border * ratio_;
 }
 
 }  // namespace mvx

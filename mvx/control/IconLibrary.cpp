@@ -7,6 +7,9 @@
 #include <QPainter>
 #include <QResource>
 
+#include <algorithm>
+#include <cmath>
+
 Q_LOGGING_CATEGORY(lcMvxIcons, "mvx.icons")
 
 namespace mvx {
@@ -83,8 +86,11 @@ QStringList IconLibrary::loadedBundles() const {
 }
 
 QImage IconLibrary::icon(const QString& name, int index, int size, const QColor& key) {
+    // On a screen of more device pixels than its own measure, the picture has that many more, so
+    // that it is drawn sharp at its size.
+    const int pixels = std::max(1, static_cast<int>(std::lround(size * ratio_)));
     const QString cacheKey =
-        QStringLiteral("%1|%2|%3|%4").arg(name.trimmed().toLower()).arg(index).arg(size).arg(key.rgb());
+        QStringLiteral("%1|%2|%3|%4").arg(name.trimmed().toLower()).arg(index).arg(pixels).arg(key.rgb());
     auto cached = scaled_.constFind(cacheKey);
     if (cached != scaled_.constEnd()) return *cached;
 
@@ -105,13 +111,14 @@ QImage IconLibrary::icon(const QString& name, int index, int size, const QColor&
                 if ((line[x] & 0xFFFFFF) == (transparent & 0xFFFFFF)) line[x] = 0;
         }
     }
-    QImage out(size, size, QImage::Format_ARGB32_Premultiplied);
+    QImage out(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
     out.fill(Qt::transparent);
     {
-        const QImage fitted = source.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        const QImage fitted = source.scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         QPainter p(&out);
-        p.drawImage((size - fitted.width()) / 2, (size - fitted.height()) / 2, fitted);
+        p.drawImage((pixels - fitted.width()) / 2, (pixels - fitted.height()) / 2, fitted);
     }
+    out.setDevicePixelRatio(static_cast<double>(pixels) / size);
     scaled_.insert(cacheKey, out);
     return out;
 }

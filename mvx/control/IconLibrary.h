@@ -22,6 +22,10 @@ public:
     void setFolder(const QString& folder);
     QString folder() const { return folder_; }
 
+    // Device pixels per pixel of the screen's own measure: pictures are made with that many more
+    // pixels (and say so), so that they are drawn sharp on a screen of more device pixels.
+    void setPixelRatio(double ratio) { ratio_ = ratio > 0 ? ratio : 1.0; }
+
     // Icon number `index` of the bundle scaled into a size x size square (aspect kept, centred).
     // Pictures without an alpha channel take `key` as their transparent colour. A null image when
     // the bundle or the icon is missing; each such failure is logged once.
@@ -47,6 +51,7 @@ private:
     QHash<QString, QImage> scaled_;   // by bundle|index|size|key
     QHash<QString, bool> warned_;
     int nextRoot_ = 0;
+    double ratio_ = 1.0;
 };
 
 }  // namespace mvx

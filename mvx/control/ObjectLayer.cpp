@@ -2,6 +2,7 @@
 
 #include "CommandParser.h"
 #include "MetricsParser.h"
+#include "PointPlacement.h"
 #include "StyleParser.h"
 #include "core/Projection.h"
 
@@ -213,7 +214,7 @@ ObjectSetInfo ObjectLayer::info(const QString& name) const {
     return out;
 }
 
-QString ObjectLayer::nameAt(const MapView& view, const QPointF& pixel) const {
+QString ObjectLayer::nameAt(const MapView& view, const QPointF& pixel, const PointPlacement* placement) const {
     const QPointF m = view.screenToMerc(pixel);
     const double mpp = view.mercatorPerPixel();
     for (auto s = sets_.crbegin(); s != sets_.crend(); ++s) {
@@ -221,7 +222,8 @@ QString ObjectLayer::nameAt(const MapView& view, const QPointF& pixel) const {
             if (o->name.isEmpty() || o->merc.isEmpty()) continue;
             const ObjectStyle& st = o->style;
             if (st.isPointStyle()) {
-                const QPointF c = view.mercToScreen(o->merc.first()) + (st.kind == StyleKind::Box ? QPointF(st.offset) : QPointF());
+                const QPointF c = view.mercToScreen(o->merc.first()) + (st.kind == StyleKind::Box ? QPointF(st.offset) : QPointF()) +
+                                  (placement ? placement->offset(*o) : QPointF());
                 const double r = st.kind == StyleKind::Icon ? st.iconSize / 2.0 : 8.0;
                 if (std::fabs(pixel.x() - c.x()) <= r && std::fabs(pixel.y() - c.y()) <= r) return o->name;
                 continue;

@@ -10,6 +10,7 @@
 namespace mvx {
 
 class MapView;
+class PointPlacement;
 
 // The object sets shown on the map, in the order of their first load. Loading a set builds its
 // objects from a table: a record with a bad style, a missing or malformed geometry or non-finite
@@ -28,7 +29,8 @@ public:
     // The name of the topmost named object drawn under the pixel, or an empty string. Point
     // objects answer within their drawn size, lines within half their width plus a few pixels,
     // areas inside their ring.
-    QString nameAt(const MapView& view, const QPointF& pixel) const;
+    // Point objects spread from their pixels are found where the placement puts them.
+    QString nameAt(const MapView& view, const QPointF& pixel, const PointPlacement* placement = nullptr) const;
 
     // The last reasons logged by load(), for diagnostics and tests.
     const QStringList& lastWarnings() const { return lastWarnings_; }

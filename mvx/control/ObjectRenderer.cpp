@@ -4,6 +4,7 @@
 #include "IconLibrary.h"
 #include "LongLineCache.h"
 #include "ObjectLayer.h"
+#include "PointPlacement.h"
 #include "ScreenClipper.h"
 #include "core/Projection.h"
 
@@ -63,7 +64,7 @@ void ObjectRenderer::render(QPainter& painter, const MapView& view, const Object
             }
             flushLongRun();
             if (o.style.isPointStyle()) {
-                const QPointF at = view.mercToScreen(o.merc.first());
+                const QPointF at = view.mercToScreen(o.merc.first()) + (placement_ ? placement_->offset(o) : QPointF());
                 if (!screenReach.contains(at)) continue;
                 switch (o.style.kind) {
                     case StyleKind::Icon: drawIcon(painter, at, o, icons); break;
@@ -145,28 +146,15 @@ void ObjectRenderer::drawIcon(QPainter& p, const QPointF& at, const MapObject& o
 }
 
 void ObjectRenderer::drawText(QPainter& p, const QPointF& at, const MapObject& o) {
-    const QFont font = FontResolver::resolve(o.style.fontFace, o.style.charset, o.style.fontSize);
-    p.setFont(font);
+    p.setFont(FontResolver::resolve(o.style.fontFace, o.style.charset, o.style.fontSize));
     p.setPen(o.style.color);
-    const QFontMetricsF fm(font, p.device());
-    const QSizeF size(fm.horizontalAdvance(o.style.text), fm.height());
-    p.drawText(QRectF(at - QPointF(size.width() / 2, size.height() / 2), size), Qt::AlignCenter, o.style.text);
+    p.drawText(PointPlacement::textRect(at, o, p.device()), Qt::AlignCenter, o.style.text);
 }
 
 void ObjectRenderer::drawBox(QPainter& p, const QPointF& at, const MapObject& o) {
     const ObjectStyle& st = o.style;
     const QFont font = FontResolver::resolve(st.fontFace, st.charset, st.fontSize);
-    const QFontMetricsF fm(font, p.device());
-    const QSizeF textSize(fm.horizontalAdvance(st.text), fm.height());
-    const QSizeF boxSize(textSize.width() + 2.0 * st.padding, textSize.height() + 2.0 * st.padding);
-    const QPointF anchor = at + QPointF(st.offset);
-    double left = anchor.x() - boxSize.width() / 2.0;
-    if (st.align == u"left") left = anchor.x();
-    if (st.align == u"right") left = anchor.x() - boxSize.width();
-    // Whole pixels, and for an odd frame width half-pixel lines, keep the frame crisp.
-    const double shift = st.frameWidth % 2 ? 0.5 : 0.0;
-    const QRectF box(std::round(left) + shift, std::round(anchor.y() - boxSize.height() / 2.0) + shift,
-                     std::round(boxSize.width()), std::round(boxSize.height()));
+    const QRectF box = PointPlacement::captionRect(at, o, p.device());
 
     p.setBrush(st.background);
     if (st.frameWidth > 0) {

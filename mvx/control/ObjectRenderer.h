@@ -14,6 +14,7 @@ class IconLibrary;
 class LongLineCache;
 class MapView;
 class ObjectLayer;
+class PointPlacement;
 struct MapObject;
 
 // Draws the object sets of a layer for a view, in load order. Lines are cut to the view, thinned
@@ -34,6 +35,9 @@ public:
     // caller clips the painter to the area.
     void render(QPainter& painter, const MapView& view, const ObjectLayer& layer, IconLibrary& icons,
                 const QRectF& area);
+
+    // Where point objects go when they are spread from their own pixels (none: all on them).
+    void setPlacement(const PointPlacement* placement) { placement_ = placement; }
 
     // Points per drawPolyline call.
     static constexpr int ChunkPoints = 64;
@@ -56,6 +60,7 @@ private:
     QVector<QPointF> screen_;  // scratch buffer reused between objects and frames
     LineDetail lineDetail_ = LineDetail::Cached;
     std::unique_ptr<LongLineCache> longLines_;
+    const PointPlacement* placement_ = nullptr;
 };
 
 }  // namespace mvx

@@ -25,7 +25,6 @@ namespace mvx {
 
 namespace {
 
-const QColor LandColor(242, 239, 233);
 constexpr double MinMercPerPixel = 0.01;
 constexpr double MaxMercPerPixel = 200000.0;
 constexpr int DragThreshold = 3;  // pixels the pointer may move before a press becomes a drag
@@ -33,18 +32,6 @@ constexpr int DragThreshold = 3;  // pixels the pointer may move before a press 
 int toPixel(double v) {
     if (!std::isfinite(v)) return v < 0 ? INT_MIN : INT_MAX;
     return static_cast<int>(std::clamp(std::round(v), double(INT_MIN), double(INT_MAX)));
-}
-
-// The whole-pixel shift that turns one view into another, when they differ only by that.
-bool pixelShift(const MapView& from, const MapView& to, QPoint& shift) {
-    if (from.mercatorPerPixel() != to.mercatorPerPixel() || from.size() != to.size()) return false;
-    const double dx = (from.center().x() - to.center().x()) / to.mercatorPerPixel();
-    const double dy = (to.center().y() - from.center().y()) / to.mercatorPerPixel();
-    if (std::fabs(dx - std::round(dx)) > 1e-6 || std::fabs(dy - std::round(dy)) > 1e-6) return false;
-    // Compared as doubles first: a jump across the world does not fit an int.
-    if (!(std::fabs(dx) < to.size().width() && std::fabs(dy) < to.size().height())) return false;
-    shift = QPoint(int(std::round(dx)), int(std::round(dy)));
-    return true;
 }
 
 }  // namespace
@@ -189,7 +176,7 @@ void TMVControl::SetOverlay(const QVector<OverlayPolygon>& polygons) {
     // When the picture under the overlay stays as it is, only the pixels of the old and the new
     // polygons need painting again; a replay tick then costs a small blit instead of a full one.
     // A host's self-draw is clipped to the same pixels, so what it drew before stays in place.
-    const bool sceneKept = sceneValid_ && sceneView_ == view_ && scene_.size() == view_.size() &&
+    const bool sceneKept = sceneValid_ && sceneView_ == view_ && scene_.size() == devicePixels(view_.size(), devicePixelRatioF()) &&
                            overlayView_ == view_ && !fullRepaintPending_;
     const QRect old = overlayView_ == view_ ? overlayBounds(overlay_) : QRect();
     overlay_ = polygons;
@@ -217,70 +204,6 @@ void TMVControl::RepaintNow() {
 }
 
 QVector<OverlayPolygon> TMVControl::Overlay() const { return overlayView_ == view_ ? overlay_ : QVector<OverlayPolygon>(); }
-
-void TMVControl::renderBase(QPainter& painter, const MapView& view) const {
-#ifdef MVX_HAVE_CHARTS
-    charts_.render(painter, view);
-#else
-    painter.fillRect(QRect(QPoint(0, 0), view.size()), LandColor);
-#endif
-}
-
-void TMVControl::updateBase() {
-    const QSize size = view_.size();
-    QPoint shift;
-    if (baseValid_ && base_.size() == size && baseView_ == view_) return;
-    // While the user drags, the picture is shifted and only the uncovered strips are drawn; labels
-    // there are placed for the strip alone, so the drag's end draws the whole view afresh.
-    if (dragging_ && baseValid_ && base_.size() == size && pixelShift(baseView_, view_, shift)) {
-        QImage shifted(size, QImage::Format_ARGB32_Premultiplied);
-        QPainter p(&shifted);
-        p.setCompositionMode(QPainter::CompositionMode_Source);
-        p.drawImage(shift, base_);
-        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        p.setClipRegion(QRegion(QRect(QPoint(0, 0), size)) - QRect(shift, size));
-        renderBase(p, view_);
-        p.end();
-        base_ = std::move(shifted);
-    } else {
-        base_ = QImage(size, QImage::Format_ARGB32_Premultiplied);
-        base_.fill(LandColor);
-        QPainter p(&base_);
-        renderBase(p, view_);
-    }
-    baseView_ = view_;
-    baseValid_ = true;
-}
-
-void TMVControl::updateScene() {
-    const QSize size = view_.size();
-    if (sceneValid_ && scene_.size() == size && sceneView_ == view_) return;
-    updateBase();
-    QPoint shift;
-    if (dragging_ && sceneValid_ && scene_.size() == size && pixelShift(sceneView_, view_, shift)) {
-        QImage shifted(size, QImage::Format_ARGB32_Premultiplied);
-        QPainter p(&shifted);
-        p.setCompositionMode(QPainter::CompositionMode_Source);
-        p.drawImage(shift, scene_);
-        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        const QRegion exposed = QRegion(QRect(QPoint(0, 0), size)) - QRect(shift, size);
-        for (const QRect& strip : exposed) {
-            p.save();
-            p.setClipRect(strip);
-            p.drawImage(strip.topLeft(), base_, strip);
-            renderer_.render(p, view_, layer_, icons_, QRectF(strip));
-            p.restore();
-        }
-        p.end();
-        scene_ = std::move(shifted);
-    } else {
-        scene_ = base_.copy();
-        QPainter p(&scene_);
-        renderer_.render(p, view_, layer_, icons_);
-    }
-    sceneView_ = view_;
-    sceneValid_ = true;
-}
 
 void TMVControl::paintEvent(QPaintEvent* event) {
     // A paint of the whole widget answers every pending overlay change.
@@ -413,7 +336,7 @@ void TMVControl::wheelEvent(QWheelEvent* event) {
 bool TMVControl::event(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
-        const QString name = layer_.nameAt(view_, help->pos());
+        const QString name = layer_.nameAt(view_, help->pos(), &placement_);
         if (name.isEmpty()) {
             QToolTip::hideText();
             event->ignore();

@@ -4,6 +4,7 @@
 #include "MapTable.h"
 #include "ObjectLayer.h"
 #include "ObjectRenderer.h"
+#include "PointPlacement.h"
 #include "core/Projection.h"
 #include "mvx/IMVControl.h"
 
@@ -79,7 +80,12 @@ private:
     void setView(const MapView& view);
     void updateBase();
     void updateScene();
-    void renderBase(QPainter& painter, const MapView& view) const;
+    // Draws the charts on a view in device pixels; their labels are kept (keepLabels: those of a
+    // strip uncovered by a pan join the kept ones) to be drawn over the base in each scene.
+    void renderBase(QPainter& painter, const MapView& deviceView, double ratio, bool keepLabels);
+    // The kept labels within an area of the scene (its own pixels), but for those under objects.
+    void drawLabels(QPainter& painter, const QRect& area) const;
+    static QSize devicePixels(const QSize& size, double ratio);
     bool raiseMouseAction(int action, int message, const QPoint& at);
     double dpi() const;
 
@@ -87,15 +93,19 @@ private:
     bool viewSetByHost_ = false;
     bool doubleBuffered_ = true;
 
-    QImage base_;        // charts for baseView_
+    // The charts for baseView_ without their labels, in the screen's device pixels (baseRatio_ of
+    // them to a pixel of the view), so that a screen of more device pixels shows a sharp map.
+    QImage base_;
     MapView baseView_;
+    double baseRatio_ = 1.0;
     bool baseValid_ = false;
-    QImage scene_;       // base_ plus the object sets, for sceneView_
+    QImage scene_;       // base_, its labels and the object sets, for sceneView_ (at baseRatio_)
     MapView sceneView_;
     bool sceneValid_ = false;  // false when the sets, icons or base changed (not the view)
 
     ObjectLayer layer_;
     ObjectRenderer renderer_;
+    PointPlacement placement_;  // where the point objects of the scene go, and what they cover
     IconLibrary icons_;
     std::vector<std::unique_ptr<MapTable>> tables_;
     QString controlDir_;
@@ -121,6 +131,7 @@ private:
 
 #ifdef MVX_HAVE_CHARTS
     ChartCollection charts_;
+    std::vector<PlacedLabel> labels_;  // of base_, in its pixels
 #endif
 };
 

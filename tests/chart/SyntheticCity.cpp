@@ -96,6 +96,8 @@ void Builder::streets() {
     auto street = [&](std::vector<long> nodes, const std::string& kind, const std::string& lineName, bool lineStart,
                       bool horizontal) {
         std::string name = lineName, highway = kind;
+        const Node& middle = nodes_[static_cast<size_t>(nodes[nodes.size() / 2] - 1)];
+        const bool core = inCore(QPointF(middle.x, middle.y));
         if (o_.shortStreets && kind != "primary" && kind != "secondary") {
             // No street runs along in the river; streets across it are its bridges.
             if (horizontal)
@@ -111,11 +113,13 @@ void Builder::streets() {
             name = shortName;
             const double dice = kind == "residential" ? uniform(0, 1) : 1.0;
             if (dice < o_.alleyShare / 2) {
-                way(std::move(nodes), {{"highway", "service"}, {"service", "alley"}});
+                way(core ? streetNodes(nodes) : std::move(nodes), {{"highway", "service"}, {"service", "alley"}});
                 return;
             }
             if (dice < o_.alleyShare) highway = "pedestrian";
         }
+        if (core) nodes = streetNodes(nodes);
+        if (core && o_.sidewalks && highway != "pedestrian") sidewalks(nodes);
         Tags tags{{"highway", highway}, {"name", name}};
         if (horizontal) tags.push_back({"surface", "asphalt"});
         if (horizontal && kind != "residential") tags.push_back({"maxspeed", "60"});

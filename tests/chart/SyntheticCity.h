@@ -35,10 +35,18 @@ public:
         double footpathShare = 0;     // blocks crossed by a footpath through their yard
         int squares = 0;              // paved squares near the centre, up to two
         bool church = false;          // a large church in its yard by the main square
+        // What a city centre mapped in detail holds besides (old-town core only).
+        double streetNodeMetres = 0;  // street ways carry a node about this often (0: corners only)
+        bool sidewalks = false;       // streets have their sidewalks mapped as footways on both sides
+        double courtyardShare = 0;    // blocks built as one building round a courtyard
+        double bayShare = 0;          // houses whose street front steps out in a bay
+        bool yards = false;           // yards hold gardens, playgrounds and parking
     };
     // A dense old town: small irregular blocks (60-90 m) with short crooked named streets,
     // lanes and footpaths, houses wall to wall along every block, squares, a church and the river
-    // through the centre, inside a newer town of larger blocks with free-standing buildings.
+    // through the centre, inside a newer town of larger blocks with free-standing buildings. Its
+    // core is mapped in the detail of a real city centre: streets with many nodes and sidewalks of
+    // their own, houses with bays, courtyard buildings, yards with gardens and parking.
     static Options oldTown();
 
     SyntheticCity();

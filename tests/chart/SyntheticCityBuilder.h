@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cmath>
+#include <functional>
 #include <random>
 #include <string>
 #include <utility>
@@ -96,6 +97,14 @@ private:
     double railY(double x) const;
     bool nearRailway(double x, double y) const;
     void church(const Quad& q);
+
+    // Detail of a city centre mapped closely (SyntheticOldTownDetail.cpp).
+    bool inCore(const QPointF& p) const;
+    std::vector<long> streetNodes(const std::vector<long>& corners);
+    void sidewalks(const std::vector<long>& street);
+    bool courtyardBlock(const Quad& q, const std::string& building);
+    void yard(const Quad& q);
+    void bay(std::vector<QPointF>& house, const std::function<QPointF(double, double)>& at, double t, double end);
 
     const SyntheticCity::Options& o_;
     std::mt19937 rng_;

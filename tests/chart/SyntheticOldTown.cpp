@@ -26,6 +26,11 @@ SyntheticCity::Options SyntheticCity::oldTown() {
     o.footpathShare = 0.3;
     o.squares = 2;
     o.church = true;
+    o.streetNodeMetres = 8;
+    o.sidewalks = true;
+    o.courtyardShare = 0.15;
+    o.bayShare = 0.5;
+    o.yards = true;
     o.seed = 11;
     return o;
 }
@@ -188,6 +193,10 @@ void Builder::perimeterBlock(const Quad& q, const std::string& building, bool re
     if (w < 30 || h < 30) return;
     constexpr double Band = 16.0;  // the rows along u end their corner houses this deep
     const double su = kSetback / w, sv = kSetback / h;
+    if (o_.courtyardShare > 0 && uniform(0, 1) < o_.courtyardShare && courtyardBlock(q, building)) {
+        yard(q);
+        return;
+    }
     const bool lane = uniform(0, 1) < o_.laneShare;
     const bool path = uniform(0, 1) < o_.footpathShare;
     int house = 1;
@@ -200,6 +209,7 @@ void Builder::perimeterBlock(const Quad& q, const std::string& building, bool re
     frontage(q, 3, sv + Band / h, 1 - sv - Band / h, path ? 0.5 : -1, building, retail, house);
     if (lane) way({node(q.at(0.5, 0.0)), node(q.at(0.5, 0.42))}, {{"highway", "service"}, {"service", "alley"}});
     if (path) way({node(q.at(0.5, 1.0)), node(q.at(0.48, 0.5)), node(q.at(0.0, 0.5))}, {{"highway", "footway"}});
+    yard(q);
 }
 
 // One row of houses along side 0 (lower, v = 0), 1 (right), 2 (upper) or 3 (left) of a block,
@@ -250,6 +260,7 @@ void Builder::frontage(const Quad& q, int side, double t0, double t1, double gap
             const double a = t + (end - t) * 0.3, b = t + (end - t) * 0.7, wing = depth + uniform(4, 9);
             p.insert(p.end(), {at(end, depth), at(b, depth), at(b, wing), at(a, wing), at(a, depth), at(t, depth)});
         }
+        if (o_.bayShare > 0 && uniform(0, 1) < o_.bayShare && (end - t) * along > 7) bay(p, at, t, end);
         const char* kind = retail ? (dice < 0.5 ? "retail" : "apartments") : (dice < 0.3 ? "house" : building.c_str());
         ring(p, {{"building", kind},
                  {"addr:housenumber", std::to_string(house++)},

@@ -133,15 +133,31 @@ void TestChartOldTown::streetsAreShortNamedAndLabelled() {
     QVERIFY2(median > 80 && median < 250, qPrintable(QString("median street way %1 m").arg(median)));
 }
 
-// Street ways run from corner to corner, so their pieces are the sides of the blocks.
+// A block side runs along a street from one crossing (a point that two streets share) to the next.
 void TestChartOldTown::blocksAreSmallAndIrregular() {
+    auto key = [](const QPointF& p) { return qMakePair(std::llround(p.x() * 100), std::llround(p.y() * 100)); };
+    QHash<QPair<qint64, qint64>, int> streetsAt;
+    for (int k = kindIndex(FeatureKind::Path); k <= kindIndex(FeatureKind::Primary); ++k)
+        for (const ChartFeature* f : near(static_cast<FeatureKind>(k), 1700)) {
+            QSet<QPair<qint64, qint64>> own;
+            for (std::uint32_t p = f->firstPart; p < f->firstPart + f->partCount; ++p) {
+                const ChartPart& part = chart_->parts()[p];
+                for (std::uint32_t i = 0; i < part.pointCount; ++i) own.insert(key(chart_->points()[part.firstPoint + i]));
+            }
+            for (const auto& k2 : own) ++streetsAt[k2];
+        }
     std::vector<double> sides;
     for (const ChartFeature* f : near(FeatureKind::MinorRoad, 1500))
         for (std::uint32_t p = f->firstPart; p < f->firstPart + f->partCount; ++p) {
             const ChartPart& part = chart_->parts()[p];
+            double side = 0;
             for (std::uint32_t i = 1; i < part.pointCount; ++i) {
-                const QPointF d = chart_->points()[part.firstPoint + i] - chart_->points()[part.firstPoint + i - 1];
-                sides.push_back(std::hypot(d.x(), d.y()) * groundScale());
+                const QPointF& at = chart_->points()[part.firstPoint + i];
+                const QPointF d = at - chart_->points()[part.firstPoint + i - 1];
+                side += std::hypot(d.x(), d.y()) * groundScale();
+                if (streetsAt.value(key(at)) < 2) continue;
+                sides.push_back(side);
+                side = 0;
             }
         }
     QVERIFY(sides.size() >= 300);

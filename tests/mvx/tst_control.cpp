@@ -53,6 +53,7 @@ private slots:
     void trackLineIsDrawnWhereGeoToScreenSays();
     void areaIsTintedAndLaterSetsDrawOnTop();
     void iconsComeFromResourceBundles();
+    void iconsOfDifferentKindsAtOnePlaceStayVisible();
     void stopCaptionBoxIsDrawn();
     void overlayIsDroppedWhenTheViewChanges();
     void movingOverlayLeavesNothingBehindOnScreen();
@@ -263,6 +264,44 @@ void TestControl::iconsComeFromResourceBundles() {
     QHelpEvent offIcon(QEvent::ToolTip, QPoint(200, 300), w->mapToGlobal(QPoint(200, 300)));
     QApplication::sendEvent(w, &offIcon);
     QTRY_VERIFY(!QToolTip::isVisible());
+}
+
+void TestControl::iconsOfDifferentKindsAtOnePlaceStayVisible() {
+    // A stop and a refuelling at one place, each kind its own set: both icons are seen, side by
+    // side, and each answers with its own name where it lies.
+    auto load = [&](const QString& set, int icon, const QString& name) {
+        IMapTable* t = map_->CreateTable();
+        t->AddField(QStringLiteral("DOUBLE"), QStringLiteral("XCOORD"), QStringLiteral("Longitude"));
+        t->AddField(QStringLiteral("DOUBLE"), QStringLiteral("YCOORD"), QStringLiteral("Latitude"));
+        t->AddField(QStringLiteral("TEXT"), QStringLiteral("style"), QStringLiteral("style"));
+        t->AddField(QStringLiteral("TEXT"), QStringLiteral("Name"), QStringLiteral("Name"));
+        double lat, lon;
+        map_->ScreenToGeo(300, 200, lat, lon);
+        t->AddRecord();
+        t->SetFieldValue(lon, 0);
+        t->SetFieldValue(lat, 1);
+        t->SetFieldValue(QStringLiteral("m 'TVIcons.res' %1 rgb(0,0,0) 25").arg(icon), 2);
+        t->SetFieldValue(name, 3);
+        map_->LoadObjects(QStringLiteral("name='%1';coords=[YCOORD],[XCOORD];style=[style]").arg(set), QString(), t);
+    };
+    auto marked = [&] {
+        const QImage img = map_->widget()->grab().toImage();
+        int n = 0;
+        for (int y = 180; y <= 220; ++y)
+            for (int x = 260; x <= 340; ++x) n += img.pixelColor(x, y) != Land;
+        return n;
+    };
+    load(QStringLiteral("Стоянки"), 1, QStringLiteral("стоянка"));
+    const int one = marked();
+    QVERIFY(one > 200);
+    load(QStringLiteral("Заправки"), 5, QStringLiteral("заправка"));
+    QVERIFY2(marked() > one * 16 / 10, qPrintable(QStringLiteral("%1 pixels for two icons, %2 for one").arg(marked()).arg(one)));
+    QWidget* w = map_->widget();
+    for (const auto& [x, name] : {std::pair{288, QStringLiteral("стоянка")}, std::pair{312, QStringLiteral("заправка")}}) {
+        QHelpEvent hover(QEvent::ToolTip, QPoint(x, 200), w->mapToGlobal(QPoint(x, 200)));
+        QApplication::sendEvent(w, &hover);
+        QTRY_COMPARE(QToolTip::text(), name);
+    }
 }
 
 void TestControl::stopCaptionBoxIsDrawn() {

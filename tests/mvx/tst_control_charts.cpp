@@ -1,5 +1,6 @@
 // The map control over real .chart base maps: the first map centres a view the host never set,
-// and a pan that reuses the shifted base picture shows exactly what a fresh drawing shows.
+// a pan that reuses the shifted base picture shows exactly what a fresh drawing shows, and the
+// base map's names give way to the objects drawn over them.
 
 #include "ChartFixture.h"
 #include "mvx/IMVControl.h"
@@ -31,6 +32,7 @@ private slots:
     void hostCentreWins();
     void panReusesTheBaseWithoutSeams();
     void closeMapRemovesTheBase();
+    void streetNameGivesWayToAnObjectOverIt();
 
 private:
     struct Hosted {
@@ -144,6 +146,56 @@ void TestControlCharts::closeMapRemovesTheBase() {
     h.map->CloseMap(chart_);
     QVERIFY(h.map->LoadedMaps().isEmpty());
     QCOMPARE(h.map->widget()->grab().toImage().pixelColor(200, 150), Land);
+}
+
+void TestControlCharts::streetNameGivesWayToAnObjectOverIt() {
+    // A long street through the view: at 1:5000 its name lies on the middle of the view.
+    ChartFixture fx;
+    fx.addLine({{49.00, 55.80}, {49.20, 55.80}},
+               {{QStringLiteral("highway"), QStringLiteral("residential")}, {QStringLiteral("name"), QStringLiteral("улица Длинная")}});
+    const QString street = dir_.filePath(QStringLiteral("street.chart"));
+    QVERIFY(fx.write(street));
+    Hosted h = make();
+    QCOMPARE(h.map->LoadMap(street, QString()), 0);
+    h.map->SetCenter(55.80, 49.10);
+    h.map->SetCurScale(5000.0);
+    // The name's dark grey letters, and the red ones of the object's label.
+    auto letters = [&](bool red) {
+        const QImage img = h.map->widget()->grab().toImage();
+        int n = 0;
+        for (int y = 135; y <= 165; ++y)
+            for (int x = 100; x <= 300; ++x) {
+                const QColor c = img.pixelColor(x, y);
+                n += red ? c.red() > 150 && c.green() < 90
+                         : c.red() < 120 && std::abs(c.red() - c.green()) < 12 && std::abs(c.green() - c.blue()) < 12;
+            }
+        return n;
+    };
+    QVERIFY(letters(false) > 30);
+    // A control point's label on the street's middle: the street's name is left out.
+    IMapTable* t = h.map->CreateTable();
+    t->AddField(QStringLiteral("DOUBLE"), QStringLiteral("XCOORD"), QStringLiteral("Longitude"));
+    t->AddField(QStringLiteral("DOUBLE"), QStringLiteral("YCOORD"), QStringLiteral("Latitude"));
+    t->AddField(QStringLiteral("TEXT"), QStringLiteral("style"), QStringLiteral("style"));
+    auto place = [&](int x, int y) {
+        while (t->GetRecordCount() > 0) {
+            t->MoveFirst();
+            t->DeleteRecord();
+        }
+        double lat, lon;
+        h.map->ScreenToGeo(x, y, lat, lon);
+        t->AddRecord();
+        t->SetFieldValue(lon, 0);
+        t->SetFieldValue(lat, 1);
+        t->SetFieldValue(QStringLiteral("t 'КТ-7' 'Arial 204' 8 rgb(255,0,0)"), 2);
+        h.map->LoadObjects(QStringLiteral("name=centersKT;coords=[YCOORD],[XCOORD];style=[style]"), QString(), t);
+    };
+    place(200, 150);
+    QCOMPARE(letters(false), 0);
+    QVERIFY(letters(true) > 5);
+    // Elsewhere, it leaves the name alone.
+    place(60, 60);
+    QVERIFY(letters(false) > 30);
 }
 
 QTEST_MAIN(TestControlCharts)

@@ -1,0 +1,362 @@
+#include "chart/CoverageLayer.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+namespace mvx {
+
+namespace {
+
+constexpr int TileShift = 3;  // tiles of 8 pixels
+constexpr int TilePixels = 1 << TileShift;
+// Shares that round to no level and to the full level.
+// Shares are kept in fixed point, a whole pixel being One; a share that rounds to no level of 256
+// is left alone, one that rounds to all of them is the colour itself.
+constexpr std::int32_t One = 1 << 16;
+constexpr std::int32_t MinCover = 128;
+constexpr std::int32_t MaxCover = One - 128;
+
+inline std::int32_t fixed(double share) {
+    return static_cast<std::int32_t>(share * One + (share >= 0 ? 0.5 : -0.5));
+}
+
+// The least whole number not below a non-negative x, without a call into the maths library.
+inline int ceilOf(double x) {
+    const int i = static_cast<int>(x);
+    return i < x ? i + 1 : i;
+}
+
+// The greatest whole number not above x.
+inline int floorOf(double x) {
+    const int i = static_cast<int>(x);
+    return i > x ? i - 1 : i;
+}
+
+// The colour over the pixel by the share covered (in fixed point, within One), two channels at a
+// time.
+inline quint32 over(quint32 colour, quint32 pixel, std::int32_t cover) {
+    const auto a = static_cast<quint32>(cover + 128) >> 8, b = 256 - a;
+    const quint32 rb = (((colour & 0xff00ffu) * a + (pixel & 0xff00ffu) * b) >> 8) & 0xff00ffu;
+    const quint32 ag = (((colour >> 8) & 0xff00ffu) * a + ((pixel >> 8) & 0xff00ffu) * b) & 0xff00ff00u;
+    return rb | ag;
+}
+
+}  // namespace
+
+CoverageLayer::CoverageLayer(QImage& target, QPoint origin, QRect clip, CoverageCells& cells)
+    : target_(target), clip_(clip.intersected(target.rect())) {
+    width_ = std::max(0, clip_.width());
+    height_ = std::max(0, clip_.height());
+    shift_ = QPointF(origin - clip_.topLeft());
+    stride_ = static_cast<size_t>(width_) + 2;
+    tileWords_ = static_cast<int>((stride_ + TilePixels - 1) / TilePixels + 63) / 64;
+    // The memory is empty whatever picture used it last: every layer empties what it touched.
+    const size_t need = stride_ * static_cast<size_t>(height_);
+    if (cells.cells.size() < need) cells.cells.resize(need, 0);
+    const size_t words = static_cast<size_t>(tileWords_) * static_cast<size_t>(height_);
+    if (cells.tiles.size() < words) cells.tiles.resize(words, 0);
+    cells_ = cells.cells.data();
+    tiles_ = cells.tiles.data();
+    firstRow_ = height_;
+}
+
+CoverageLayer::~CoverageLayer() {
+    // Shapes added and never painted are dropped, so the memory is empty for the next layer.
+    for (int y = firstRow_; y <= lastRow_; ++y) {
+        std::fill_n(cells_ + static_cast<size_t>(y) * stride_, stride_, 0);
+        std::fill_n(tiles_ + static_cast<size_t>(y) * static_cast<size_t>(tileWords_), tileWords_, 0);
+    }
+}
+
+bool CoverageLayer::supports(const QImage& image) {
+    return image.format() == QImage::Format_ARGB32_Premultiplied || image.format() == QImage::Format_RGB32;
+}
+
+QRectF CoverageLayer::screenClip() const { return QRectF(-shift_, QSizeF(clip_.size())); }
+
+double CoverageLayer::doubleArea(const QPointF* p, int count) {
+    double sum = 0;
+    for (int i = 0, j = count - 1; i < count; j = i++) sum += p[j].x() * p[i].y() - p[i].x() * p[j].y();
+    return sum;
+}
+
+bool CoverageLayer::addRing(const QPointF* points, int count) {
+    if (count < 3) return false;
+    for (int i = 0; i < count; ++i)
+        if (!std::isfinite(points[i].x()) || !std::isfinite(points[i].y())) return false;
+    const double sx = shift_.x(), sy = shift_.y();
+    for (int i = 0, j = count - 1; i < count; j = i++)
+        addEdge(points[j].x() + sx, points[j].y() + sy, points[i].x() + sx, points[i].y() + sy);
+    return true;
+}
+
+void CoverageLayer::addConvex(const QPointF* points, int count) {
+    if (count < 3) return;
+    for (int i = 0; i < count; ++i)
+        if (!std::isfinite(points[i].x()) || !std::isfinite(points[i].y())) return;
+    const double sx = shift_.x(), sy = shift_.y();
+    if (doubleArea(points, count) <= 0) {
+        for (int i = 0, j = count - 1; i < count; j = i++)
+            addEdge(points[j].x() + sx, points[j].y() + sy, points[i].x() + sx, points[i].y() + sy);
+    } else {
+        for (int i = count - 1, j = 0; i >= 0; j = i--)
+            addEdge(points[j].x() + sx, points[j].y() + sy, points[i].x() + sx, points[i].y() + sy);
+    }
+}
+
+inline void CoverageLayer::addCover(int x, int y, std::int32_t cover) {
+    std::int32_t* row = cells_ + static_cast<size_t>(y) * stride_;
+    row[x] += cover;
+    row[x + 1] -= cover;
+    markTiles(y, x, x + 1);
+    firstRow_ = std::min(firstRow_, y);
+    lastRow_ = std::max(lastRow_, y);
+}
+
+namespace {
+
+// The integral of min(max(v, 0), 1).
+inline double rampIntegral(double v) { return v <= 0 ? 0 : (v >= 1 ? v - 0.5 : 0.5 * v * v); }
+
+// How much of one pixel's row, over a piece of its column `share` wide, lies before a straight
+// edge that crosses the piece's middle `z` into the row and rises `slope` per pixel along it.
+inline double before(double z, double slope, double share) {
+    const double half = 0.5 * slope * share;
+    if (std::abs(half) < 1e-6) return share * std::clamp(z, 0.0, 1.0);
+    return (rampIntegral(z + half) - rampIntegral(z - half)) / slope;
+}
+
+}  // namespace
+
+void CoverageLayer::addThinSegment(QPointF a, QPointF b, double width) {
+    a += shift_;
+    b += shift_;
+    if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) || !std::isfinite(b.y())) return;
+    // Along the major axis u one pixel at a time; across it, v, the line's two sides, each a
+    // straight edge through the piece of the column: the pixel's share is what lies between them.
+    const bool steep = std::abs(b.y() - a.y()) > std::abs(b.x() - a.x());
+    double u0 = steep ? a.y() : a.x(), v0 = steep ? a.x() : a.y();
+    double u1 = steep ? b.y() : b.x(), v1 = steep ? b.x() : b.y();
+    if (u0 > u1) {
+        std::swap(u0, u1);
+        std::swap(v0, v1);
+    }
+    if (!(u1 > u0)) return;
+    const double slope = (v1 - v0) / (u1 - u0);
+    const double half = 0.5 * width * std::sqrt(1.0 + slope * slope);
+    const double reach = half + 0.5 * std::abs(slope);
+    const int uCount = steep ? height_ : width_, vCount = steep ? width_ : height_;
+    const int uEnd = std::min(uCount, ceilOf(std::max(u1, 0.0)));
+    for (int u = std::max(0, floorOf(u0)); u < uEnd; ++u) {
+        const double c0 = std::max(u0, static_cast<double>(u)), c1 = std::min(u1, u + 1.0);
+        const double share = c1 - c0;
+        const double centre = v0 + slope * (0.5 * (c0 + c1) - u0);
+        const int vLast = std::min(vCount - 1, floorOf(centre + reach));
+        for (int v = std::max(0, floorOf(centre - reach)); v <= vLast; ++v) {
+            const double covered =
+                before(centre + half - v, slope, share) - before(centre - half - v, slope, share);
+            const std::int32_t cover = fixed(covered);
+            if (cover == 0) continue;
+            if (steep)
+                addCover(v, u, cover);
+            else
+                addCover(u, v, cover);
+        }
+    }
+}
+
+void CoverageLayer::addEdge(double ax, double ay, double bx, double by) {
+    if (ay == by) return;
+    double dir = 1.0;
+    if (ay > by) {
+        std::swap(ax, bx);
+        std::swap(ay, by);
+        dir = -1.0;
+    }
+    const double w = width_, h = height_;
+    if (by <= 0 || ay >= h) return;
+    const double dxdy = (bx - ax) / (by - ay);
+    if (ay < 0) {
+        ax -= dxdy * ay;
+        ay = 0;
+    }
+    if (by > h) {
+        bx -= dxdy * (by - h);
+        by = h;
+    }
+    if (ax >= 0 && ax <= w && bx >= 0 && bx <= w) {
+        addSpan(ax, ay, bx, by, dir);
+        return;
+    }
+    // The edge is cut where it crosses the clip's left or right side. What lies left of the clip is
+    // laid along its left side, where it still covers the pixels to its right; what lies right of
+    // it is laid along the right side, where it covers nothing.
+    double ys[4] = {ay, by, by, by};
+    int n = 1;
+    if (dxdy != 0) {
+        for (const double side : {0.0, w}) {
+            const double y = ay + (side - ax) / dxdy;
+            if (y > ay && y < by) ys[n++] = y;
+        }
+    }
+    if (n == 3 && ys[1] > ys[2]) std::swap(ys[1], ys[2]);
+    ys[n] = by;
+    for (int k = 0; k < n; ++k) {
+        const double y0 = ys[k], y1 = ys[k + 1];
+        if (y1 <= y0) continue;
+        addSpan(std::clamp(ax + dxdy * (y0 - ay), 0.0, w), y0, std::clamp(ax + dxdy * (y1 - ay), 0.0, w), y1, dir);
+    }
+}
+
+void CoverageLayer::addSpan(double x0, double y0, double x1, double y1, double dir) {
+    // Per row, the covered share the edge adds from each pixel to the row's end: a row's running
+    // sum is then each pixel's share. x within [0, width], y0 < y1 within [0, height].
+    const double w = width_;
+    const double dxdy = (x1 - x0) / (y1 - y0);
+    const int firstRow = static_cast<int>(y0);
+    const int rowEnd = std::min(ceilOf(y1), height_);
+    double x = x0;
+    for (int y = firstRow; y < rowEnd; ++y) {
+        std::int32_t* row = cells_ + static_cast<size_t>(y) * stride_;
+        const double dy = std::min(y + 1.0, y1) - std::max(static_cast<double>(y), y0);
+        // Rounding may carry the end a hair past the sides.
+        const double xnext = std::clamp(x + dxdy * dy, 0.0, w);
+        const double dd = dy * dir;
+        // The parts of the row's share are rounded each; the last takes what is left, so that
+        // every edge adds its exact whole to the row and a ring's edges cancel out past it.
+        const std::int32_t whole = fixed(dd);
+        const double xa = std::min(x, xnext), xb = std::max(x, xnext);
+        const int xai = static_cast<int>(xa);
+        const double xaFloor = xai;
+        if (xb <= xaFloor + 1.0) {
+            const std::int32_t right = fixed(dd * (0.5 * (x + xnext) - xaFloor));
+            row[xai] += whole - right;
+            row[xai + 1] += right;
+            markTiles(y, xai, xai + 1);
+        } else {
+            const int xbi = ceilOf(xb);
+            const double s = 1.0 / (xb - xa);
+            const double xaf = xa - xaFloor;
+            const double a0 = 0.5 * s * (1 - xaf) * (1 - xaf);
+            const double xbf = xb - xbi + 1;
+            const double am = 0.5 * s * xbf * xbf;
+            const std::int32_t first = fixed(dd * a0), last = fixed(dd * am);
+            row[xai] += first;
+            std::int32_t given = first + last;
+            if (xbi == xai + 2) {
+                row[xai + 1] += whole - given;
+            } else {
+                const double a1 = s * (1.5 - xaf);
+                const std::int32_t second = fixed(dd * (a1 - a0));
+                row[xai + 1] += second;
+                given += second;
+                const std::int32_t step = fixed(dd * s);
+                for (int xi = xai + 2; xi < xbi - 1; ++xi) row[xi] += step;
+                given += step * (xbi - xai - 3);
+                row[xbi - 1] += whole - given;
+            }
+            row[xbi] += last;
+            markTiles(y, xai, xbi);
+        }
+        x = xnext;
+    }
+    if (firstRow < rowEnd) {
+        firstRow_ = std::min(firstRow_, firstRow);
+        lastRow_ = std::max(lastRow_, rowEnd - 1);
+    }
+}
+
+inline void CoverageLayer::markTiles(int row, int first, int last) {
+    std::uint64_t* flags = tiles_ + static_cast<size_t>(row) * static_cast<size_t>(tileWords_);
+    const int t0 = first >> TileShift, t1 = last >> TileShift;
+    const int w0 = t0 >> 6, w1 = t1 >> 6;
+    if (w0 == w1) {
+        flags[w0] |= (~std::uint64_t{0} >> (63 - (t1 - t0))) << (t0 & 63);
+        return;
+    }
+    flags[w0] |= ~std::uint64_t{0} << (t0 & 63);
+    for (int w = w0 + 1; w < w1; ++w) flags[w] = ~std::uint64_t{0};
+    flags[w1] |= ~std::uint64_t{0} >> (63 - (t1 & 63));
+}
+
+void CoverageLayer::paint(QRgb colour) {
+    const quint32 c = colour | 0xff000000u;
+    uchar* const bits = const_cast<uchar*>(target_.constBits());  // never detaches a painted picture
+    const qsizetype bytesPerLine = target_.bytesPerLine();
+    const int stride = static_cast<int>(stride_);
+    for (int y = firstRow_; y <= lastRow_; ++y) {
+        std::uint64_t* flags = tiles_ + static_cast<size_t>(y) * static_cast<size_t>(tileWords_);
+        std::int32_t* row = cells_ + static_cast<size_t>(y) * stride_;
+        auto* line = reinterpret_cast<quint32*>(bits + static_cast<qsizetype>(clip_.top() + y) * bytesPerLine) +
+                     clip_.left();
+        std::int32_t sum = 0;
+        int done = 0;  // pixels of the row painted so far
+        // Between tiles that edges touched, the row keeps the share it carries: nothing, or the
+        // inside of a shape, painted as one run.
+        auto run = [&](int end) {
+            end = std::min(end, width_);
+            const std::int32_t cover = std::abs(sum);
+            if (done >= end || cover < MinCover) return;
+            if (cover >= MaxCover) {
+                std::fill(line + done, line + end, c);
+            } else {
+                for (int x = done; x < end; ++x) line[x] = over(c, line[x], cover);
+            }
+        };
+        for (int k = 0; k < tileWords_; ++k) {
+            std::uint64_t word = flags[k];
+            flags[k] = 0;
+            while (word != 0) {
+                const int t = (k << 6) + std::countr_zero(word);
+                word &= word - 1;
+                const int x0 = t << TileShift;
+                run(x0);
+                const int x1 = std::min(x0 + TilePixels, stride);
+                const int drawn = std::min(x1, width_);
+                int x = x0;
+                for (; x < drawn; ++x) {
+                    sum += row[x];
+                    const std::int32_t cover = std::abs(sum);
+                    if (cover < MinCover) continue;
+                    line[x] = cover >= MaxCover ? c : over(c, line[x], cover);
+                }
+                for (; x < x1; ++x) sum += row[x];  // the cells beyond the right edge
+                std::fill(row + x0, row + x1, 0);
+                done = x1;
+            }
+        }
+        run(width_);
+    }
+    firstRow_ = height_;
+    lastRow_ = -1;
+}
+
+void CoverageLayer::offsetRing(const QPointF* p, int n, double distance, double outwardSign,
+                               std::vector<QPointF>& out) {
+    out.resize(static_cast<size_t>(n));
+    if (n < 3) {
+        std::copy(p, p + n, out.begin());
+        return;
+    }
+    // Each edge's outward normal; a corner moves along the mean of its two edges' normals, scaled
+    // so that both edges move by the distance (a mitred corner).
+    auto normal = [&](int i) {
+        const QPointF d = p[(i + 1) % n] - p[i];
+        const double len = std::sqrt(d.x() * d.x() + d.y() * d.y());
+        return len > 0 ? QPointF(d.y(), -d.x()) * (outwardSign / len) : QPointF(0, 0);
+    };
+    QPointF before = normal(n - 1);
+    for (int i = 0; i < n; ++i) {
+        const QPointF after = normal(i);
+        const double join = 1.0 + before.x() * after.x() + before.y() * after.y();
+        QPointF shift = (before + after) * (distance / std::max(join, 1e-9));
+        const double most = 3.0 * std::abs(distance);
+        const double length = std::hypot(shift.x(), shift.y());
+        if (length > most) shift *= most / length;  // a spike: the corner is cut short
+        out[static_cast<size_t>(i)] = p[i] + shift;
+        before = after;
+    }
+}
+
+}  // namespace mvx
