@@ -27,6 +27,16 @@ QString TQtUserDialogs::openFile(QWidget* owner, const QString& title, const QSt
     return dialog.selectedFiles().first();
 }
 
+QString TQtUserDialogs::saveFile(QWidget* owner, const QString& title, const QString& filters,
+                                 QString* selectedFilter) {
+    QFileDialog dialog(owner, title, QString(), filters);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    if (selectedFilter) *selectedFilter = dialog.selectedNameFilter();
+    return dialog.selectedFiles().first();
+}
+
 int IUserDialogs::execDialog(QDialog& dialog) { return dialog.exec(); }
 
 int TRecordingUserDialogs::execDialog(QDialog& dialog) {
