@@ -146,7 +146,7 @@ bool AdminCommand::parse(const QStringList& arguments, AdminCommand* command, QS
     } else if (verb == QStringLiteral("demo")) {
         c.action = Action::Demo;
         if (!need(0, 0)) return false;
-        allowed << QStringLiteral("--chart") << QStringLiteral("--days");
+        allowed << QStringLiteral("--chart") << QStringLiteral("--days") << QStringLiteral("--until");
     } else if (verb == QStringLiteral("compute")) {
         c.action = Action::Compute;
         if (!need(4, 4)) return false;
@@ -194,6 +194,11 @@ bool AdminCommand::parse(const QStringList& arguments, AdminCommand* command, QS
             c.chartPath = v;
         } else if (o == QStringLiteral("--days")) {
             if (!toInt(v, QStringLiteral("Число дней"), 1, 366, &c.days, error)) return false;
+        } else if (o == QStringLiteral("--until")) {
+            // A whole day means its midnight: "--until 12.01.2026" drives the days before it.
+            const QString moment = v.trimmed().size() == 10 ? v.trimmed() + QStringLiteral(" 00:00:00") : v;
+            if (!toDate(moment, QStringLiteral("Конец демонстрационных данных"), error)) return false;
+            c.until = parseFixedDateTime(moment);
         } else if (o == QStringLiteral("--timeout")) {
             if (!toInt(v, QStringLiteral("Время ожидания, с"), 1, 86400, &c.timeoutSeconds, error)) return false;
         } else if (o == QStringLiteral("--lat")) {
@@ -236,7 +241,9 @@ QString AdminCommand::usage() {
         "  add-control-point УСТРОЙСТВО НАБОР ИМЯ ШИРОТА ДОЛГОТА РАДИУС_М [ПРИМЕЧАНИЕ]\n"
         "  import ФАЙЛ --device N [--zone ПОЯС]    трек GPX или CSV в телеметрию устройства; ПОЯС времени\n"
         "                                          CSV без пояса: local (по умолчанию), UTC, Europe/Moscow\n"
-        "  demo [--chart ПУТЬ] [--days N]          демонстрационный парк и карта города\n"
+        "  demo [--chart ПУТЬ] [--days N] [--until \"дд.мм.гггг[ чч:мм:сс]\"]\n"
+        "                                          демонстрационный парк и карта города: N дней\n"
+        "                                          до указанного момента (по умолчанию до сейчас)\n"
         "Команды сервера (как другой пользователь):\n"
         "  compute ИД_ГРУППЫ УСТРОЙСТВО \"дд.мм.гггг чч:мм:сс\" \"дд.мм.гггг чч:мм:сс\" [--timeout С]\n"
         "                                          расчёт и ожидание его окончания\n"

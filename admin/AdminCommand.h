@@ -37,6 +37,7 @@ struct AdminCommand {
     QString zone;  // import: zone of CSV times that name none; empty: local
     QString chartPath;  // demo: where the town map goes; empty: the data folder
     int days = 14;
+    double until = 0.0;  // demo: local OLE date up to which the fleet drives; 0: now
     QString begin;  // "dd.mm.yyyy hh:mm:ss"
     QString end;
     double time = 0.0;  // online: OLE date of the point; 0: now

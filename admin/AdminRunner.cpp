@@ -114,7 +114,8 @@ void AdminRunner::runStoreCommand(const AdminCommand& c) {
         case A::Demo: {
             const QString chart = c.chartPath.isEmpty() ? QDir(dataFolder(c)).filePath(QStringLiteral("demo-town.chart"))
                                                         : c.chartPath;
-            server::DemoSeeder::seed(store, chart, server::utcNow(), c.days);
+            const double end = c.until > 0.0 ? server::utcFromLocalOle(c.until) : server::utcNow();
+            server::DemoSeeder::seed(store, chart, end, c.days);
             out_ << QStringLiteral("Демонстрационный парк записан; карта: %1").arg(QDir::toNativeSeparators(chart)) << '\n';
             break;
         }

@@ -40,7 +40,6 @@ telvika_warnings(telvika_server_net)
 add_executable(telvika-server
   app/main.cpp
   app/ServerOptions.h app/ServerOptions.cpp
-  app/PosixSignalWatcher.h app/PosixSignalWatcher.cpp
   app/PrivateData.h app/PrivateData.cpp
 )
 target_include_directories(telvika-server PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})

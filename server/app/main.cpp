@@ -1,13 +1,13 @@
 // telvika-server: the tracking server process. Opens the store, seeds the demo fleet into an empty
 // store when asked, listens on the per-user local socket and serves until a termination signal or
 // an admin request, announcing its closing to every client first.
-#include "app/PosixSignalWatcher.h"
 #include "app/PrivateData.h"
 #include "app/ServerOptions.h"
 #include "TTelvikaAutomation.h"
 #include "common/Error.h"
 #include "common/LocaleSetup.h"
 #include "common/OleDate.h"
+#include "common/PosixSignalWatcher.h"
 #include "SocketLocation.h"
 #include "net/InstanceLock.h"
 #include "compute/UtcTime.h"
@@ -67,7 +67,7 @@ int main(int argc, char* argv[]) {
 
     // Installed before the store is seeded: a termination request then waits for the seeding's
     // transaction instead of cutting it.
-    PosixSignalWatcher signalWatcher;
+    telvika::PosixSignalWatcher signalWatcher;
     std::unique_ptr<ServerCore> core;
     std::unique_ptr<LiveFeed> live;
     try {
@@ -84,7 +84,7 @@ int main(int argc, char* argv[]) {
     TrackingServer server(*core);
     if (!server.listen(socketPath, &error)) return startFailed(options, error);
 
-    QObject::connect(&signalWatcher, &PosixSignalWatcher::terminationRequested, &server, &TrackingServer::shutdown);
+    QObject::connect(&signalWatcher, &telvika::PosixSignalWatcher::terminationRequested, &server, &TrackingServer::shutdown);
     QObject::connect(&server, &TrackingServer::stopped, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
     QTimer liveTimer;

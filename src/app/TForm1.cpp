@@ -46,6 +46,7 @@ namespace {
 
 const QString WindowCaption = QStringLiteral("Плеер \"Telvika\" для программы \"Ormanta\". Версия 1.0");
 constexpr int PanelWidth = 266;
+constexpr int MaxTypedLength = 4;  // characters the duration and speed boxes take from the keyboard
 
 template <class W>
 W* named(W* widget, const QString& name) {
@@ -298,7 +299,6 @@ void TForm1::buildInfoPointsBox(QWidget* panel) {
     auto* row = new QHBoxLayout;
     Label15 = label(QStringLiteral("Label15"), QStringLiteral("Продолжительность от, с:"), GroupBox2);
     txtCont = named(new QLineEdit(QStringLiteral("6"), GroupBox2), QStringLiteral("txtCont"));
-    txtCont->setMaxLength(4);
     txtCont->setFixedWidth(48);
     UpDown2 = named(new TUpDown(GroupBox2), QStringLiteral("UpDown2"));
     UpDown2->setRange(0, 9999);
@@ -379,7 +379,6 @@ void TForm1::buildPlayerBox(QWidget* panel) {
                         QStringLiteral("30x"), QStringLiteral("10x"), QStringLiteral("6x"), QStringLiteral("3x"),
                         QStringLiteral("1x")});
     cmbSpeed->setEditText(QStringLiteral("600x"));
-    cmbSpeed->lineEdit()->setMaxLength(4);
     cmbSpeed->setFixedWidth(54);
     UpDown1 = named(new TUpDown(GroupBox4), QStringLiteral("UpDown1"));
     UpDown1->setRange(0, 100);
@@ -444,6 +443,7 @@ void TForm1::wireEvents() {
     connect(cmbSpeed->lineEdit(), &QLineEdit::textEdited, this, g([this] { cmbSpeedChange(); }));
     connect(cmbSpeed, &QComboBox::activated, this, g([this] { cmbSpeedChange(); }));
     cmbSpeed->lineEdit()->installEventFilter(this);
+    cmbSpeed->installEventFilter(this);
     connect(UpDown1, &TUpDown::ChangingEx, this, [this](bool& allow, int value, TUpDown::Direction dir) {
         guarded([&] { UpDown1ChangingEx(allow, value, dir); });
     });
@@ -513,18 +513,29 @@ void TForm1::changeEvent(QEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        auto* ke = static_cast<QKeyEvent*>(event);
-        QString text = ke->text();
-        if (!text.isEmpty() && (watched == txtCont || watched == cmbSpeed->lineEdit())) {
-            // Characters pass through the key-press handler, which may discard them (a null key).
-            QChar key = ke->key() == Qt::Key_Backspace ? QChar(8) : text.at(0);
-            if (watched == txtCont)
-                guarded([&] { txtContKeyPress(key); });
-            else
-                guarded([&] { cmbSpeedKeyPress(key); });
-            if (key.isNull()) return true;
-        }
+    if (event->type() != QEvent::KeyPress) return QMainWindow::eventFilter(watched, event);
+    auto* ke = static_cast<QKeyEvent*>(event);
+    auto* edit = watched == txtCont ? txtCont : watched == cmbSpeed->lineEdit() ? cmbSpeed->lineEdit() : nullptr;
+    const QString text = ke->text();
+    // Typed characters pass through the key-press handler, which may discard them (a null key);
+    // navigation and editing keys (Tab, Enter, Escape, Delete, arrows, shortcuts) work as in any edit.
+    const bool typed = ke->key() == Qt::Key_Backspace ||
+                       (!text.isEmpty() && text.at(0).isPrint() && !(ke->modifiers() & (Qt::ControlModifier | Qt::AltModifier)));
+    if (edit && typed) {
+        QChar key = ke->key() == Qt::Key_Backspace ? QChar(8) : text.at(0);
+        if (edit == txtCont)
+            guarded([&] { txtContKeyPress(key); });
+        else
+            guarded([&] { cmbSpeedKeyPress(key); });
+        // The boxes take at most four characters from the keyboard; the program may set more.
+        const bool full = key != QChar(8) && edit->text().size() - edit->selectedText().size() >= MaxTypedLength;
+        if (key.isNull() || full) return true;
+    }
+    // The arrow keys in the speed box step from the speed shown (the up-down sends them too).
+    if ((watched == cmbSpeed || watched == cmbSpeed->lineEdit()) && !(ke->modifiers() & Qt::AltModifier) &&
+        (ke->key() == Qt::Key_Up || ke->key() == Qt::Key_Down)) {
+        guarded([&] { cmbSpeedStep(ke->key() == Qt::Key_Up ? -1 : 1); });
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -142,6 +142,9 @@ public:
     void FormShow();
     void FormActivate();
     void FormDestroy();
+    // The connection to the display broke and the process is about to end: the same shutdown as
+    // FormDestroy, with any failure written to the standard error stream (no window can show it).
+    void DisplayLost();
 
     // --- Start-up routines ---------------------------------------------------------------------------
     void LoadGroupList();
@@ -183,6 +186,7 @@ public:
     void cmbSpeedChange();
     void cmbSpeedKeyPress(QChar& key);
     void UpDown1ChangingEx(bool& allowChange, int newValue, int direction);
+    void cmbSpeedStep(int step);
     void TrackBarChange();
     void Timer1Timer();
     void SpeedButton1Click();

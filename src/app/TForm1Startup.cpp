@@ -103,6 +103,14 @@ void TForm1::FormDestroy() {
     if (SettingsLoaded) LoadSaveSettings(1);
 }
 
+void TForm1::DisplayLost() {
+    TConsoleUserDialogs console;
+    IUserDialogs* shown = dialogs_;
+    dialogs_ = &console;
+    guarded([this] { FormDestroy(); });
+    dialogs_ = shown;
+}
+
 void TForm1::LoadGroupList() {
     data.GroupIDs.clear();
     cmbGroupName->clear();

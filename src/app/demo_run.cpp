@@ -18,6 +18,7 @@
 #include "app/PlayerApplication.h"
 #include "app/TForm1.h"
 #include "app/ui/TSymbolButton.h"
+#include "common/DateText.h"
 
 namespace {
 
@@ -41,6 +42,38 @@ bool waitFor(const std::function<bool()>& condition, int ms) {
 
 void wait(int ms) {
     waitFor([] { return false; }, ms);
+}
+
+// Row of the trip that lasts longest (its begin and end columns).
+int longestTrip(const QTreeWidget& list) {
+    int best = 0;
+    double longest = -1.0;
+    for (int i = 0; i < list.topLevelItemCount(); ++i) {
+        try {
+            const double d = telvika::parseRegionalDateTime(list.topLevelItem(i)->text(2)) -
+                             telvika::parseRegionalDateTime(list.topLevelItem(i)->text(1));
+            if (d > longest) longest = d, best = i;
+        } catch (const std::exception&) {
+        }
+    }
+    return best;
+}
+
+// Wall-clock seconds that the loaded trip replays for at the speed in use: its track time without
+// the stops that are skipped, plus the hold after each of them.
+double replaySeconds(const TForm1& form) {
+    const TTrackData& track = form.data.TrackData;
+    const int n = form.data.TrackPointCount;
+    const double t0 = track.time(0), tEnd = track.time(n - 1);
+    double seconds = (tEnd - t0) * 86400.0;
+    double holds = 0.0;
+    if (form.ToolButton3->isChecked()) {
+        for (const TStops& s : form.data.TripStops) {
+            const double skipped = (qMin(s.End, tEnd) - qMax(s.Begin, t0)) * 86400.0;
+            if (skipped > 0) seconds -= skipped, holds += 1.0;
+        }
+    }
+    return seconds / qMax(1, int(form.data.SpeedFactor)) + holds;
 }
 
 void say(const QString& text) {
@@ -87,26 +120,50 @@ int main(int argc, char** argv) {
         wait(3000);
         haveTrip = waitFor([&] { return tripShown() && !form->data.OwnComputing; }, 60000);
     }
-    if (haveTrip) {
-        say(QStringLiteral("%1 trips listed; trip %2 has %3 points")
-                .arg(form->ListView1->topLevelItemCount())
-                .arg(form->lblTripNum->text())
-                .arg(form->data.TrackPointCount));
-        if (!form->Timer1->isActive()) form->btnPlay->click();
-    } else {
-        say(QStringLiteral("no trip to play in the restored period"));
+    if (!haveTrip) {
+        std::fprintf(stderr, "demo: the restored period has no trip to play; nothing was replayed\n");
+        form->close();
+        return 1;
     }
-    wait(seconds * 1000 / 2);
-    const bool ok1 = saveScreen(*form, first);
-    say(QStringLiteral("date %1, speed %2, distance %3").arg(form->lblDate->text(), form->lblSpeed->text(),
-                                                                form->lblDistance->text()));
-    wait(seconds * 1000 / 2);
-    const bool ok2 = saveScreen(*form, second);
-    say(QStringLiteral("date %1, speed %2, distance %3").arg(form->lblDate->text(), form->lblSpeed->text(),
-                                                                form->lblDistance->text()));
+    // The longest trip, so that the replay is still going at both screenshots.
+    const int longest = longestTrip(*form->ListView1);
+    if (longest != form->ListView1->indexOfTopLevelItem(form->ListView1->currentItem())) {
+        form->ListView1->setCurrentItem(form->ListView1->topLevelItem(longest));
+        form->ListView1Click();
+    }
+    const double replay = replaySeconds(*form);
+    say(QStringLiteral("%1 trips listed; trip %2 has %3 points and replays in %4 s at %5x")
+            .arg(form->ListView1->topLevelItemCount())
+            .arg(form->lblTripNum->text())
+            .arg(form->data.TrackPointCount)
+            .arg(replay, 0, 'f', 1)
+            .arg(form->data.SpeedFactor));
+    // Two moments inside the replay and inside the time given: a third and two thirds of the way.
+    const double span = qMin(double(seconds), replay);
+    const int firstMs = int(span * 1000 / 3), secondMs = int(span * 2000 / 3);
+    QElapsedTimer played;
+    if (!form->Timer1->isActive()) form->btnPlay->click();
+    played.start();
+
+    QStringList shown;
+    bool ok1 = false, ok2 = false;
+    for (int shot = 0; shot < 2; ++shot) {
+        wait(int((shot == 0 ? firstMs : secondMs) - played.elapsed()));
+        const bool saved = saveScreen(*form, shot == 0 ? first : second);
+        (shot == 0 ? ok1 : ok2) = saved;
+        shown << form->lblDate->text();
+        say(QStringLiteral("date %1, speed %2, distance %3").arg(form->lblDate->text(), form->lblSpeed->text(),
+                                                                    form->lblDistance->text()));
+    }
+    const bool moving = !shown[0].isEmpty() && !shown[1].isEmpty() && shown[0] != shown[1];
     form->close();
     if (!ok1 || !ok2) {
         std::fprintf(stderr, "demo: a screenshot could not be written\n");
+        return 1;
+    }
+    if (!moving) {
+        std::fprintf(stderr, "demo: the panel did not show two moments of the replay (%s / %s)\n",
+                     qPrintable(shown[0]), qPrintable(shown[1]));
         return 1;
     }
     return 0;

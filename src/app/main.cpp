@@ -5,6 +5,7 @@
 
 #include "app/PlayerApplication.h"
 #include "app/TForm1.h"
+#include "app/TSessionEndWatcher.h"
 #include "common/Error.h"
 
 namespace {
@@ -30,5 +31,7 @@ int main(int argc, char** argv) {
     // Without a window manager (a bare X server) maximizing is not honoured: take the screen.
     if (QScreen* screen = QGuiApplication::primaryScreen()) form->setGeometry(screen->availableGeometry());
     form->showMaximized();
+    // A termination signal or the loss of the display closes the window as its close button does.
+    TSessionEndWatcher sessionEnd(*form);
     return app.exec();
 }

@@ -4,6 +4,7 @@ add_library(player_ui STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/TForm1.h ${CMAKE_CURRENT_SOURCE_DIR}/TForm1.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/TForm1Startup.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/PlayerApplication.h ${CMAKE_CURRENT_SOURCE_DIR}/PlayerApplication.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/TSessionEndWatcher.h ${CMAKE_CURRENT_SOURCE_DIR}/TSessionEndWatcher.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/UserDialogs.h ${CMAKE_CURRENT_SOURCE_DIR}/ui/UserDialogs.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/TSymbolButton.h ${CMAKE_CURRENT_SOURCE_DIR}/ui/TSymbolButton.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/ui/TUpDown.h ${CMAKE_CURRENT_SOURCE_DIR}/ui/TUpDown.cpp

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <new>
 #include <stdexcept>
 
 namespace telvika {
@@ -19,10 +20,17 @@ private:
     QString message_;
 };
 
-// The message of any exception as a QString (std::exception::what() is UTF-8 here).
+// The message of any exception as a QString for the user (std::exception::what() is UTF-8 here).
+// Messages written for the user (telvika::Error, the map control's errors) are Russian and stand as
+// they are; the English text of a library's own exception is put inside a Russian sentence.
 inline QString messageOf(const std::exception& e) {
     if (auto* err = dynamic_cast<const Error*>(&e)) return err->message();
-    return QString::fromUtf8(e.what());
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return QStringLiteral("Операция не выполнена: недостаточно памяти.");
+    const QString what = QString::fromUtf8(e.what());
+    for (const QChar c : what)
+        if (c.script() == QChar::Script_Cyrillic) return what;
+    return QStringLiteral("Операция не выполнена из-за внутренней ошибки: %1").arg(what);
 }
 
 }  // namespace telvika

@@ -2,8 +2,9 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QSet>
+
+#include "common/FileReplace.h"
 
 #include <algorithm>
 
@@ -181,12 +182,11 @@ QString TIniDocument::text() const {
 }
 
 bool TIniDocument::save(const QString& path, QString* error) const {
-    QSaveFile f(path);
-    const QByteArray bytes = text().toUtf8();
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
+    QString reason;
+    if (!replaceFileContents(path, text().toUtf8(), &reason)) {
         if (error)
-            *error = QStringLiteral("Не удалось записать файл %1: %2")
-                         .arg(QDir::toNativeSeparators(path), f.errorString());
+            *error = QStringLiteral("Не удалось записать файл %1: %2. Прежний файл не изменён.")
+                         .arg(QDir::toNativeSeparators(path), reason);
         return false;
     }
     return true;

@@ -160,7 +160,9 @@ void TForm1::ClearLayer(int kind) {
 void TForm1::ShowInfoPoints() {
     if (!data.TrackingServer || !ToolButton2->isChecked()) return;
     TTelvikaAutomation& server = *data.TrackingServer;
-    if (server.ComputingState() == 1 || server.TripsCount() < 1) return;
+    // No trip listed (the computation changed while the list was made): nothing to ask for. A
+    // computation that ended meanwhile is listed by its own notice.
+    if (server.ComputingState() == 1 || data.CurTrip < 1 || data.CurTrip > server.TripsCount()) return;
 
     const int kinds = std::max(0, static_cast<int>(data.InfoPointsCount));
     data.InfoPointCoords.resize(kinds);

@@ -7,7 +7,7 @@ add_library(player_maplist STATIC
   ${CMAKE_CURRENT_SOURCE_DIR}/FileDialogFilter.h ${CMAKE_CURRENT_SOURCE_DIR}/FileDialogFilter.cpp
 )
 target_include_directories(player_maplist PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(player_maplist PUBLIC Qt6::Core)
+target_link_libraries(player_maplist PUBLIC telvika_common Qt6::Core)
 telvika_warnings(player_maplist)
 
 target_sources(player_ui PRIVATE

@@ -32,6 +32,19 @@ bool isSpeedKey(QChar key) {
     return (c >= u'0' && c <= u'9') || c == u'x' || c == 8;
 }
 
+int speedStepTarget(const QStringList& entries, const QString& shown, int step) {
+    const int speed = parseSpeedText(shown).factor;
+    int target = -1;
+    for (int i = 0; i < entries.size(); ++i) {
+        const int f = parseSpeedText(entries[i]).factor;
+        const bool beyond = step < 0 ? f > speed : f < speed;
+        if (!beyond) continue;
+        const int best = target < 0 ? 0 : parseSpeedText(entries[target]).factor;
+        if (target < 0 || (step < 0 ? f < best : f > best)) target = i;
+    }
+    return target;
+}
+
 int findStopToSkip(const QVector<TStops>& stops, TDateTime moment) {
     for (int i = 0; i < stops.size(); ++i)
         if (stops[i].Begin <= moment && moment < stops[i].End) return i;

@@ -2,6 +2,7 @@
 
 #include <QChar>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include "app/model/MapTypes.h"
@@ -31,6 +32,11 @@ TSpeedText parseSpeedText(const QString& text);
 
 // Characters the speed box accepts from the keyboard: digits, a lower-case "x" and backspace.
 bool isSpeedKey(QChar key);
+
+// The entry of the speed list that one step from the speed shown lands on: up (step -1, towards
+// the list's start) the nearest higher speed, down (step +1) the nearest lower one, whether or not
+// the shown text is itself an entry. -1 when there is none that way.
+int speedStepTarget(const QStringList& entries, const QString& shown, int step);
 
 // Index of the first stop (in list order) with begin <= moment < end, or -1. A moment equal to a
 // stop's end is not inside it.

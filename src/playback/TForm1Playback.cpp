@@ -116,6 +116,17 @@ void TForm1::UpDown1ChangingEx(bool&, int, int direction) {
     QCoreApplication::sendEvent(cmbSpeed, &press);
 }
 
+void TForm1::cmbSpeedStep(int step) {
+    // From the speed shown, which the settings and typing set as text only, not from the list's
+    // own index; the new entry is selected as a choice of the user's.
+    QStringList entries;
+    for (int i = 0; i < cmbSpeed->count(); ++i) entries << cmbSpeed->itemText(i);
+    const int target = speedStepTarget(entries, cmbSpeed->currentText(), step);
+    if (target < 0) return;
+    cmbSpeed->setCurrentIndex(target);
+    cmbSpeedChange();
+}
+
 void TForm1::TrackBarChange() {
     if (!tripSelected(*this)) return;
     if (TrackBar->value() >= TrackBar->maximum()) {

@@ -20,10 +20,11 @@ double headingOf(const TMapPoint& a, const TMapPoint& b) {
 
 int findSegment(const TTrackData& track, int pointCount, TDateTime moment, int current) {
     const int n = std::min(pointCount, track.pointCount());
+    if (n < 2) return current;
     const double* values = track.values().constData();
-    for (int k = 0; k <= n - 2; ++k)
-        if (values[k * TTrackData::ValuesPerPoint] >= moment) return k == 0 ? 1 : k - 1;
-    return current;
+    for (int k = 1; k <= n - 2; ++k)
+        if (values[k * TTrackData::ValuesPerPoint] >= moment) return k - 1;
+    return n - 2;
 }
 
 double heading(double x1, double x2, double y1, double y2) {
@@ -83,10 +84,12 @@ TVehiclePose vehiclePose(const TTrackData& track, const TMapPointArray& points, 
     const TMapPoint& q = points[i + 1];
     const double d = (track.time(i + 1) - track.time(i)) * SecondsPerDay;
     if (d == 0.0) return {p.X, p.Y, headingOf(p, q)};
-    const double e = (moment - track.time(i)) * SecondsPerDay;
+    // Held on the segment: a moment before the track's first point or after its last one shows the
+    // vehicle at that end, never off the track.
+    const double e = std::clamp((moment - track.time(i)) * SecondsPerDay, 0.0, d);
     TMapPoint at{p.X + (q.X - p.X) * e / d, p.Y + (q.Y - p.Y) * e / d};
-    if (at.X == 0.0 || at.Y == 0.0) at = p;
-    return {at.X, at.Y, headingOf(p, at)};
+    if (at.X == 0.0 || at.Y == 0.0) return {p.X, p.Y, headingOf(p, p)};
+    return {at.X, at.Y, e > 0.0 ? headingOf(p, at) : headingOf(p, q)};
 }
 
 }  // namespace telvika::playback

@@ -6,10 +6,10 @@
 
 namespace telvika::playback {
 
-// The segment in use for a moment: scans the point times k = 0 .. pointCount-2 for the first
-// t(k) >= moment and returns k-1 (1 for k = 0, so a moment at or before the first point uses the
-// segment from point 1 to point 2). When no point is found (a moment after the second-last point,
-// or fewer than two points) the current index is kept. pointCount is limited to the track's own.
+// The segment in use for a moment: the one whose two points bracket it, t(k-1) < moment <= t(k),
+// found as the first k from 1 with t(k) >= moment; a moment at or before the first point uses the
+// first segment, one after the second-last point the last segment. With fewer than two points there
+// is no segment and the current index is kept. pointCount is limited to the track's own.
 int findSegment(const TTrackData& track, int pointCount, TDateTime moment, int current);
 
 // Direction of travel from (x1, y1) to (x2, y2), longitude and latitude in degrees, as seen on a
@@ -32,9 +32,9 @@ struct TVehiclePose {
 // track, pointCount usable points, at least one):
 // - in the same second as t(i) (the same date label text) it stands on P(i), pointing along the mean
 //   direction of the segments before and after P(i), or along the one of them that exists;
-// - otherwise it is placed by linear interpolation in time along P(i)..P(i+1) (extrapolated for a
-//   moment outside the segment) and points from P(i) to that place; a place with a longitude or
-//   latitude of exactly 0 is taken as P(i);
+// - otherwise it is placed by linear interpolation in time along P(i)..P(i+1) (a moment outside the
+//   segment holds it at the nearer end) and points along the segment; a place with a longitude or
+//   latitude of exactly 0 is taken as P(i), pointing down;
 // - a segment of zero duration puts it on P(i) with the segment's direction; when P(i) is the last
 //   point it stands there, pointing along the segment that ends there.
 // i is limited to the usable points.

@@ -3,9 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "common/Error.h"
+#include "common/FileReplace.h"
 
 namespace telvika {
 
@@ -47,10 +47,10 @@ void TSettingsFile::save(const TSettingsValues& values) const {
 }
 
 void TSettingsFile::writeBytes(const QByteArray& bytes) const {
-    QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw Error(QStringLiteral("Не удалось записать файл настроек %1: %2.")
-                        .arg(QDir::toNativeSeparators(path_), file.errorString()));
+    QString reason;
+    if (!replaceFileContents(path_, bytes, &reason))
+        throw Error(QStringLiteral("Не удалось записать файл настроек %1: %2. Прежний файл не изменён.")
+                        .arg(QDir::toNativeSeparators(path_), reason));
 }
 
 bool writeSettingsFile(const QString& path, const TSettingsValues& values, QString* error) {

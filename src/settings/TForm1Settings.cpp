@@ -25,12 +25,9 @@ const QString SettingsFileName = QStringLiteral("TVSettings.xml");
 // Group, vehicle and period; a failure anywhere here ends the block without a message.
 void loadSelection(TForm1& w, const TSettingsReader& r) {
     try {
+        // A position beyond the list selects no group; the period is still restored.
         const int group = r.integer(QStringLiteral("GroupID"));
-        if (group < 0 || group >= w.cmbGroupName->count()) {
-            w.cmbGroupName->setCurrentIndex(-1);
-            return;  // no group at that position
-        }
-        w.cmbGroupName->setCurrentIndex(group);
+        w.cmbGroupName->setCurrentIndex(group >= 0 && group < w.cmbGroupName->count() ? group : -1);
         w.cmbGroupNameChange();
         if (w.cmbGroupName->currentIndex() >= 0) {
             const int car = r.integer(QStringLiteral("CarID"));

@@ -212,6 +212,16 @@ bool TFormSettings::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ComboBox1) {
         if (event->type() == QEvent::Enter) MouseOverIconList = true;
         if (event->type() == QEvent::Leave) MouseOverIconList = false;
+        if (event->type() == QEvent::KeyPress) {
+            // A key that moves the selection (the arrows, Home, End, the page keys) is a click in
+            // the list, as in a list box of the original platform: the list hides and the preview
+            // shows the new icon.
+            // A key the list does not take (Escape, Enter) goes on to the dialog as before.
+            const int before = selectedRow();
+            static_cast<QObject*>(ComboBox1)->event(event);
+            if (selectedRow() != before) ComboBox2Change();
+            return event->isAccepted();
+        }
     }
     if (event->type() == QEvent::Wheel && watched->isWidgetType()) {
         auto* w = static_cast<QWidget*>(watched);

@@ -103,6 +103,9 @@ void TForm1::LoadTrack(int tripNumber) {
     data.TrackBarSeekEnabled = false;
     TrackBar->setRange(0, *maximum);
     data.TrackBarSeekEnabled = seekEnabled;
+    // The shown moment is the new track's first point, so that Play and a speed change (which
+    // re-bases the clock on it) start from this trip, not from the moment of the one before.
+    data.PlayTime = data.TrackData.time(0);
     btnStopClick(nullptr);
     ShowLayer(1);
     MVCtrl->SetCurScale(20000.0);

@@ -62,18 +62,37 @@ void shoot(QWidget* w, const QString& name) {
 
 int recordsOf(TForm1& w, const QString& set) { return w.MVCtrl->ObjectSet(set).records.size(); }
 
-// Restoring the settings sends two requests (the group's, then the vehicle's); the window is at
-// rest once trips are listed, nothing is pending and it stays so for a second.
-bool settled(TForm1& w) {
-    auto quiet = [&] {
-        return w.ListView1->topLevelItemCount() > 0 && !w.data.OwnComputing && !w.data.FollowingServer;
-    };
-    for (int round = 0; round < 60; ++round) {
-        if (!QTest::qWaitFor(quiet, 60000)) return false;
-        QTest::qWait(1000);
-        if (quiet()) return true;
+// The first track point from `from` on (then from the start) whose screen pixel lies farther than
+// `margin` pixels from every segment of the track more than `window` seconds away from it; -1 when
+// there is none.
+int unambiguousPoint(TForm1& w, int from, double margin, double window) {
+    const TMapPointArray& track = w.data.TrackPoints;
+    QVector<QPointF> px(track.size());
+    for (int i = 0; i < track.size(); ++i) {
+        int x = 0, y = 0;
+        w.MVCtrl->GeoToScreen(track[i].Y, track[i].X, x, y);
+        px[i] = QPointF(x, y);
     }
-    return false;
+    auto distance = [](QPointF p, QPointF a, QPointF b) {
+        const QPointF ab = b - a;
+        const double len2 = QPointF::dotProduct(ab, ab);
+        const double f = len2 > 0 ? qBound(0.0, QPointF::dotProduct(p - a, ab) / len2, 1.0) : 0.0;
+        const QPointF d = p - (a + f * ab);
+        return std::hypot(d.x(), d.y());
+    };
+    const int inner = int(px.size()) - 2;  // points with a segment on either side: 1 .. size - 2
+    for (int step = 0; step < inner; ++step) {
+        const int k = 1 + (qMax(0, from - 1) + step) % qMax(1, inner);
+        bool alone = true;
+        const TDateTime tk = w.data.TrackData.time(k);
+        for (int s = 0; s + 1 < px.size() && alone; ++s) {
+            const bool near = qAbs(w.data.TrackData.time(s) - tk) * 86400.0 <= window ||
+                              qAbs(w.data.TrackData.time(s + 1) - tk) * 86400.0 <= window;
+            if (!near) alone = distance(px[k], px[s], px[s + 1]) > margin;
+        }
+        if (alone) return k;
+    }
+    return -1;
 }
 
 }  // namespace
@@ -86,15 +105,15 @@ private:
     QString begin, end;  // the period that the settings restore, as the server reads it
     QVector<int> holds;
 
-    // Settings that select group 0, the given vehicle and the last three days, with the map
+    // Settings that select group 0, the given vehicle and the demo period, with the map
     // switches on, 600x and no minimum duration; everything else as in the default document.
     void writeSettings(int car) const {
         telvika::TSettingsValues v = telvika::defaultSettingsValues();
         v.LoadKT = v.LoadIT = true;
         v.GroupID = 0;
         v.CarID = car;
-        v.DateTimeBegin = QDateTime(QDate::currentDate().addDays(-3), QTime(0, 0));
-        v.DateTimeEnd = QDateTime(QDate::currentDate().addDays(1), QTime(0, 0));
+        v.DateTimeBegin = DemoPeriodBegin;
+        v.DateTimeEnd = DemoPeriodEnd;
         v.Speed = QStringLiteral("600x");
         v.Cont = QStringLiteral("0");
         QString error;
@@ -119,15 +138,10 @@ private:
 private slots:
     void initTestCase() {
         chart = QDir(fx.dataDir.path()).filePath(QStringLiteral("demo-town.chart"));
-        // A week of data: the period the settings choose (the last three days and today) then
-        // always holds a whole working day, at any hour of any day of the week; with three days
-        // of data a Monday morning left the weekday groups without a trip.
-        QVERIFY(fx.adminOk({QStringLiteral("demo"), QStringLiteral("--chart"), chart, QStringLiteral("--days"),
-                            QStringLiteral("7")}));
+        QVERIFY(fx.seedDemo({QStringLiteral("--chart"), chart}));
         QVERIFY(QFile::exists(chart));
-        const QDateTime now = QDateTime::currentDateTime();
-        begin = now.addDays(-3).toString(QStringLiteral("dd.MM.yyyy 00:00:00"));
-        end = now.addDays(1).toString(QStringLiteral("dd.MM.yyyy 00:00:00"));
+        begin = DemoPeriodBegin.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+        end = DemoPeriodEnd.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
         QVERIFY(fx.writeAppFile(QStringLiteral("MapList.ini"),
                                 QStringLiteral("[MapList]\r\nMapCount=1\r\nMap1=%1\r\n").arg(chart).toUtf8()));
         writeSettings(0);
@@ -151,7 +165,7 @@ void TestAcceptance::theRoadOfOneRequest() {
     QCOMPARE(w->cmbGroupName->count(), server->GroupsCount());
     QCOMPARE(w->MapLoadResults, QVector<int>{0});
     QCOMPARE(w->cmbGroupName->currentIndex(), 0);
-    QVERIFY(settled(*w));
+    QVERIFY(windowSettled(*w));
     QCOMPARE(w->cmbCarDevice->currentIndex(), 0);
 
     // 1. A vehicle picked in each of the three lists: the lists agree, a request goes out, the list
@@ -271,13 +285,16 @@ void TestAcceptance::theRoadOfOneRequest() {
     activate(w->cmbInfoPoints, 0);  // back to the trips
     QVERIFY(w->ListView1->topLevelItemCount() == trips);
 
-    // A map click seeks to the nearest point of the track.
-    const int k = w->data.TrackPointCount / 2;
+    // A map click seeks to the nearest point of the track: a click on a point that the track passes
+    // only once (nothing more than two minutes away from it comes within 8 pixels) goes to within
+    // two minutes of that point. On a street driven twice the nearer pass wins, by a pixel's rounding.
+    const int k = unambiguousPoint(*w, w->data.TrackPointCount / 2, 8.0, 120.0);
+    QVERIFY(k > 0);
     int x = 0, y = 0;
     w->MVCtrl->GeoToScreen(w->data.TrackPoints[k].Y, w->data.TrackPoints[k].X, x, y);
     bool handled = false;
     w->MVCtrlMouseAction(32, 0, x, y, handled);
-    QVERIFY(qAbs(w->data.PlayTime - w->data.TrackData.time(k)) * 86400.0 < 120.0);
+    QVERIFY(qAbs(w->data.PlayTime - w->data.TrackData.time(k)) * 86400.0 <= 120.0);
     shoot(w.get(), QStringLiteral("05-map-click"));
 
     // The toolbar switches: the track off and on, the information points off.
@@ -309,7 +326,7 @@ void TestAcceptance::theRoadOfOneRequest() {
     QCOMPARE(again->cmbGroupName->currentIndex(), group);
     QCOMPARE(again->cmbCarDevice->currentIndex(), car);
     QVERIFY(!again->FindMenuItem(QStringLiteral("mnu2"))->isChecked());
-    QVERIFY(settled(*again));
+    QVERIFY(windowSettled(*again));
     shoot(again.get(), QStringLiteral("06-restarted"));
     again->close();
 }
@@ -317,7 +334,7 @@ void TestAcceptance::theRoadOfOneRequest() {
 void TestAcceptance::followingAComputationOfAnotherUser() {
     writeSettings(0);
     auto w = fx.startedWindow(environment(), 120000);
-    QVERIFY(settled(*w));
+    QVERIFY(windowSettled(*w));
 
     // Another user asks for the last vehicle of the last group.
     auto server = probe();

@@ -36,11 +36,7 @@ private:
 private slots:
     void initTestCase() {
         const QString chart = QDir(fx.dataDir.path()).filePath(QStringLiteral("demo-town.chart"));
-        // A week of data, so that the last three days always hold a whole working day (see the
-        // acceptance test).
-        QVERIFY(fx.adminOk({QStringLiteral("demo"), QStringLiteral("--chart"), chart, QStringLiteral("--days"),
-                            QStringLiteral("7")}));
-        const QDateTime now = QDateTime::currentDateTime();
+        QVERIFY(fx.seedDemo({QStringLiteral("--chart"), chart}));
         QVERIFY(fx.writeAppFile(QStringLiteral("MapList.ini"),
                                 QStringLiteral("[MapList]\r\nMapCount=1\r\nMap1=%1\r\n").arg(chart).toUtf8()));
         writeSettings();

@@ -135,7 +135,6 @@ void TestMainWindow::controlsCarryTheirNamesCaptionsAndDefaults() {
     QVERIFY(!w->ListView1->header()->sectionsClickable());
 
     QCOMPARE(w->txtCont->text(), QStringLiteral("6"));
-    QCOMPARE(w->txtCont->maxLength(), 4);
     QCOMPARE(w->UpDown2->minimum(), 0);
     QCOMPARE(w->UpDown2->maximum(), 9999);
     QCOMPARE(w->UpDown2->position(), 6);
@@ -162,7 +161,6 @@ void TestMainWindow::controlsCarryTheirNamesCaptionsAndDefaults() {
     QCOMPARE(w->cmbSpeed->currentText(), QStringLiteral("600x"));
     QCOMPARE(w->cmbSpeed->count(), 9);
     QCOMPARE(w->cmbSpeed->itemText(8), QStringLiteral("1x"));
-    QCOMPARE(w->cmbSpeed->lineEdit()->maxLength(), 4);
     QCOMPARE(w->UpDown1->position(), 50);
     QCOMPARE(w->UpDown1->maximum(), 100);
 
@@ -337,6 +335,11 @@ void TestMainWindow::guardShowsEscapedExceptions() {
     QCOMPARE(dialogs.calls[0].kind, QStringLiteral("exception"));
     QCOMPARE(dialogs.calls[0].text, QStringLiteral("сбой"));
     QVERIFY(dialogs.calls[0].hasOwner);
+    // A library's own English message comes inside a Russian sentence.
+    w->guarded([] { throw std::length_error("vector::reserve"); });
+    QCOMPARE(dialogs.calls.size(), 2);
+    QCOMPARE(dialogs.calls[1].text,
+             QStringLiteral("Операция не выполнена из-за внутренней ошибки: vector::reserve"));
 }
 
 void TestMainWindow::upDownStopsAtItsLimits() {
@@ -370,9 +373,18 @@ void TestMainWindow::symbolCaptionsShowMediaIcons() {
     QCOMPARE(w->btnPlay->property("caption").toString(), QStringLiteral(";"));
     const QImage pause = w->btnPlay->icon().pixmap(16, 16).toImage();
     QVERIFY(play != pause);
+    QCOMPARE(w->btnPlay->accessibleName(), QStringLiteral("Пауза"));
     w->btnPlay->setCaption(QStringLiteral("4"));
     QCOMPARE(w->btnPlay->icon().pixmap(16, 16).toImage(), play);
     QVERIFY(w->btnStop->icon().pixmap(16, 16).toImage() != play);
+    // A screen reader reads what the symbols stand for, in Russian; no tooltip is added.
+    QCOMPARE(w->btnPlay->accessibleName(), QStringLiteral("Воспроизведение"));
+    QCOMPARE(w->btnStop->accessibleName(), QStringLiteral("Стоп"));
+    QCOMPARE(w->SpeedButton1->accessibleName(), QStringLiteral("Виды информационных точек"));
+    for (TSymbolButton* b : {w->btnPlay, w->btnStop, w->SpeedButton1}) {
+        QVERIFY(!b->accessibleDescription().isEmpty());
+        QVERIFY(b->toolTip().isEmpty());
+    }
 }
 
 QTEST_MAIN(TestMainWindow)

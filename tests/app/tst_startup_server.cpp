@@ -1,12 +1,21 @@
-// Start-up of the main window against a real tracking server process with fixture data, and the
-// window's answers to the server's notifications sent by another user (the admin tool).
+// Start-up of the main window against a real tracking server process with fixture data, the
+// window's answers to the server's notifications sent by another user (the admin tool), and the
+// end of a session from outside the window: termination signals and the loss of the display.
 #include <QtTest>
 
 #include <QComboBox>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QToolButton>
 #include <QTreeWidget>
 
+#include <csignal>
+#include <cstdio>
+#include <sys/resource.h>
+
+#include "app/PlayerApplication.h"
 #include "app/TForm1.h"
+#include "app/TSessionEndWatcher.h"
 #include "app/ui/UserDialogs.h"
 #include "automation/TTelvikaAutomation.h"
 #include "mvx/IMVControl.h"
@@ -14,6 +23,53 @@
 namespace {
 
 const QString Bin = QStringLiteral(TELVIKA_BIN_DIR);
+
+// Dialogs of the child below: a message is printed, then stays open (a nested event loop that
+// never ends), as a message box does until someone answers it.
+class TOpenMessageDialogs : public TRecordingUserDialogs {
+public:
+    void message(QWidget* owner, const QString& text, const QString& caption) override {
+        TRecordingUserDialogs::message(owner, text, caption);
+        std::printf("message [%s] %s\n", caption.toUtf8().constData(), text.toUtf8().constData());
+        std::fflush(stdout);
+        QEventLoop().exec();
+    }
+};
+
+// Child mode: the player's window as the program runs it (with its session-end watcher) against
+// the parent's server, in the application folder given. Once started it turns "Пропуск остановок"
+// off, so that a save is seen in the file, prints "ready" and runs until the session ends.
+// "--fail-save" limits the size of the files it writes, so that the save at the end fails.
+int runUntilSessionEnds(int argc, char** argv) {
+    QApplication app(argc, argv);
+    telvika::setUpPlayerApplication();
+    const QStringList args = app.arguments();  // program, mode, socket, application and data folder
+    TOpenMessageDialogs dialogs;
+    TPlayerEnvironment env;
+    env.serverName = args.value(2);
+    env.appDir = args.value(3);
+    env.controlDir = Bin;
+    env.serverProgram = Bin + QStringLiteral("/telvika-server");
+    env.serverArguments = {QStringLiteral("--data"), args.value(4), QStringLiteral("--no-demo")};
+    env.dialogs = &dialogs;
+    TForm1 form(env);
+    form.show();
+    if (!QTest::qWaitFor([&] { return form.StartupDone && form.data.MarkerShape.size() == 2; }, 60000) ||
+        !form.SettingsLoaded)
+        return 3;
+    form.ToolButton3->setChecked(false);
+    if (args.contains(QStringLiteral("--fail-save"))) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 64;
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 4;
+    }
+    TSessionEndWatcher sessionEnd(form);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    return app.exec();
+}
 
 }  // namespace
 
@@ -46,6 +102,29 @@ private:
         env.serverArguments = {QStringLiteral("--data"), dataDir.path(), QStringLiteral("--no-demo")};
         env.dialogs = &dialogs;
         return std::make_unique<TForm1>(env);
+    }
+
+    // Starts the child mode above with its own application folder; true once it is ready.
+    bool startChild(QProcess& child, const QString& folder, const QStringList& extra = {},
+                    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(),
+                    QStringList{QStringLiteral("--until-session-ends"), socket, folder, dataDir.path()} + extra);
+        return child.waitForStarted() && waitForOutput(child, "ready");
+    }
+
+    static bool waitForOutput(QProcess& child, const QByteArray& text) {
+        QByteArray seen;
+        while (!seen.contains(text)) {
+            if (!child.waitForReadyRead(60000)) return false;
+            seen += child.readAllStandardOutput();
+        }
+        return true;
+    }
+
+    static QByteArray settingsOf(const QString& folder) {
+        QFile f(QDir(folder).filePath(QStringLiteral("TVSettings.xml")));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
 private slots:
@@ -135,7 +214,72 @@ private slots:
         QVERIFY(dialogs.calls.isEmpty());
         w->close();
     }
+
+    // A hang-up (a closed terminal or session) closes the window as its close button does: the
+    // settings are saved and the program ends normally.
+    void signalClosesAndSaves() {
+        QTemporaryDir folder;
+        QProcess child;
+        QVERIFY(startChild(child, folder.path()));
+        QVERIFY(settingsOf(folder.path()).contains("<Stops>true</Stops>"));
+        ::kill(child.processId(), SIGHUP);
+        QVERIFY(child.waitForFinished(60000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        QVERIFY(settingsOf(folder.path()).contains("<Stops>false</Stops>"));
+    }
+
+    // The save at the end fails (no room for the file): the message is the failure's own, with an
+    // empty caption, the old file stays byte for byte, and a second signal while the message is
+    // open ends the process at once.
+    void failedSaveKeepsTheFileAndASecondSignalEnds() {
+        QTemporaryDir folder;
+        QProcess child;
+        QVERIFY(startChild(child, folder.path(), {QStringLiteral("--fail-save")}));
+        const QByteArray before = settingsOf(folder.path());
+        QVERIFY(!before.isEmpty());
+        ::kill(child.processId(), SIGTERM);
+        QVERIFY(waitForOutput(child, "message [] Не удалось записать файл настроек"));
+        ::kill(child.processId(), SIGTERM);
+        QVERIFY(child.waitForFinished(20000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(settingsOf(folder.path()), before);
+        QCOMPARE(QDir(folder.path()).entryList({QStringLiteral("TVSettings.xml*")}, QDir::Files),
+                 QStringList{QStringLiteral("TVSettings.xml")});
+    }
+
+    // The X server goes away under the running window: Qt ends the process, but the settings are
+    // saved first.
+    void lostDisplaySaves() {
+        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (xvfb.isEmpty()) QSKIP("needs Xvfb");
+        QProcess server;
+        // -displayfd 1: the server picks a free display and writes its number on its output.
+        server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                            QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                            QStringLiteral("1024x768x24")});
+        QVERIFY(server.waitForStarted() && server.waitForReadyRead(30000));
+        const QString display = QStringLiteral(":") + QString::fromLatin1(server.readAllStandardOutput()).trimmed();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.insert(QStringLiteral("DISPLAY"), display);
+        QTemporaryDir folder;
+        QProcess child;
+        const bool ready = startChild(child, folder.path(), {}, environment);
+        server.kill();
+        server.waitForFinished(20000);
+        QVERIFY2(ready, child.readAllStandardError().constData());
+        QVERIFY(child.waitForFinished(60000));
+        const QByteArray errors = child.readAllStandardError();
+        QVERIFY2(errors.contains("connection broke"), errors.constData());
+        QVERIFY(settingsOf(folder.path()).contains("<Stops>false</Stops>"));
+    }
 };
 
-QTEST_MAIN(TestStartupServer)
+int main(int argc, char** argv) {
+    if (argc > 1 && qstrcmp(argv[1], "--until-session-ends") == 0) return runUntilSessionEnds(argc, argv);
+    QApplication app(argc, argv);
+    TestStartupServer test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_startup_server.moc"

@@ -81,17 +81,16 @@ void TestChartBands::failureOnEitherThreadReachesTheCaller() {
     const QImage expected = draw(renderer, &report);
     QVERIFY(report.bands > 1);
 
-    // The calling thread holds its first band until the second thread has begun one, so that
-    // both threads draw. The failing thread fails at once; the other one is slow, and render()
-    // must still wait for it before it lets the failure out.
+    // Each thread holds its first band until the other one has begun one too, so that both
+    // threads draw whichever starts first. The failing thread then fails at once; the other one is
+    // slow, and render() must still wait for it before it lets the failure out.
     const std::thread::id caller = std::this_thread::get_id();
-    std::atomic<bool> workerBegan{false}, slowOneDone{false};
+    std::atomic<bool> callerBegan{false}, workerBegan{false}, slowOneDone{false};
     renderer.setBandHook([&](int) {
         const bool worker = std::this_thread::get_id() != caller;
-        if (worker) workerBegan = true;
-        if (!worker) {
-            for (int i = 0; i < 5000 && !workerBegan; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        (worker ? workerBegan : callerBegan) = true;
+        for (int i = 0; i < 5000 && !(workerBegan && callerBegan); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (worker == onWorker) throw std::runtime_error("band failed");
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         slowOneDone = true;

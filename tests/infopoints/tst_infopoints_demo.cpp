@@ -38,9 +38,7 @@ private:
 private slots:
     void initTestCase() {
         telvika::applyUserLocale();
-        // A week of data: the 3.5 days asked for below then always hold a whole working day of the
-        // weekday groups, whatever the hour and the day of the week.
-        QVERIFY(fx.adminOk({QStringLiteral("demo"), QStringLiteral("--days"), QStringLiteral("7")}));
+        QVERIFY(fx.seedDemo());
         w = fx.startedWindow();
         QVERIFY(w->data.TrackingServer);
         QVERIFY(QTest::qWaitFor([&] { return w->data.TrackingServer->ComputingState() == 0; }, 60000));
@@ -54,9 +52,8 @@ private slots:
 
     void everyKindListsItsEntries() {
         TTelvikaAutomation& server = *w->data.TrackingServer;
-        const double now = telvika::oleNow();
-        const QString begin = telvika::formatFixedDateTime(now - 3.5);
-        const QString end = telvika::formatFixedDateTime(now + 0.5);
+        const QString begin = DemoPeriodBegin.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+        const QString end = DemoPeriodEnd.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
         const QVector<TInfoPoints> kinds = defaultKinds();
         w->data.InfoPoints = kinds;
         w->data.InfoPointsCount = kinds.size();

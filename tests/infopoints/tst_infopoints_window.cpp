@@ -95,6 +95,18 @@ private slots:
         w->txtCont->clear();
         QCOMPARE(w->txtCont->text(), QStringLiteral("0"));
         QCOMPARE(w->ListView1->topLevelItemCount(), 4);
+        // Editing and navigation keys work as in any edit; four characters at most are typed.
+        QTest::keyClicks(w->txtCont, QStringLiteral("123"));
+        QTest::keyClick(w->txtCont, Qt::Key_Home);
+        QTest::keyClick(w->txtCont, Qt::Key_Delete);
+        QCOMPARE(w->txtCont->text(), QStringLiteral("123"));
+        QTest::keyClicks(w->txtCont, QStringLiteral("45"));
+        QCOMPARE(w->txtCont->text(), QStringLiteral("4123"));
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->txtCont->setFocus();
+        QTest::keyClick(w->txtCont, Qt::Key_Tab);
+        QVERIFY(!w->txtCont->hasFocus());
+        w->txtCont->setText(QStringLiteral("0"));
 
         // The up-down steps the box within 0 .. 9999, and the list follows.
         w->UpDown2->click(TUpDown::updDown);

@@ -54,6 +54,11 @@ private slots:
         QVERIFY(!tank.records[0].name.startsWith(QLatin1Char('-')));
         QCOMPARE(tank.records[0].style, QStringLiteral("m 'TVIcons.res' 5 rgb(0,0,0) 25"));
         QCOMPARE(w->data.InfoPointEntryCounts.size(), w->data.InfoPointsCount);
+        // A list made while the computation changed has no trip: nothing is asked for trip 0.
+        w->data.CurTrip = 0;
+        QVERIFY_THROWS_NO_EXCEPTION(w->ShowInfoPoints());
+        QCOMPARE(w->MVCtrl->ObjectSet(setName(*w, 1)).records.size(), 1);
+        w->data.CurTrip = 1;
         // Every kind but the control points has its set; those without entries are empty.
         QVERIFY(!w->MVCtrl->ObjectSetNames().contains(setName(*w, 0)));
         for (int i = 1; i < w->data.InfoPointsCount; ++i)

@@ -4,6 +4,11 @@
 
 #include <QTemporaryDir>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 #include "map/FileDialogFilter.h"
 #include "map/IniDocument.h"
 #include "map/MapListFile.h"
@@ -143,6 +148,38 @@ private slots:
         QVERIFY(error.contains(QStringLiteral("mmm.ini")));
         QCOMPARE(readFile(path), before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).filter(QStringLiteral("mmm")).size(), 1);
+    }
+
+    // A disk that takes no more bytes, made without privileges: a file size limit (with SIGXFSZ
+    // ignored, so that the write fails instead of ending the process). The save reports it in
+    // Russian and the old file stays byte for byte, with no temporary file left beside it.
+    void fullDiskKeepsTheOldFile() {
+#ifdef Q_OS_UNIX
+        const QByteArray before("[MapList]\nMapCount=1\nMap1=/keep.chart\n");
+        writeFile(ini(), before);
+        QStringList paths;
+        for (int i = 1; i <= 20; ++i) paths.append(QStringLiteral("/карты/город-%1.chart").arg(i));
+        rlimit old{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit small = old;
+        small.rlim_cur = 128;
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        QString error;
+        bool written = true;
+        if (::setrlimit(RLIMIT_FSIZE, &small) == 0) {
+            written = maplist::writeMapPaths(ini(), paths, &error);
+            ::setrlimit(RLIMIT_FSIZE, &old);
+        }
+        std::signal(SIGXFSZ, previous);
+        QVERIFY(!written);
+        QVERIFY2(error.startsWith(QStringLiteral("Не удалось записать файл")) && error.contains("MapList.ini"),
+                 qPrintable(error));
+        QCOMPARE(readFile(ini()), before);
+        QCOMPARE(QDir(dir.path()).entryList({maplist::FileName + QLatin1Char('*')}, QDir::Files),
+                 QStringList{maplist::FileName});
+#else
+        QSKIP("file size limits are a POSIX facility");
+#endif
     }
 
     void loadMessages() {

@@ -188,7 +188,8 @@ private slots:
         admin.start(fx.bin + QStringLiteral("/telvika-admin"),
                     {QStringLiteral("--data"), chartDir.filePath(QStringLiteral("demo-data")), QStringLiteral("--socket"),
                      fx.socket + QStringLiteral("-unused"), QStringLiteral("demo"), QStringLiteral("--chart"), town,
-                     QStringLiteral("--days"), QStringLiteral("1")});
+                     QStringLiteral("--days"), QStringLiteral("1"), QStringLiteral("--until"),
+                     DemoUntil.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))});
         QVERIFY(admin.waitForFinished(120000));
         QCOMPARE(admin.exitCode(), 0);
         QVERIFY(fx.writeAppFile(QStringLiteral("MapList.ini"),

@@ -109,19 +109,19 @@ private slots:
 
     void findSegmentBoundaries() {
         const Track t = makeTrack({0, 10, 20, 30}, {{1, 1}, {2, 1}, {3, 1}, {4, 1}});
-        QCOMPARE(findSegment(t.data, 4, T0 - Second, 7), 1);  // before the first point: segment 1-2
-        QCOMPARE(findSegment(t.data, 4, T0, 7), 1);           // at the first point as well
+        QCOMPARE(findSegment(t.data, 4, T0 - Second, 7), 0);  // before the first point: the first segment
+        QCOMPARE(findSegment(t.data, 4, T0, 7), 0);
         QCOMPARE(findSegment(t.data, 4, T0 + 5 * Second, 7), 0);
         QCOMPARE(findSegment(t.data, 4, T0 + 10 * Second, 7), 0);  // t(k-1) < T <= t(k): k-1
         QCOMPARE(findSegment(t.data, 4, T0 + 10.5 * Second, 7), 1);
         QCOMPARE(findSegment(t.data, 4, T0 + 20 * Second, 7), 1);
-        // After the second-last point the last point is not scanned: the index stays.
-        QCOMPARE(findSegment(t.data, 4, T0 + 25 * Second, 7), 7);
-        QCOMPARE(findSegment(t.data, 4, T0 + 99 * Second, 1), 1);
+        // The last segment, whatever index was in use before (a seek there after Stop).
+        QCOMPARE(findSegment(t.data, 4, T0 + 25 * Second, 0), 2);
+        QCOMPARE(findSegment(t.data, 4, T0 + 99 * Second, 1), 2);
         // Fewer than two points: nothing found; a count above the track's own is limited to it.
         QCOMPARE(findSegment(t.data, 1, T0 - Second, 3), 3);
         QCOMPARE(findSegment(t.data, 0, T0 - Second, 3), 3);
-        QCOMPARE(findSegment(t.data, 1000, T0 + 25 * Second, 2), 2);
+        QCOMPARE(findSegment(t.data, 1000, T0 + 25 * Second, 0), 2);
         QCOMPARE(findSegment(TTrackData(), 5, T0, 4), 4);
     }
 
@@ -193,10 +193,12 @@ private slots:
         const TVehiclePose end = vehiclePose(t.data, t.points, 3, 1, T0 + 120 * Second);
         QVERIFY(std::fabs(end.Y - 49.994) < 1e-9);
         QVERIFY(angleDistance(end.angle, Pi / 2) < 1e-9);
-        // Before the segment's start it is extrapolated backwards along the segment's line.
+        // Outside the segment's time it is held at the nearer end, pointing along the segment.
         const TVehiclePose before = vehiclePose(t.data, t.points, 3, 1, T0 + 30 * Second);
-        QVERIFY(std::fabs(before.Y - 50.003) < 1e-9);
-        QCOMPARE(before.X, 10.006);
+        QCOMPARE(before.Y, 50.0);
+        QVERIFY(angleDistance(before.angle, Pi / 2) < 1e-9);
+        const TVehiclePose after = vehiclePose(t.data, t.points, 3, 1, T0 + 500 * Second);
+        QVERIFY(std::fabs(after.Y - 49.994) < 1e-9);
     }
 
     void poseWhereTheSegmentIsDegenerate() {

@@ -128,11 +128,22 @@ private slots:
         QCOMPARE_SECONDS(f->playSeconds(), 30.0);
         QVERIFY(w->Timer1->isActive());
         QCOMPARE(f->overlay(), f->expectedMarker(Lon0 + 0.0005, Lat0, 0.0));
-        // Before its first point the segment 1-2 is used, whose end does not exist: no division by
-        // a missing point, the vehicle stands on the last point.
+        // At its first point the vehicle stands on that point, pointing along the segment.
         w->TrackBar->setValue(0);
-        QCOMPARE(w->data.CurPointIndex, 1);
-        QCOMPARE(f->overlay(), f->expectedMarker(Lon0 + 0.001, Lat0, 0.0));
+        QCOMPARE(w->data.CurPointIndex, 0);
+        QCOMPARE(f->overlay(), f->expectedMarker(Lon0, Lat0, 0.0));
+    }
+
+    void seekIntoTheLastSegmentAfterStop() {
+        f->loadTrack(eastTrack());
+        play();
+        tick(1);
+        w->btnStopClick(nullptr);
+        w->TrackBar->setValue(590);  // between points 9 and 10
+        QCOMPARE(w->data.CurPointIndex, 9);
+        QCOMPARE(w->lblSpeed->text(), QStringLiteral("94.5 км/ч"));
+        QCOMPARE(w->lblDistance->text(), QStringLiteral("9000 м"));
+        QCOMPARE(f->overlay(), f->expectedMarker(Lon0 + 0.009 + 0.001 * 50 / 60, Lat0, 0.0));
     }
 
     void trackBarToItsMaximumStops() {
@@ -211,6 +222,11 @@ private slots:
         QCOMPARE(w->data.SpeedFactor, 1);
         QCOMPARE(w->cmbSpeed->currentText(), QStringLiteral("1x"));
         QCOMPARE(w->Timer1->interval(), 1000);
+        // The program may set more than the four characters the keyboard may type.
+        w->cmbSpeed->setEditText(QStringLiteral("1000x"));
+        edit->end(false);
+        QTest::keyClick(edit, Qt::Key_5);
+        QCOMPARE(w->cmbSpeed->currentText(), QStringLiteral("1000x"));
         // Above 1000 the timer still runs (1 ms) and the replay advances.
         setSpeed(QStringLiteral("5000"));
         QCOMPARE(w->Timer1->interval(), 1);
@@ -234,6 +250,14 @@ private slots:
         w->cmbSpeed->setCurrentIndex(0);
         w->UpDown1->click(TUpDown::updUp);
         QCOMPARE(w->cmbSpeed->currentIndex(), 0);
+        // The steps go from the speed shown, which the settings set as text only.
+        w->cmbSpeed->setEditText(QStringLiteral("60x"));
+        w->UpDown1->click(TUpDown::updDown);
+        QCOMPARE(w->cmbSpeed->currentText(), QStringLiteral("30x"));
+        w->cmbSpeed->setEditText(QStringLiteral("60x"));
+        QTest::keyClick(w->cmbSpeed->lineEdit(), Qt::Key_Up);
+        QCOMPARE(w->cmbSpeed->currentText(), QStringLiteral("100x"));
+        QCOMPARE(w->data.SpeedFactor, 100);
     }
 };
 

@@ -10,6 +10,7 @@
 #include "protocol/ProtocolConstants.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -134,12 +135,17 @@ private slots:
     // the others say why they gave way.
     void oneOfFiveStartedAtOnceServes() {
         const QString socket = uniqueSocketName();
-        // Each server waits behind a pipe until all five are there; closing the pipe lets them go at
-        // the same instant, so that they race for the socket as much as processes can.
+        // Each server waits behind a pipe for a line; five lines written at once let them go at the
+        // same instant, so that they race for the socket as much as processes can. The test holds
+        // the pipe open for reading and writing for the whole round, so that a shell that comes to
+        // its read late still finds its line, however busy the machine.
         const QString gate = dir_.filePath(QStringLiteral("gate"));
         QCOMPARE(::mkfifo(QFile::encodeName(gate).constData(), 0600), 0);
         const QString waitThenRun = QStringLiteral("read _ < \"$0\"; exec \"$@\"");
         for (int round = 0; round < 20; ++round) {
+            const int pipe = ::open(QFile::encodeName(gate).constData(), O_RDWR | O_CLOEXEC);
+            QVERIFY(pipe >= 0);
+            auto closePipe = qScopeGuard([pipe] { ::close(pipe); });
             std::vector<std::unique_ptr<QProcess>> servers;
             for (int i = 0; i < 5; ++i) {
                 // Each with a store of its own, so that nothing but the socket makes them wait.
@@ -151,12 +157,7 @@ private slots:
                                                   QStringLiteral("--no-demo")});
             }
             for (auto& s : servers) QVERIFY(s->waitForStarted(5000));
-            {
-                // Opening blocks until the readers are there; closing it then releases all of them.
-                QFile open(gate);
-                QVERIFY(open.open(QIODevice::WriteOnly));
-                QTest::qWait(50);  // the last shells to reach their read see the same end of file
-            }
+            QCOMPARE(::write(pipe, "\n\n\n\n\n", 5), 5);
             int finished = 0;
             QDeadlineTimer deadline(20000);
             while (finished < 4 && !deadline.hasExpired()) {

@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "PlayerImages.h"
+#include "app/PlayerApplication.h"
 #include "app/model/SharedData.h"
 #include "app/ui/TImageList.h"
 #include "settings/SettingsDocument.h"
@@ -204,6 +205,31 @@ private slots:
         QEvent leave(QEvent::Leave);
         QApplication::sendEvent(form->ComboBox1, &leave);
         QVERIFY(!form->MouseOverIconList);
+    }
+
+    // An arrow key in the open list selects the next row and acts as a click: the list hides.
+    // A key that moves nothing (up on row 0) leaves it open.
+    void arrowKeysInTheListAreClicks() {
+        auto form = shownForm();
+        form->PaintBox1Click();
+        form->ComboBox1->setFocus();
+        QTest::keyClick(form->ComboBox1, Qt::Key_Up);
+        QCOMPARE(form->ComboBox1->currentRow(), 0);
+        QVERIFY(form->ComboBox1->isVisible());
+        QTest::keyClick(form->ComboBox1, Qt::Key_Down);
+        QCOMPARE(form->ComboBox1->currentRow(), 1);
+        QVERIFY(form->ComboBox1->isHidden());
+    }
+
+    // With the design fonts (Tahoma 8, or its metric twin registered by the player) every
+    // check-box caption fits its box uncut.
+    void captionsFitInTheDesignFont() {
+        if (!telvika::installDesignFonts().startsWith(QStringLiteral("Tahoma")))
+            QSKIP("no Tahoma on this system and none to register (Debian's fonts-wine)");
+        TFormSettings form(data, iconNum, *icons);
+        for (QCheckBox* box : form.GroupBox1->findChildren<QCheckBox*>())
+            QVERIFY2(box->sizeHint().width() <= box->width(),
+                     qPrintable(box->text() + QStringLiteral(": %1 > %2").arg(box->sizeHint().width()).arg(box->width())));
     }
 };
 

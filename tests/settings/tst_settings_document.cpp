@@ -9,6 +9,11 @@
 
 #include <ctime>
 
+#ifdef Q_OS_LINUX
+#include <sys/mount.h>
+#include <unistd.h>
+#endif
+
 #include "common/Error.h"
 #include "settings/SettingsDocument.h"
 #include "settings/SettingsFile.h"
@@ -293,6 +298,40 @@ private slots:
         compareValues(readValues(path), v);
         QVERIFY(!writeSettingsFile(dir.filePath("no/such/folder/TVSettings.xml"), v, &error));
         QVERIFY(error.contains("TVSettings.xml"));
+    }
+
+    // A save on a real file system that is full (a 64 KiB tmpfs, filled up): it fails with a
+    // message naming the file and the old file stays byte for byte. Mounting needs root.
+    void fullFileSystemKeepsTheOldFile() {
+#ifdef Q_OS_LINUX
+        if (::geteuid() != 0) QSKIP("mounting a small file system needs root; the file size limit test covers the rest");
+        QTemporaryDir dir;
+        const QByteArray mountPoint = QFile::encodeName(dir.path());
+        if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP(qPrintable(QStringLiteral("no tmpfs can be mounted here: %1").arg(qt_error_string(errno))));
+        const auto unmount = qScopeGuard([&] { ::umount2(mountPoint.constData(), MNT_DETACH); });
+        const QString path = dir.filePath("TVSettings.xml");
+        TSettingsFile(path).writeDefault();
+        const QByteArray before = readAll(path);
+        QVERIFY(!before.isEmpty());
+        QFile filler(dir.filePath("filler"));
+        QVERIFY(filler.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size() && filler.flush()) {
+        }
+        filler.close();
+
+        TSettingsValues v = defaultSettingsValues();
+        v.Speed = "300x";
+        const QString message = failureOf([&] { TSettingsFile(path).save(v); });
+        QVERIFY2(message.startsWith(QStringLiteral("Не удалось записать файл настроек")) &&
+                     message.contains("TVSettings.xml"),
+                 qPrintable(message));
+        QCOMPARE(readAll(path), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"filler", "TVSettings.xml"}));
+#else
+        QSKIP("needs Linux to mount a small file system");
+#endif
     }
 
     // A process saving over and over is killed at random moments; the file it leaves always reads

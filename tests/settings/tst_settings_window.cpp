@@ -209,6 +209,23 @@ private slots:
         QCOMPARE(fx.readAppFile(FileName), bad);
     }
 
+    void groupBeyondTheListAndLongTexts() {
+        // No group at that position: the period is still restored. Texts longer than the four
+        // characters the keyboard may type are kept as they are.
+        auto w = start(defaultWith("<GroupID>7</GroupID>", "<GroupID>20</GroupID>")
+                           .replace("<Speed>60x</Speed>", "<Speed>1000x</Speed>")
+                           .replace("<Cont>60</Cont>", "<Cont>12345</Cont>"));
+        QVERIFY(settingsMessages().isEmpty());
+        QCOMPARE(w->cmbGroupName->currentIndex(), -1);
+        QCOMPARE(w->DateBegin->date(), QDate(2007, 2, 6));
+        QCOMPARE(w->DateEnd->date(), QDate(2009, 6, 6));
+        QCOMPARE(w->cmbSpeed->currentText(), QString("1000x"));
+        QCOMPARE(w->txtCont->text(), QString("12345"));
+        w->close();
+        QCOMPARE(saved().Speed, QString("1000x"));
+        QCOMPARE(saved().Cont, QString("12345"));
+    }
+
     void emptyCont() {
         auto w = start(defaultWith("<Cont>60</Cont>", "<Cont></Cont>"));
         QVERIFY(settingsMessages().isEmpty());

@@ -9,6 +9,7 @@
 #include <QSlider>
 #include <QtTest>
 
+#include "PlayerFixture.h"
 #include "app/TForm1.h"
 #include "common/OleDate.h"
 #include "settings/SettingsFile.h"
@@ -54,15 +55,14 @@ inline void playsOn(TForm1& w, ManualClock& clock) {
     }
 }
 
-// Group 0, vehicle 0, the last three days and today at 600x, stops not skipped, no minimum
-// duration. Written before each window, because a window saves its own selection when it closes.
+// Group 0, vehicle 0, the demo period at 600x, stops not skipped, no minimum duration. Written
+// before each window, because a window saves its own selection when it closes.
 inline void writeSettings(const QString& appDir) {
-    const QDateTime now = QDateTime::currentDateTime();
     telvika::TSettingsValues v = telvika::defaultSettingsValues();
     v.GroupID = 0;
     v.CarID = 0;
-    v.DateTimeBegin = QDateTime(now.date().addDays(-3), QTime(0, 0));
-    v.DateTimeEnd = QDateTime(now.date().addDays(1), QTime(0, 0));
+    v.DateTimeBegin = DemoPeriodBegin;
+    v.DateTimeEnd = DemoPeriodEnd;
     v.Speed = QStringLiteral("600x");
     v.Stops = false;
     v.Cont = QStringLiteral("0");

@@ -6,6 +6,7 @@
 
 #include <QtTest>
 
+#include <QDateTime>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -13,6 +14,27 @@
 
 #include "app/TForm1.h"
 #include "app/ui/UserDialogs.h"
+
+// The demo fleet of the tests drives the week before this local moment, whatever day the tests
+// run on, so that every run sees the same fleet. The period the tests ask for is the last four
+// days of that week (Thursday to Sunday): two working days for the weekday groups.
+inline const QDateTime DemoUntil(QDate(2026, 1, 12), QTime(0, 0));
+inline const QDateTime DemoPeriodBegin = DemoUntil.addDays(-4);
+inline const QDateTime DemoPeriodEnd = DemoUntil;
+
+// Restoring the settings sends two requests (the group's, then the vehicle's); the window is at
+// rest once trips are listed, nothing is pending and it stays so for a second.
+inline bool windowSettled(TForm1& w) {
+    auto quiet = [&] {
+        return w.ListView1->topLevelItemCount() > 0 && !w.data.OwnComputing && !w.data.FollowingServer;
+    };
+    for (int round = 0; round < 60; ++round) {
+        if (!QTest::qWaitFor(quiet, 60000)) return false;
+        QTest::qWait(1000);
+        if (quiet()) return true;
+    }
+    return false;
+}
 
 class TPlayerFixture {
 public:
@@ -43,6 +65,14 @@ public:
         return out.isNull() ? QStringLiteral("") : out;
     }
     bool adminOk(const QStringList& args) const { return !admin(args).isNull(); }
+
+    // The week of demo data before DemoUntil in the fixture's store; extra arguments such as
+    // "--chart" PATH go to the admin tool as well.
+    bool seedDemo(const QStringList& extra = {}) const {
+        return adminOk(QStringList{QStringLiteral("demo"), QStringLiteral("--days"), QStringLiteral("7"),
+                                   QStringLiteral("--until"), DemoUntil.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"))} +
+                       extra);
+    }
 
     // Writes a file into the application folder (settings, map list) before a window starts.
     bool writeAppFile(const QString& name, const QByteArray& bytes) const {

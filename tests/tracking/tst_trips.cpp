@@ -135,8 +135,15 @@ private slots:
         compareStops(w->data.TripStops, stops1);
         QCOMPARE(w->data.TripStopsCount, 1);
 
-        // A click on the second trip: its track, its range, and no stops.
+        // A seek on the first trip, then a click on the second: its track, its range, and no stops.
+        // The shown moment is the second trip's first point, so a speed change (which re-bases the
+        // clock on it) starts the second trip from its start.
+        w->TrackBar->setValue(3000);
         clickRow(*w, 1);
+        probe->SetTripIndex(2);
+        QCOMPARE(w->data.PlayTime, probe->TrackCrdsArray().value(0));
+        w->cmbSpeedChange();
+        QCOMPARE(w->data.PlayRefTime, w->data.PlayTime);
         QCOMPARE(w->data.CurTrip, 2);
         QCOMPARE(w->lblTripNum->text(), QStringLiteral("2"));
         QCOMPARE(w->TrackBar->maximum(), 1200);

@@ -5,8 +5,14 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include <cstdio>
+
+QString messageBoxTitle(const QString& caption) {
+    return caption.isEmpty() ? QStringLiteral(" ") : caption;
+}
+
 void TQtUserDialogs::message(QWidget* owner, const QString& text, const QString& caption) {
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, owner);
+    QMessageBox box(QMessageBox::NoIcon, messageBoxTitle(caption), text, QMessageBox::Ok, owner);
     box.exec();
 }
 
@@ -36,6 +42,23 @@ QString TQtUserDialogs::saveFile(QWidget* owner, const QString& title, const QSt
     if (selectedFilter) *selectedFilter = dialog.selectedNameFilter();
     return dialog.selectedFiles().first();
 }
+
+void TConsoleUserDialogs::message(QWidget*, const QString& text, const QString& caption) {
+    const QString line = caption.isEmpty() ? text : caption + QStringLiteral(": ") + text;
+    std::fprintf(stderr, "telvika-player: %s\n", line.toUtf8().constData());
+}
+
+void TConsoleUserDialogs::showException(QWidget* owner, const QString& message) {
+    TConsoleUserDialogs::message(owner, message, QString());
+}
+
+QString TConsoleUserDialogs::openFile(QWidget*, const QString&, const QString&, const QString&) {
+    return QString();
+}
+
+QString TConsoleUserDialogs::saveFile(QWidget*, const QString&, const QString&, QString*) { return QString(); }
+
+int TConsoleUserDialogs::execDialog(QDialog&) { return QDialog::Rejected; }
 
 int IUserDialogs::execDialog(QDialog& dialog) { return dialog.exec(); }
 

@@ -45,6 +45,23 @@ public:
     QString saveFile(QWidget* owner, const QString& title, const QString& filters, QString* selectedFilter) override;
 };
 
+// Dialogs for a window that can no longer be shown (the display connection broke): messages go to
+// the standard error stream, the file-open dialog answers "cancelled", no dialog is shown.
+class TConsoleUserDialogs : public IUserDialogs {
+public:
+    void message(QWidget* owner, const QString& text, const QString& caption) override;
+    void showException(QWidget* owner, const QString& message) override;
+    QString openFile(QWidget* owner, const QString& title, const QString& filter,
+                     const QString& defaultSuffix) override;
+    QString saveFile(QWidget* owner, const QString& title, const QString& filters, QString* selectedFilter) override;
+    int execDialog(QDialog& dialog) override;
+};
+
+// The caption a message box is given for the caption asked for. An empty title is filled in with
+// the program's name by Qt's window system integration (and by window managers), so a box that is
+// to have no caption gets a single blank instead.
+QString messageBoxTitle(const QString& caption);
+
 // Dialogs for tests: every call is recorded; openFile answers from a queue of paths. The program's
 // own dialogs are recorded apart (dialogTitles) and answered by a queue of scripts: each script
 // gets the dialog, shown but not modal, drives it (clicks its buttons) and returns the result the
