@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 
 #include <memory>
 
