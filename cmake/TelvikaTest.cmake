@@ -3,8 +3,9 @@
 #
 # Every test is added the same way: one Qt Test executable, registered with CTest, run with the
 # offscreen platform plugin and the C locale in the environment (tests that need a locale pin it with
-# QLocale::setDefault), labelled after its component. POSTGRES runs it inside a throwaway PostgreSQL
-# cluster of its own (tests/support/with-postgres).
+# QLocale::setDefault), with the user's configuration folder (QSettings) inside the build tree, so
+# that no test reads or writes the preferences of the person running it, labelled after its component.
+# POSTGRES runs it inside a throwaway PostgreSQL cluster of its own (tests/support/with-postgres).
 function(telvika_add_test)
   cmake_parse_arguments(T "POSTGRES" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_NAME OR NOT T_SOURCES)
@@ -31,5 +32,5 @@ function(telvika_add_test)
   set_tests_properties(${T_NAME} PROPERTIES
     LABELS "${T_LABEL}"
     TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANG=C.UTF-8")
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;LANG=C.UTF-8;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/tests/config")
 endfunction()

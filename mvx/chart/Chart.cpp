@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cmath>
 
 namespace mvx {
 
@@ -23,16 +24,25 @@ void Chart::beginFeature(FeatureKind kind, FeatureShape shape, const QString& na
     f.kind = kind;
     f.shape = shape;
     f.firstPart = static_cast<std::uint32_t>(parts_.size());
-    if (!name.isEmpty()) {
-        auto it = nameIndex_.constFind(name);
-        if (it == nameIndex_.constEnd()) {
-            it = nameIndex_.insert(name, static_cast<std::int32_t>(names_.size()));
-            names_.push_back(name);
-        }
-        f.name = it.value();
-    }
+    f.name = internName(name);
     features_.push_back(f);
     open_ = true;
+}
+
+std::int32_t Chart::internName(const QString& name) {
+    if (name.isEmpty()) return -1;
+    auto it = nameIndex_.constFind(name);
+    if (it == nameIndex_.constEnd()) {
+        it = nameIndex_.insert(name, static_cast<std::int32_t>(names_.size()));
+        names_.push_back(name);
+    }
+    return it.value();
+}
+
+void Chart::addAddress(const QPointF& mercator, const QString& street, const QString& number) {
+    if (number.isEmpty() || !std::isfinite(mercator.x()) || !std::isfinite(mercator.y())) return;
+    if (addresses_.size() >= limits_.maxFeatures) tooLarge("addresses", limits_.maxFeatures);
+    addresses_.push_back(ChartAddress{mercator, internName(street), number});
 }
 
 void Chart::addPart(const std::vector<QPointF>& mercatorPoints, Ring ring) {
@@ -97,6 +107,22 @@ void Chart::finish() {
         }
     }
     grid_.build(bounds, extent_);
+    std::vector<QRectF> at;
+    at.reserve(addresses_.size());
+    QRectF reach;
+    for (const ChartAddress& a : addresses_) {
+        at.emplace_back(a.at, QSizeF(0, 0));
+        if (at.size() == 1) {
+            reach = at.back();
+        } else {
+            reach.setLeft(std::min(reach.left(), a.at.x()));
+            reach.setTop(std::min(reach.top(), a.at.y()));
+            reach.setRight(std::max(reach.right(), a.at.x()));
+            reach.setBottom(std::max(reach.bottom(), a.at.y()));
+        }
+    }
+    addressGrid_.build(at, reach);
+    addresses_.shrink_to_fit();
     nameIndex_.clear();
     features_.shrink_to_fit();
     parts_.shrink_to_fit();
@@ -106,8 +132,11 @@ void Chart::finish() {
 size_t Chart::contentBytes() const {
     size_t names = 0;
     for (const QString& n : names_) names += sizeof(QString) + static_cast<size_t>(n.capacity()) * sizeof(QChar);
+    size_t numbers = 0;
+    for (const ChartAddress& a : addresses_)
+        numbers += sizeof(ChartAddress) + static_cast<size_t>(a.number.capacity()) * sizeof(QChar);
     return features_.capacity() * sizeof(ChartFeature) + parts_.capacity() * sizeof(ChartPart) +
-           points_.capacity() * sizeof(QPointF) + names;
+           points_.capacity() * sizeof(QPointF) + names + numbers;
 }
 
 size_t Chart::countOf(FeatureKind kind) const {

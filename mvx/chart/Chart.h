@@ -26,6 +26,13 @@ struct ChartFeature {
     FeatureShape shape = FeatureShape::Point;
 };
 
+// A house number of the map, at its address point or the centre of its building.
+struct ChartAddress {
+    QPointF at;                // Web Mercator metres
+    std::int32_t street = -1;  // index into Chart::names(), -1 when the address names no street
+    QString number;
+};
+
 // A run of points in Chart::points().
 struct ChartPart {
     std::uint32_t firstPoint = 0;
@@ -61,6 +68,8 @@ public:
     void addPart(const std::vector<QPointF>& mercatorPoints, Ring ring = Ring::None);
     // Ends the current feature; a feature without any point is dropped.
     void endFeature();
+    // A house number (addr:housenumber) with the street it belongs to (addr:street, may be empty).
+    void addAddress(const QPointF& mercator, const QString& street, const QString& number);
     // Sorts features into drawing order and builds the index; call once after the last feature.
     void finish();
 
@@ -68,11 +77,12 @@ public:
     const std::vector<ChartPart>& parts() const { return parts_; }
     const std::vector<QPointF>& points() const { return points_; }
     const std::vector<QString>& names() const { return names_; }
+    const std::vector<ChartAddress>& addresses() const { return addresses_; }
     QRectF extent() const { return extent_; }
     size_t countOf(FeatureKind kind) const;
     // Bytes held by the features, their parts and points; by the spatial index.
     size_t contentBytes() const;
-    size_t indexBytes() const { return grid_.memoryBytes(); }
+    size_t indexBytes() const { return grid_.memoryBytes() + addressGrid_.memoryBytes(); }
     const SpatialGrid& index() const { return grid_; }
 
     // Calls f(featureIndex) once for every feature whose bounds meet rect (Mercator metres).
@@ -87,7 +97,18 @@ public:
         });
     }
 
+    // Calls f(addressIndex) for every address inside rect (Mercator metres, edges included).
+    template <typename F>
+    void forEachAddressIn(const QRectF& rect, F&& f) const {
+        addressGrid_.query(rect, [&](std::uint32_t i) {
+            const QPointF& p = addresses_[i].at;
+            if (p.x() >= rect.left() && p.x() <= rect.right() && p.y() >= rect.top() && p.y() <= rect.bottom()) f(i);
+        });
+    }
+
 private:
+    std::int32_t internName(const QString& name);
+
     ChartLimits limits_;
     std::vector<ChartFeature> features_;
     std::vector<ChartPart> parts_;
@@ -95,6 +116,8 @@ private:
     std::vector<QString> names_;
     QRectF extent_;
     SpatialGrid grid_;
+    std::vector<ChartAddress> addresses_;
+    SpatialGrid addressGrid_;
     QHash<QString, std::int32_t> nameIndex_;
     bool open_ = false;
 };

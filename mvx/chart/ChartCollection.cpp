@@ -101,4 +101,14 @@ void ChartCollection::render(QPainter& painter, const MapView& view, const Rende
     renderer_.render(painter, view, charts(), report, options);
 }
 
+void ChartCollection::print(QPainter& painter, const MapView& view) const {
+    ChartRenderer once;
+    once.setThreads(1);  // bands are pictures of the view's own pixels
+    once.render(painter, view, charts(), nullptr);
+}
+
+StreetPlace ChartCollection::nearestStreet(double lon, double lat, double maxMetres) const {
+    return StreetFinder::nearest(charts(), lon, lat, maxMetres);
+}
+
 }  // namespace mvx

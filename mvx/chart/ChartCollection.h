@@ -2,6 +2,7 @@
 
 #include "chart/Chart.h"
 #include "chart/ChartRenderer.h"
+#include "chart/StreetFinder.h"
 #include "core/Projection.h"
 
 #include <QRectF>
@@ -38,6 +39,13 @@ public:
     // options say.
     void render(QPainter& painter, const MapView& view, const RenderOptions& options,
                 RenderReport* report = nullptr) const;
+
+    // The same on one thread, for a painter that may scale (printing): the picture is drawn at the
+    // painter's resolution, labels included.
+    void print(QPainter& painter, const MapView& view) const;
+
+    // The nearest named street of the loaded charts (StreetFinder).
+    StreetPlace nearestStreet(double lon, double lat, double maxMetres) const;
 
     // GDAL's reason for the last failed load (for logs), empty after a success.
     QString lastError() const { return lastError_; }

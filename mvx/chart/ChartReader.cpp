@@ -179,11 +179,12 @@ private:
     std::vector<QPointF> merc_;
 };
 
-// Reads one feature's tags, column first, other_tags second.
+// Reads one feature's tags, column first, other_tags second (other_tags is read whole, for the
+// house numbers too).
 void readTags(OGRFeature& f, const LayerColumns& c, OtherTags& other, FeatureTags& tags) {
     tags.clear();
     other = OtherTags();
-    bool otherParsed = false;
+    if (c.otherTags >= 0 && f.IsFieldSetAndNotNull(c.otherTags)) other = OtherTags::parse(f.GetFieldAsString(c.otherTags));
     for (int k = 0; k < FeatureTags::KeyCount; ++k) {
         const int col = c.tag[static_cast<size_t>(k)];
         if (col >= 0 && f.IsFieldSetAndNotNull(col)) {
@@ -194,12 +195,22 @@ void readTags(OGRFeature& f, const LayerColumns& c, OtherTags& other, FeatureTag
             }
         }
         if (c.otherTags < 0) continue;
-        if (!otherParsed) {
-            otherParsed = true;
-            if (f.IsFieldSetAndNotNull(c.otherTags)) other = OtherTags::parse(f.GetFieldAsString(c.otherTags));
-        }
         tags.set(static_cast<FeatureTags::Key>(k), other.value(FeatureTags::keyNames[static_cast<size_t>(k)]));
     }
+}
+
+QString utf8(std::string_view v) { return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size())); }
+
+// A house number of an address point or a building, kept at the centre of its bounds.
+void readAddress(const OGRGeometry& geom, const OtherTags& other, const LayerProjection& projection, Chart& chart) {
+    const std::string_view number = other.value("addr:housenumber");
+    if (number.empty()) return;
+    OGREnvelope env;
+    geom.getEnvelope(&env);
+    std::vector<double> xs{(env.MinX + env.MaxX) / 2.0}, ys{(env.MinY + env.MaxY) / 2.0};
+    std::vector<QPointF> at;
+    projection.project(xs, ys, at);
+    if (!at.empty()) chart.addAddress(at.front(), utf8(other.value("addr:street")), utf8(number));
 }
 
 void readLayer(OGRLayer& layer, const LayerColumns& columns, const LayerProjection& projection, Chart& chart) {
@@ -227,13 +238,12 @@ void readLayer(OGRLayer& layer, const LayerColumns& columns, const LayerProjecti
         FeatureShape shape = shapeOf(type, known);
         if (!known) continue;
         readTags(*feature, columns, other, tags);
+        readAddress(*geom, other, projection, chart);
         const FeatureKind kind = FeatureClassifier::classify(tags, shape);
         if (kind == FeatureKind::None) continue;
-        const bool labelled = ChartStyle::of(kind).labelMaxScale > 0;
-        const QString name =
-            labelled ? QString::fromUtf8(tags.get(FeatureTags::Name).data(),
-                                         static_cast<qsizetype>(tags.get(FeatureTags::Name).size()))
-                     : QString();
+        // Names of labelled kinds, and of every road: the place of a position names its street.
+        const bool named = ChartStyle::of(kind).labelMaxScale > 0 || isRoad(kind);
+        const QString name = named ? utf8(tags.get(FeatureTags::Name)) : QString();
         if (isPlace(kind) && shape == FeatureShape::Area) {
             // A place mapped as an area is labelled at its centre.
             OGREnvelope env;

@@ -172,8 +172,9 @@ double ChartRenderer::textWidth(const QString& text, const QFont& font, FeatureK
     return textWidths_.insert(key, QFontMetricsF(font).horizontalAdvance(text)).value();
 }
 
-const QImage& ChartRenderer::labelImage(const QString& text, const QFont& font, FeatureKind kind, int angle) const {
-    const LabelKey key{text, kindIndex(kind), angle};
+const QImage& ChartRenderer::labelImage(const QString& text, const QFont& font, FeatureKind kind, int angle,
+                                        double ratio) const {
+    const LabelKey key{text, kindIndex(kind), angle, static_cast<int>(std::lround(ratio * 100))};
     auto it = labelImages_.constFind(key);
     if (it != labelImages_.constEnd()) return it.value();
     if (labelImages_.size() >= MaxCachedLabels) labelImages_.clear();
@@ -185,14 +186,18 @@ const QImage& ChartRenderer::labelImage(const QString& text, const QFont& font, 
     QTransform turn;
     turn.rotate(angle);
     const QRectF bounds = turn.mapRect(QRectF(-w / 2, -h / 2, w, h));
-    QImage image(std::max(1, static_cast<int>(std::ceil(bounds.width())) + 2),
-                 std::max(1, static_cast<int>(std::ceil(bounds.height())) + 2), QImage::Format_ARGB32_Premultiplied);
+    // Sized in view pixels; a ratio above 1 gives the picture that many device pixels per view pixel.
+    const double lw = std::max(1, static_cast<int>(std::ceil(bounds.width())) + 2);
+    const double lh = std::max(1, static_cast<int>(std::ceil(bounds.height())) + 2);
+    QImage image(static_cast<int>(std::ceil(lw * ratio)), static_cast<int>(std::ceil(lh * ratio)),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
     image.fill(Qt::transparent);
     const QPointF origin(-w / 2 + halo + labelRatio_, -h / 2 + halo + labelRatio_ + fm.ascent());
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
-    p.translate(image.width() / 2.0, image.height() / 2.0);
+    p.translate(lw / 2.0, lh / 2.0);
     p.rotate(angle);
     p.setFont(font);
     // The halo: the text drawn round itself in the halo colour, from the font's glyph cache,
@@ -210,10 +215,13 @@ const QImage& ChartRenderer::labelImage(const QString& text, const QFont& font, 
 
 void ChartRenderer::drawLabel(Frame& f, const QString& text, const QFont& font, const QPointF& centre, double angle,
                               FeatureKind kind, const QPolygonF& box) const {
-    const QImage& image = labelImage(text, font, kind, static_cast<int>(std::lround(angle)));
+    // A painter that scales (printing) gets pictures of its own resolution.
+    const double ratio = std::max(1.0, std::fabs(f.base.m11()));
+    const QImage& image = labelImage(text, font, kind, static_cast<int>(std::lround(angle)), ratio);
+    const QSizeF size = image.deviceIndependentSize();
     // Whole pixels keep the text sharp.
-    const QPoint topLeft(static_cast<int>(std::round(centre.x() - image.width() / 2.0)),
-                         static_cast<int>(std::round(centre.y() - image.height() / 2.0)));
+    const QPoint topLeft(static_cast<int>(std::round(centre.x() - size.width() / 2.0)),
+                         static_cast<int>(std::round(centre.y() - size.height() / 2.0)));
     if (f.placedLabels)
         f.placedLabels->push_back({image, topLeft, box});
     else

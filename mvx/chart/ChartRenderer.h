@@ -107,7 +107,8 @@ private:
     void drawLabel(Frame& f, const QString& text, const QFont& font, const QPointF& centre, double angle,
                    FeatureKind kind, const QPolygonF& box) const;
     double textWidth(const QString& text, const QFont& font, FeatureKind kind) const;
-    const QImage& labelImage(const QString& text, const QFont& font, FeatureKind kind, int angle) const;
+    // ratio: device pixels per view pixel (1 on screen; more when printing through a scaled painter).
+    const QImage& labelImage(const QString& text, const QFont& font, FeatureKind kind, int angle, double ratio) const;
     QFont fontFor(FeatureKind kind) const;
 
     int threads_ = 2;
@@ -121,10 +122,13 @@ private:
         QString text;
         int kind;
         int angle;
-        bool operator==(const LabelKey& o) const { return kind == o.kind && angle == o.angle && text == o.text; }
+        int ratio = 100;  // device pixels per view pixel, in hundredths
+        bool operator==(const LabelKey& o) const {
+            return kind == o.kind && angle == o.angle && ratio == o.ratio && text == o.text;
+        }
     };
     friend size_t qHash(const LabelKey& k, size_t seed) noexcept {
-        return qHashMulti(seed, k.text, k.kind, k.angle);
+        return qHashMulti(seed, k.text, k.kind, k.angle, k.ratio);
     }
     mutable QHash<LabelKey, QImage> labelImages_;
     mutable QHash<LabelKey, double> textWidths_;

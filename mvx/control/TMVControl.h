@@ -56,6 +56,10 @@ public:
     QStringList ObjectSetNames() const override { return layer_.names(); }
     ObjectSetInfo ObjectSet(const QString& name) const override { return layer_.info(name); }
 
+    MapPlace NearestStreet(double lat, double lon, double maxMetres) const override;
+    double PrintView(QPainter& painter, const QRectF& target, double south, double west, double north,
+                     double east) override;
+
     void SetOnMouseAction(MouseActionHandler handler) override { onMouseAction_ = std::move(handler); }
     void SetOnSelfDraw(SelfDrawHandler handler) override { onSelfDraw_ = std::move(handler); }
     void SetOnViewChanged(std::function<void()> handler) override { onViewChanged_ = std::move(handler); }

@@ -109,6 +109,7 @@ TForm1::TForm1(const TPlayerEnvironment& environment, QWidget* parent)
     Panel1->layout()->addWidget(MVCtrl->widget());
 
     wireEvents();
+    buildTripAnalysis();
 }
 
 TForm1::~TForm1() {

@@ -10,6 +10,7 @@
 #include "app/model/SharedData.h"
 
 class QComboBox;
+class QDockWidget;
 class QDateEdit;
 class QDomDocument;
 class QFrame;
@@ -28,11 +29,16 @@ class QToolButton;
 class QTreeWidget;
 class QWidget;
 class TImageList;
+class TTripAnalysisState;
+class TTripPanel;
 class TSymbolButton;
 class TUpDown;
 class IUserDialogs;
 namespace mvx {
 class IMVControl;
+}
+namespace telvika::analysis {
+struct TTripRecord;
 }
 
 // The player's main window. It owns every control (each control's objectName is its name), the
@@ -216,6 +222,29 @@ public:
     // The query of the kind the kind list shows; throws when it shows the trips or no valid kind.
     QString ShownKindQuery() const;
 
+    // --- Trip summary, speed chart, place, export and report (src/analysis) ------------------------
+    QMenu* mnuTrip = nullptr;          // "Рейс", after "Список карт"
+    QAction* mnuTripPanel = nullptr;   // "Сводка и график": shows the trip panel
+    QAction* mnuFollowVehicle = nullptr;  // "Следовать за ТС": the map follows the marker
+    QAction* mnuExportTrip = nullptr;  // "Экспорт рейса…"
+    QAction* mnuTripReport = nullptr;  // "Отчёт о рейсе (PDF)…"
+    QDockWidget* TripDock = nullptr;   // under the map, closed by default
+    TTripPanel* TripPanel = nullptr;
+    bool FollowVehicle = true;
+    void buildTripAnalysis();
+    void mnuTripPanelClick();
+    void mnuFollowVehicleClick();
+    void mnuExportTripClick();
+    void mnuTripReportClick();
+    // After a track was loaded, and after each moment shown (tick, seek, map click).
+    void TripTrackLoaded();
+    void TripMomentShown(telvika::TDateTime moment);
+    void RefreshTripPanel();
+    // A click or drag on the speed chart: the seek of the track bar to that moment.
+    void SpeedChartSeek(telvika::TDateTime moment);
+    // The loaded trip's record (read from the server on first use after a track load).
+    const telvika::analysis::TTripRecord& LoadedTripRecord();
+
     // --- Settings file and dialog (src/settings) --------------------------------------------------
     void LoadSaveSettings(int mode);
     void btnSettingsClick();
@@ -244,6 +273,7 @@ private:
     void runStartupSequence();
 
     TPlayerEnvironment env_;
+    TTripAnalysisState* tripAnalysis_ = nullptr;  // a child of the window
     std::unique_ptr<IUserDialogs> ownDialogs_;
     IUserDialogs* dialogs_ = nullptr;
     bool formShowQueued_ = false;

@@ -16,6 +16,8 @@ struct TPlayerEnvironment {
     QString serverProgram;   // server to start when none answers; empty = beside the executable
     QStringList serverArguments;  // extra arguments for a server the client starts
     IUserDialogs* dialogs = nullptr;  // message boxes and the file dialog; null = the real ones
+    // The preferences of the trip panel (QSettings, INI); empty = the user's own configuration.
+    QString preferencesFile;
     // The blocking hold after a skipped stop (milliseconds); empty = a real sleep of the GUI thread.
     std::function<void(int ms)> hold;
 

@@ -64,7 +64,9 @@ void TForm1::ShowMarkerLayer() {
     MVCtrl->SetOverlay(overlayOf(data.MarkerShape));
     MVCtrl->RepaintNow();
 
-    // Following: the view is recentred on the rear notch when it nears an edge.
+    // Following: the view is recentred on the rear notch when it nears an edge (unless the user
+    // switched following off in the trip menu).
+    if (!FollowVehicle) return;
     const QPoint notch = wholePixel(data.MarkerShape[0][0]);
     double lat = 0, lon = 0;
     MVCtrl->GetCenter(lat, lon);

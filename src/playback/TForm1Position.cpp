@@ -38,6 +38,7 @@ void TForm1::ShowMoment(TDateTime moment) {
     const TVehiclePose pose = vehiclePose(data.TrackData, data.TrackPoints, data.TrackPointCount, i, moment);
     BuildMarker(pose.X, pose.Y, pose.angle, VehicleMarkerSize);
     ShowLayer(2);
+    TripMomentShown(moment);
 }
 
 void TForm1::ShowEndOfTrack() {
@@ -45,6 +46,7 @@ void TForm1::ShowEndOfTrack() {
     const TVehiclePose pose = lastPointPose(data.TrackPoints, data.TrackPointCount);
     BuildMarker(pose.X, pose.Y, pose.angle, VehicleMarkerSize);
     ShowLayer(2);
+    TripMomentShown(data.TrackData.time(data.TrackData.pointCount() - 1));
 }
 
 void TForm1::ShowStopLabel(int stopIndex) {

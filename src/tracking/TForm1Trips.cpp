@@ -110,4 +110,5 @@ void TForm1::LoadTrack(int tripNumber) {
     ShowLayer(1);
     MVCtrl->SetCurScale(20000.0);
     MVCtrl->SetCenter(data.TrackData.latitude(0), data.TrackData.longitude(0));
+    TripTrackLoaded();
 }

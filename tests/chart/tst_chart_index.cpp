@@ -72,6 +72,7 @@ private slots:
     void largeItemsAreKeptApart();
     void manyLargeOverlappingPolygons();
     void chartBeyondItsLimitsIsRefused();
+    void nearestStreetAndHouseNumber();
 
 private:
     QTemporaryDir dir_;
@@ -171,6 +172,32 @@ void TestChartIndex::chartBeyondItsLimitsIsRefused() {
     // Within the limits the same file loads.
     limits.maxFeatures = Copies + 1;
     QCOMPARE(ChartReader::read(repeated_, "GPKG", limits).code, int(ChartLoaded));
+}
+
+void TestChartIndex::nearestStreetAndHouseNumber() {
+    // A named street along 47.1 N, an unnamed service road nearer to the places asked, house 12 of
+    // the street (a building) and house 3 of another street (a point) beside it.
+    ChartFixture f;
+    f.addLine({{9.50, 47.1}, {9.51, 47.1}}, {{"highway", "residential"}, {"name", "улица Ленина"}});
+    f.addLine({{9.50, 47.1004}, {9.51, 47.1004}}, {{"highway", "service"}});
+    f.addArea({{{9.5019, 47.1002}, {9.5021, 47.1002}, {9.5021, 47.1003}, {9.5019, 47.1003}}},
+              {{"building", "yes"}, {"addr:housenumber", "12"}, {"addr:street", "улица Ленина"}});
+    f.addPoint({9.5020, 47.1001}, {{"addr:housenumber", "3"}, {"addr:street", "Другая улица"}});
+    const QString path = dir_.filePath("street.chart");
+    QString error;
+    QVERIFY2(f.write(path, &error), qPrintable(error));
+    ChartCollection charts;
+    QCOMPARE(charts.load(path), 0);
+
+    const StreetPlace atHouse = charts.nearestStreet(9.5020, 47.1003, 200);
+    QVERIFY(atHouse.found);
+    QCOMPARE(atHouse.street, QString("улица Ленина"));
+    QCOMPARE(atHouse.house, QString("12"));
+    QVERIFY(std::fabs(atHouse.metres - 33.4) < 1.0);  // 0.0003 degrees of latitude
+    const StreetPlace along = charts.nearestStreet(9.5080, 47.1010, 200);  // 111 m off, no house near
+    QCOMPARE(along.street, QString("улица Ленина"));
+    QVERIFY(along.house.isEmpty());
+    QVERIFY(!charts.nearestStreet(9.5050, 47.1025, 200).found);  // 278 m off
 }
 
 QTEST_MAIN(TestChartIndex)

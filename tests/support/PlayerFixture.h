@@ -94,6 +94,7 @@ public:
         env.serverArguments =
             QStringList{QStringLiteral("--data"), dataDir.path(), QStringLiteral("--no-demo")} + extraServerArguments;
         env.dialogs = &dialogs;
+        env.preferencesFile = QDir(appDir.path()).filePath(QStringLiteral("preferences.ini"));
         return env;
     }
 

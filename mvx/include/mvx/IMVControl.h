@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QPolygonF>
 #include <QRect>
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -80,6 +81,14 @@ struct ObjectSetInfo {
     int skippedRecords = 0;  // records left out because of a bad style, geometry or field
 };
 
+// The nearest named street to a place (NearestStreet).
+struct MapPlace {
+    QString street;       // the way's name as the map has it
+    QString house;        // the nearest house number of that street within 50 m, or empty
+    double metres = 0.0;  // ground distance from the place to the street
+    bool found = false;   // false: no named way within the distance asked for, or no map loaded
+};
+
 // The control object is the widget itself: it is deleted with its parent window.
 class IMVControl {
 public:
@@ -113,6 +122,17 @@ public:
     virtual int LoadObjects(const QString& command, const QString& style, IMapTable* table) = 0;
     virtual QStringList ObjectSetNames() const = 0;  // in drawing order
     virtual ObjectSetInfo ObjectSet(const QString& name) const = 0;
+
+    // The nearest named street (a road of the loaded maps with a name) to a place, looked up in
+    // the maps' spatial index, with the nearest house number of that street within 50 m.
+    virtual MapPlace NearestStreet(double lat, double lon, double maxMetres) const = 0;
+
+    // Draws the loaded maps and the object sets (not the overlay) into target, a rectangle in the
+    // painter's coordinates, at the painter device's resolution: the area from south to north and
+    // west to east (degrees) is fitted whole into it, centred, at no larger scale than 1:5000.
+    // Returns the scale (1:N) the area was drawn at. The view on screen does not change.
+    virtual double PrintView(QPainter& painter, const QRectF& target, double south, double west, double north,
+                             double east) = 0;
 
     // Events. OnMouseAction(action, uMsg, x, y, handled): action 32 is a left click without drag.
     using MouseActionHandler = std::function<void(int action, int uMsg, int x, int y, bool& handled)>;

@@ -33,6 +33,16 @@ QString TQtUserDialogs::openFile(QWidget* owner, const QString& title, const QSt
     return dialog.selectedFiles().first();
 }
 
+QString TQtUserDialogs::saveFile(QWidget* owner, const QString& title, const QString& filters,
+                                 QString* selectedFilter) {
+    QFileDialog dialog(owner, title, QString(), filters);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    if (selectedFilter) *selectedFilter = dialog.selectedNameFilter();
+    return dialog.selectedFiles().first();
+}
+
 void TConsoleUserDialogs::message(QWidget*, const QString& text, const QString& caption) {
     const QString line = caption.isEmpty() ? text : caption + QStringLiteral(": ") + text;
     std::fprintf(stderr, "telvika-player: %s\n", line.toUtf8().constData());
@@ -45,6 +55,8 @@ void TConsoleUserDialogs::showException(QWidget* owner, const QString& message) 
 QString TConsoleUserDialogs::openFile(QWidget*, const QString&, const QString&, const QString&) {
     return QString();
 }
+
+QString TConsoleUserDialogs::saveFile(QWidget*, const QString&, const QString&, QString*) { return QString(); }
 
 int TConsoleUserDialogs::execDialog(QDialog&) { return QDialog::Rejected; }
 

@@ -25,6 +25,11 @@ public:
     virtual QString openFile(QWidget* owner, const QString& title, const QString& filter,
                              const QString& defaultSuffix) = 0;
 
+    // The file-save dialog with a list of filters (";;"-separated); an empty result means the user
+    // cancelled. selectedFilter gets the filter chosen.
+    virtual QString saveFile(QWidget* owner, const QString& title, const QString& filters,
+                             QString* selectedFilter) = 0;
+
     // Shows one of the program's own dialogs modally and returns its result (QDialog::Accepted or
     // Rejected, or what the dialog passed to done()). The real ones run dialog.exec().
     virtual int execDialog(QDialog& dialog);
@@ -37,6 +42,7 @@ public:
     void showException(QWidget* owner, const QString& message) override;
     QString openFile(QWidget* owner, const QString& title, const QString& filter,
                      const QString& defaultSuffix) override;
+    QString saveFile(QWidget* owner, const QString& title, const QString& filters, QString* selectedFilter) override;
 };
 
 // Dialogs for a window that can no longer be shown (the display connection broke): messages go to
@@ -47,6 +53,7 @@ public:
     void showException(QWidget* owner, const QString& message) override;
     QString openFile(QWidget* owner, const QString& title, const QString& filter,
                      const QString& defaultSuffix) override;
+    QString saveFile(QWidget* owner, const QString& title, const QString& filters, QString* selectedFilter) override;
     int execDialog(QDialog& dialog) override;
 };
 
@@ -62,7 +69,7 @@ QString messageBoxTitle(const QString& caption);
 class TRecordingUserDialogs : public IUserDialogs {
 public:
     struct Call {
-        QString kind;  // "message", "exception" or "openFile"
+        QString kind;  // "message", "exception", "openFile" or "saveFile"
         QString text;
         QString caption;
         bool hasOwner = false;
@@ -79,10 +86,22 @@ public:
         calls.push_back({QStringLiteral("openFile"), title, QString(), owner != nullptr, filter});
         return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
     }
+    // saveFile answers from its own queue; the filter chosen is the one the path's suffix names.
+    QString saveFile(QWidget* owner, const QString& title, const QString& filters, QString* selectedFilter) override {
+        calls.push_back({QStringLiteral("saveFile"), title, QString(), owner != nullptr, filters});
+        const QString path = saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+        if (selectedFilter) {
+            selectedFilter->clear();
+            for (const QString& f : filters.split(QStringLiteral(";;")))
+                if (!path.isEmpty() && f.contains(QStringLiteral("*.") + path.section(QLatin1Char('.'), -1))) *selectedFilter = f;
+        }
+        return path;
+    }
     int execDialog(QDialog& dialog) override;
 
     QVector<Call> calls;
     QStringList fileAnswers;
+    QStringList saveAnswers;
     QStringList dialogTitles;  // window titles of the dialogs run, in order
     QList<std::function<int(QDialog&)>> dialogScripts;
 };
