@@ -77,7 +77,11 @@ void appendGeneralTextDot(QByteArray& out, double value) {
     int n = 0;
     for (; p < written.ptr && *p != 'e'; ++p)
         if (*p != '.') digits[n++] = *p;
-    const int exponent = std::atoi(p + 1);
+    // to_chars writes no terminator: the exponent is read within what it wrote.
+    int exponent = 0;
+    const char* e = p + 1;
+    if (e < written.ptr && *e == '+') ++e;
+    std::from_chars(e, written.ptr, exponent);
     while (n > 1 && digits[n - 1] == '0') --n;
     if (negative) out += '-';
     if (exponent >= 15 || exponent < -5) {

@@ -23,22 +23,37 @@ void checkPoint(int device, const TelemetryPoint& p, double now) {
                         .arg(problem));
 }
 
+qint64 storedMilliseconds(double time) { return std::llround(storedSeconds(time) * 1000.0); }
+
 // Keeps the points until commit(), then stores them with one insertTelemetry.
 class BufferedTelemetryBatches : public TelemetryBatchWriter {
 public:
     BufferedTelemetryBatches(StoreBackend& backend, int device) : backend_(backend), device_(device) {}
     void append(const QVector<TelemetryPoint>& points) override {
-        for (const TelemetryPoint& p : points) rows_.append({device_, p});
+        for (const TelemetryPoint& p : points) {
+            // An instant given twice within the append is stored once, as the store does with
+            // an instant it holds already.
+            if (instants_.contains(storedMilliseconds(p.time))) {
+                ++repeated_;
+                continue;
+            }
+            instants_.insert(storedMilliseconds(p.time));
+            rows_.append({device_, p});
+        }
     }
     TelemetryAppend commit() override {
-        if (rows_.isEmpty()) return {};
-        return backend_.insertTelemetry(rows_);
+        TelemetryAppend done;
+        if (!rows_.isEmpty()) done = backend_.insertTelemetry(rows_);
+        done.alreadyStored += repeated_;
+        return done;
     }
 
 private:
     StoreBackend& backend_;
     int device_;
     QVector<QPair<int, TelemetryPoint>> rows_;
+    QSet<qint64> instants_;
+    int repeated_ = 0;
 };
 
 }  // namespace

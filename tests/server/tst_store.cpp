@@ -229,7 +229,8 @@ private slots:
     // A long import goes in batches within one transaction: nothing is visible before the commit,
     // and an append that fails in a later batch, or is abandoned, leaves nothing behind.
     void batchesCommitTogetherOrNotAtAll() {
-        const QString path = dir_.filePath(QStringLiteral("batches.db"));
+        QFETCH_GLOBAL(QString, store);
+        TELVIKA_FRESH_STORE(path, store, dir_, QStringLiteral("batches.db"));
         Store s(path);
         s.addGroup({QStringLiteral("g"), QStringLiteral("G")});
         s.addVehicle({1, QStringLiteral("g"), QStringLiteral("A"), QStringLiteral("N"), QString(), 0, 0, 0});
