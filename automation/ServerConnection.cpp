@@ -92,8 +92,17 @@ void ServerConnection::open(const QString& serverName, const ServerStart& start)
     QStringList args{QStringLiteral("--socket"), serverName};
     if (errorDir.isValid()) args << QStringLiteral("--error-file") << errorFile;
     args += start.arguments;
+    // The server outlives its starter: it must not hold the starter's terminal or pipes (a report
+    // run in a pipeline or by cron would otherwise not end until the server does).
+    QProcess server;
+    server.setProgram(start.program);
+    server.setArguments(args);
+    server.setWorkingDirectory(QFileInfo(start.program).absolutePath());
+    server.setStandardInputFile(QProcess::nullDevice());
+    server.setStandardOutputFile(QProcess::nullDevice());
+    server.setStandardErrorFile(QProcess::nullDevice());
     qint64 pid = 0;
-    if (!QProcess::startDetached(start.program, args, QFileInfo(start.program).absolutePath(), &pid))
+    if (!server.startDetached(&pid))
         throw Error(head + QStringLiteral(" Не удалось запустить программу сервера «%1».").arg(start.program));
 
     const QDeadlineTimer deadline(start.waitMs);

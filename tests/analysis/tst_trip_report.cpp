@@ -48,6 +48,7 @@ private slots:
     void reportCarriesTheTripWithPlacesOnTheMap();
     void reportWithoutMapSaysSo();
     void unwritableTargetLeavesNothing();
+    void serverItStartsLeavesItsOutput();
 
 private:
     // Runs the report command for trip 1 of a vehicle of G1 on the recorded day (or a period).
@@ -150,6 +151,25 @@ void TestTripReport::unwritableTargetLeavesNothing() {
              1);
     QVERIFY2(err.contains(QStringLiteral("Не удалось сохранить файл")), qPrintable(err));
     QVERIFY(!QDir(dir.filePath(QStringLiteral("missing"))).exists());
+}
+
+void TestTripReport::serverItStartsLeavesItsOutput() {
+    // In a pipeline the report ends when it does, not when the server it started on demand does.
+    const QString socket = fx.socket + QStringLiteral("-own");
+    const QString gpx = dir.filePath(QStringLiteral("piped.gpx"));
+    auto quoted = [](const QString& s) { return QLatin1Char('\'') + s + QLatin1Char('\''); };
+    const QString command = QStringLiteral("%1 --socket %2 --server %3 --data %4 --settings %5 G1 101 %6 %7 1 %8 | cat")
+                                .arg(quoted(fx.bin + QStringLiteral("/telvika-player-report")), quoted(socket),
+                                     quoted(fx.bin + QStringLiteral("/telvika-server")), quoted(fx.dataDir.path()),
+                                     quoted(dir.filePath(QStringLiteral("none.xml"))), quoted(day[0]), quoted(day[1]),
+                                     quoted(gpx));
+    QProcess sh;
+    sh.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
+    const bool ended = sh.waitForFinished(60000);
+    QProcess::execute(fx.bin + QStringLiteral("/telvika-admin"), {QStringLiteral("--socket"), socket, QStringLiteral("close")});
+    QVERIFY(ended || sh.waitForFinished(10000));
+    QVERIFY(ended);
+    QVERIFY(QFileInfo::exists(gpx));
 }
 
 QTEST_MAIN(TestTripReport)
