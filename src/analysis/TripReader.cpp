@@ -37,15 +37,6 @@ void readHeader(TTelvikaAutomation& server, int tripNumber, TTripHeader& h) {
     h.durationText = server.TripDuration();
 }
 
-// The label the map gives an entry, by its kind's query.
-QString entryLabel(TTelvikaAutomation& server, const QString& query) {
-    if (query == QLatin1String("over_speed")) return layers::speedEntryLabel(server.TripEntrySpeed());
-    if (query == QLatin1String("tank-num1"))
-        return layers::tankEntryLabel(server.TripEntryTank1Begin(), server.TripEntryTank1End());
-    if (query == QLatin1String("tank-num2"))
-        return layers::tankEntryLabel(server.TripEntryTank2Begin(), server.TripEntryTank2End());
-    return server.TripEntryDuration();
-}
 
 QVector<TTripEntry> readEntries(TTelvikaAutomation& server, int kind, const TInfoPoints& info) {
     selectEntryList(server, info.query);
@@ -63,7 +54,7 @@ QVector<TTripEntry> readEntries(TTelvikaAutomation& server, int kind, const TInf
         e.end = parseRegionalDateTime(e.endText);
         e.lon = server.TripEntryLongitude();
         e.lat = server.TripEntryLatitude();
-        e.label = entryLabel(server, info.query);
+        e.label = layers::entryLabel(server, info.query);
         entries.push_back(e);
     }
     return entries;

@@ -46,5 +46,14 @@ QString vehicleStyle(int iconNum);  // m 'TVAllTS.res' iconNum+1 rgb(0,0,0) 35
 // decimal separator.
 QString speedEntryLabel(double kmh, const QLocale& locale = QLocale());
 QString tankEntryLabel(double begin, double end, const QLocale& locale = QLocale());
+// The label the map gives the current entry of a server's entry list, by its kind's query (Server:
+// the tracking server's client).
+template <class Server>
+QString entryLabel(Server& server, const QString& query) {
+    if (query == QLatin1String("over_speed")) return speedEntryLabel(server.TripEntrySpeed());
+    if (query == QLatin1String("tank-num1")) return tankEntryLabel(server.TripEntryTank1Begin(), server.TripEntryTank1End());
+    if (query == QLatin1String("tank-num2")) return tankEntryLabel(server.TripEntryTank2Begin(), server.TripEntryTank2End());
+    return server.TripEntryDuration();
+}
 
 }  // namespace telvika::layers

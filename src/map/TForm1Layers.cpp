@@ -110,15 +110,6 @@ void showVehicles(TForm1& w) {
     w.MVCtrl->LoadObjects(layers::vehiclesCommand(), QString(), d.tblVehicles);
 }
 
-// The label of entry j of the current entry list, by the kind's query.
-QString entryLabel(TTelvikaAutomation& server, const QString& query) {
-    if (query == QLatin1String("over_speed")) return layers::speedEntryLabel(server.TripEntrySpeed());
-    if (query == QLatin1String("tank-num1"))
-        return layers::tankEntryLabel(server.TripEntryTank1Begin(), server.TripEntryTank1End());
-    if (query == QLatin1String("tank-num2"))
-        return layers::tankEntryLabel(server.TripEntryTank2Begin(), server.TripEntryTank2End());
-    return server.TripEntryDuration();
-}
 
 }  // namespace
 
@@ -179,7 +170,7 @@ void TForm1::ShowInfoPoints() {
         for (int j = 0; j < n; ++j) {
             server.SetTripEntryIndex(j + 1);
             coords[j] = TMapPointArray{TMapPoint{server.TripEntryLongitude(), server.TripEntryLatitude()}};
-            labels[j] = entryLabel(server, kind.query);
+            labels[j] = layers::entryLabel(server, kind.query);
         }
         data.InfoPointCoords[i] = std::move(coords);
         data.InfoPointLabels[i] = std::move(labels);
