@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <limits>
 
 namespace mvx {
 
@@ -16,6 +17,18 @@ constexpr int TilePixels = 1 << TileShift;
 constexpr std::int32_t One = 1 << 16;
 constexpr std::int32_t MinCover = 128;
 constexpr std::int32_t MaxCover = One - 128;
+
+// Cells and row sums add modulo 2^32: a pixel under tens of thousands of overlapping shapes of one
+// kind wraps instead of overflowing, and the row's sum comes out exact again as long as the shapes
+// over any one pixel stay under 32768.
+inline void addTo(std::int32_t& cell, std::int32_t v) {
+    cell = static_cast<std::int32_t>(static_cast<std::uint32_t>(cell) + static_cast<std::uint32_t>(v));
+}
+
+// The covered share of a row's running sum, whichever way the shapes turn.
+inline std::int32_t coverOf(std::int32_t sum) {
+    return sum == std::numeric_limits<std::int32_t>::min() ? std::numeric_limits<std::int32_t>::max() : std::abs(sum);
+}
 
 inline std::int32_t fixed(double share) {
     return static_cast<std::int32_t>(share * One + (share >= 0 ? 0.5 : -0.5));
@@ -107,8 +120,8 @@ void CoverageLayer::addConvex(const QPointF* points, int count) {
 
 inline void CoverageLayer::addCover(int x, int y, std::int32_t cover) {
     std::int32_t* row = cells_ + static_cast<size_t>(y) * stride_;
-    row[x] += cover;
-    row[x + 1] -= cover;
+    addTo(row[x], cover);
+    addTo(row[x + 1], -cover);
     markTiles(y, x, x + 1);
     firstRow_ = std::min(firstRow_, y);
     lastRow_ = std::max(lastRow_, y);
@@ -231,8 +244,8 @@ void CoverageLayer::addSpan(double x0, double y0, double x1, double y1, double d
         const double xaFloor = xai;
         if (xb <= xaFloor + 1.0) {
             const std::int32_t right = fixed(dd * (0.5 * (x + xnext) - xaFloor));
-            row[xai] += whole - right;
-            row[xai + 1] += right;
+            addTo(row[xai], whole - right);
+            addTo(row[xai + 1], right);
             markTiles(y, xai, xai + 1);
         } else {
             const int xbi = ceilOf(xb);
@@ -242,21 +255,21 @@ void CoverageLayer::addSpan(double x0, double y0, double x1, double y1, double d
             const double xbf = xb - xbi + 1;
             const double am = 0.5 * s * xbf * xbf;
             const std::int32_t first = fixed(dd * a0), last = fixed(dd * am);
-            row[xai] += first;
+            addTo(row[xai], first);
             std::int32_t given = first + last;
             if (xbi == xai + 2) {
-                row[xai + 1] += whole - given;
+                addTo(row[xai + 1], whole - given);
             } else {
                 const double a1 = s * (1.5 - xaf);
                 const std::int32_t second = fixed(dd * (a1 - a0));
-                row[xai + 1] += second;
+                addTo(row[xai + 1], second);
                 given += second;
                 const std::int32_t step = fixed(dd * s);
-                for (int xi = xai + 2; xi < xbi - 1; ++xi) row[xi] += step;
+                for (int xi = xai + 2; xi < xbi - 1; ++xi) addTo(row[xi], step);
                 given += step * (xbi - xai - 3);
-                row[xbi - 1] += whole - given;
+                addTo(row[xbi - 1], whole - given);
             }
-            row[xbi] += last;
+            addTo(row[xbi], last);
             markTiles(y, xai, xbi);
         }
         x = xnext;
@@ -296,7 +309,7 @@ void CoverageLayer::paint(QRgb colour) {
         // inside of a shape, painted as one run.
         auto run = [&](int end) {
             end = std::min(end, width_);
-            const std::int32_t cover = std::abs(sum);
+            const std::int32_t cover = coverOf(sum);
             if (done >= end || cover < MinCover) return;
             if (cover >= MaxCover) {
                 std::fill(line + done, line + end, c);
@@ -316,12 +329,12 @@ void CoverageLayer::paint(QRgb colour) {
                 const int drawn = std::min(x1, width_);
                 int x = x0;
                 for (; x < drawn; ++x) {
-                    sum += row[x];
-                    const std::int32_t cover = std::abs(sum);
+                    addTo(sum, row[x]);
+                    const std::int32_t cover = coverOf(sum);
                     if (cover < MinCover) continue;
                     line[x] = cover >= MaxCover ? c : over(c, line[x], cover);
                 }
-                for (; x < x1; ++x) sum += row[x];  // the cells beyond the right edge
+                for (; x < x1; ++x) addTo(sum, row[x]);  // the cells beyond the right edge
                 std::fill(row + x0, row + x1, 0);
                 done = x1;
             }
