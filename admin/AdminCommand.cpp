@@ -1,5 +1,6 @@
 #include "AdminCommand.h"
 
+#include "common/ArgumentValues.h"
 #include "common/DateText.h"
 #include "common/Error.h"
 #include "compute/TelemetryCheck.h"
@@ -23,38 +24,6 @@ struct Args {
         return false;
     }
 };
-
-bool toInt(const QString& text, const QString& what, int min, int max, int* out, QString* error) {
-    bool ok = false;
-    const int v = text.toInt(&ok);
-    if (!ok || v < min || v > max) {
-        *error = QStringLiteral("%1: ожидается целое число от %2 до %3, а не «%4»").arg(what).arg(min).arg(max).arg(text);
-        return false;
-    }
-    *out = v;
-    return true;
-}
-
-bool toDouble(const QString& text, const QString& what, double min, double max, double* out, QString* error) {
-    bool ok = false;
-    const double v = text.toDouble(&ok);
-    if (!ok || !std::isfinite(v) || v < min || v > max) {
-        *error = QStringLiteral("%1: ожидается число от %2 до %3, а не «%4»").arg(what).arg(min).arg(max).arg(text);
-        return false;
-    }
-    *out = v;
-    return true;
-}
-
-bool toDate(const QString& text, const QString& what, QString* error) {
-    try {
-        parseFixedDateTime(text);
-        return true;
-    } catch (const Error& e) {
-        *error = QStringLiteral("%1: %2").arg(what, e.message());
-        return false;
-    }
-}
 
 }  // namespace
 
@@ -117,23 +86,23 @@ bool AdminCommand::parse(const QStringList& arguments, AdminCommand* command, QS
         c.action = Action::AddVehicle;
         if (!need(4, 5)) return false;
         c.groupId = positional[0];
-        if (!toInt(positional[1], QStringLiteral("Номер устройства"), 1, INT_MAX, &c.device, error)) return false;
+        if (!argumentInt(positional[1], QStringLiteral("Номер устройства"), 1, INT_MAX, &c.device, error)) return false;
         c.name = positional[2];
         c.number = positional[3];
         c.info = positional.value(4);
     } else if (verb == QStringLiteral("control-points")) {
         c.action = Action::ControlPoints;
         if (!need(1, 1)) return false;
-        if (!toInt(positional[0], QStringLiteral("Номер устройства"), 1, INT_MAX, &c.device, error)) return false;
+        if (!argumentInt(positional[0], QStringLiteral("Номер устройства"), 1, INT_MAX, &c.device, error)) return false;
     } else if (verb == QStringLiteral("add-control-point")) {
         c.action = Action::AddControlPoint;
         if (!need(6, 7)) return false;
-        if (!toInt(positional[0], QStringLiteral("Номер устройства"), 1, INT_MAX, &c.device, error)) return false;
+        if (!argumentInt(positional[0], QStringLiteral("Номер устройства"), 1, INT_MAX, &c.device, error)) return false;
         c.setName = positional[1];
         c.name = positional[2];
-        if (!toDouble(positional[3], QStringLiteral("Широта"), -90, 90, &c.lat, error)) return false;
-        if (!toDouble(positional[4], QStringLiteral("Долгота"), -180, 180, &c.lon, error)) return false;
-        if (!toDouble(positional[5], QStringLiteral("Радиус, м"), 0, 1e7, &c.radius, error)) return false;
+        if (!argumentDouble(positional[3], QStringLiteral("Широта"), -90, 90, &c.lat, error)) return false;
+        if (!argumentDouble(positional[4], QStringLiteral("Долгота"), -180, 180, &c.lon, error)) return false;
+        if (!argumentDouble(positional[5], QStringLiteral("Радиус, м"), 0, 1e7, &c.radius, error)) return false;
         c.note = positional.value(6);
         if (c.setName.isEmpty()) {
             *error = QStringLiteral("Имя набора контрольных точек не может быть пустым");
@@ -152,11 +121,11 @@ bool AdminCommand::parse(const QStringList& arguments, AdminCommand* command, QS
         c.action = Action::Compute;
         if (!need(4, 4)) return false;
         c.groupId = positional[0];
-        if (!toInt(positional[1], QStringLiteral("Номер устройства"), 0, INT_MAX, &c.device, error)) return false;
+        if (!argumentInt(positional[1], QStringLiteral("Номер устройства"), 0, INT_MAX, &c.device, error)) return false;
         c.begin = positional[2];
         c.end = positional[3];
-        if (!toDate(c.begin, QStringLiteral("Начало периода"), error)) return false;
-        if (!toDate(c.end, QStringLiteral("Конец периода"), error)) return false;
+        if (!argumentDateTime(c.begin, QStringLiteral("Начало периода"), error)) return false;
+        if (!argumentDateTime(c.end, QStringLiteral("Конец периода"), error)) return false;
         allowed << QStringLiteral("--timeout");
     } else if (verb == QStringLiteral("online")) {
         c.action = Action::Online;
@@ -180,7 +149,7 @@ bool AdminCommand::parse(const QStringList& arguments, AdminCommand* command, QS
             return false;
         }
         if (o == QStringLiteral("--device")) {
-            if (!toInt(v, QStringLiteral("Номер устройства"), 1, INT_MAX, &c.device, error)) return false;
+            if (!argumentInt(v, QStringLiteral("Номер устройства"), 1, INT_MAX, &c.device, error)) return false;
             hasDevice = true;
         } else if (o == QStringLiteral("--zone")) {
 #ifdef TELVIKA_HAVE_IMPORT
@@ -194,24 +163,24 @@ bool AdminCommand::parse(const QStringList& arguments, AdminCommand* command, QS
         } else if (o == QStringLiteral("--chart")) {
             c.chartPath = v;
         } else if (o == QStringLiteral("--days")) {
-            if (!toInt(v, QStringLiteral("Число дней"), 1, 366, &c.days, error)) return false;
+            if (!argumentInt(v, QStringLiteral("Число дней"), 1, 366, &c.days, error)) return false;
         } else if (o == QStringLiteral("--until")) {
             // A whole day means its midnight: "--until 12.01.2026" drives the days before it.
             const QString moment = v.trimmed().size() == 10 ? v.trimmed() + QStringLiteral(" 00:00:00") : v;
-            if (!toDate(moment, QStringLiteral("Конец демонстрационных данных"), error)) return false;
+            if (!argumentDateTime(moment, QStringLiteral("Конец демонстрационных данных"), error)) return false;
             c.until = parseFixedDateTime(moment);
         } else if (o == QStringLiteral("--timeout")) {
-            if (!toInt(v, QStringLiteral("Время ожидания, с"), 1, 86400, &c.timeoutSeconds, error)) return false;
+            if (!argumentInt(v, QStringLiteral("Время ожидания, с"), 1, 86400, &c.timeoutSeconds, error)) return false;
         } else if (o == QStringLiteral("--lat")) {
-            if (!toDouble(v, QStringLiteral("Широта"), -90, 90, &c.lat, error)) return false;
+            if (!argumentDouble(v, QStringLiteral("Широта"), -90, 90, &c.lat, error)) return false;
             hasLat = true;
         } else if (o == QStringLiteral("--lon")) {
-            if (!toDouble(v, QStringLiteral("Долгота"), -180, 180, &c.lon, error)) return false;
+            if (!argumentDouble(v, QStringLiteral("Долгота"), -180, 180, &c.lon, error)) return false;
             hasLon = true;
         } else if (o == QStringLiteral("--speed")) {
-            if (!toDouble(v, QStringLiteral("Скорость, км/ч"), 0, server::MaxTelemetrySpeedKmh, &c.speed, error)) return false;
+            if (!argumentDouble(v, QStringLiteral("Скорость, км/ч"), 0, server::MaxTelemetrySpeedKmh, &c.speed, error)) return false;
         } else if (o == QStringLiteral("--time")) {
-            if (!toDate(v, QStringLiteral("Время точки"), error)) return false;
+            if (!argumentDateTime(v, QStringLiteral("Время точки"), error)) return false;
             c.time = parseFixedDateTime(v);
         }
     }

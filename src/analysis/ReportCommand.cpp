@@ -2,35 +2,9 @@
 
 #include <QFileInfo>
 
-#include "common/DateText.h"
-#include "common/Error.h"
+#include "common/ArgumentValues.h"
 
 namespace telvika::analysis {
-
-namespace {
-
-bool toInt(const QString& text, const QString& what, int min, int max, int* out, QString* error) {
-    bool ok = false;
-    const int v = text.toInt(&ok);
-    if (!ok || v < min || v > max) {
-        *error = QStringLiteral("%1: ожидается целое число от %2 до %3, а не «%4»").arg(what).arg(min).arg(max).arg(text);
-        return false;
-    }
-    *out = v;
-    return true;
-}
-
-bool isDate(const QString& text, const QString& what, QString* error) {
-    try {
-        parseFixedDateTime(text);
-        return true;
-    } catch (const Error& e) {
-        *error = QStringLiteral("%1: %2").arg(what, e.message());
-        return false;
-    }
-}
-
-}  // namespace
 
 bool TReportCommand::parse(const QStringList& arguments, TReportCommand* command, QString* error) {
     TReportCommand c;
@@ -57,7 +31,7 @@ bool TReportCommand::parse(const QStringList& arguments, TReportCommand* command
         else if (a == QLatin1String("--maps")) c.mapList = value;
         else if (a == QLatin1String("--settings")) c.settings = value;
         else if (a == QLatin1String("--timeout")) {
-            if (!toInt(value, QStringLiteral("--timeout"), 1, 86400, &c.timeoutSeconds, error)) return false;
+            if (!argumentInt(value, QStringLiteral("--timeout"), 1, 86400, &c.timeoutSeconds, error)) return false;
         } else {
             *error = QStringLiteral("Неизвестный параметр «%1»").arg(a);
             return false;
@@ -68,12 +42,12 @@ bool TReportCommand::parse(const QStringList& arguments, TReportCommand* command
         return false;
     }
     c.group = positional[0];
-    if (!toInt(positional[1], QStringLiteral("Прибор"), 0, 2147483647, &c.device, error)) return false;
+    if (!argumentInt(positional[1], QStringLiteral("Прибор"), 0, 2147483647, &c.device, error)) return false;
     c.begin = positional[2];
     c.end = positional[3];
-    if (!isDate(c.begin, QStringLiteral("Начало периода"), error)) return false;
-    if (!isDate(c.end, QStringLiteral("Конец периода"), error)) return false;
-    if (!toInt(positional[4], QStringLiteral("Номер рейса"), 1, 1000000, &c.trip, error)) return false;
+    if (!argumentDateTime(c.begin, QStringLiteral("Начало периода"), error)) return false;
+    if (!argumentDateTime(c.end, QStringLiteral("Конец периода"), error)) return false;
+    if (!argumentInt(positional[4], QStringLiteral("Номер рейса"), 1, 1000000, &c.trip, error)) return false;
     c.output = positional[5];
     const QString suffix = QFileInfo(c.output).suffix().toLower();
     if (suffix != QLatin1String("pdf") && suffix != QLatin1String("gpx") && suffix != QLatin1String("kml") &&
