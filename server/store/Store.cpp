@@ -15,13 +15,6 @@ namespace telvika::server {
 
 namespace {
 
-void checkPoint(int device, const TelemetryPoint& p, double now) {
-    const QString problem = telemetryProblem(p, now);
-    if (!problem.isEmpty())
-        throw Error(QStringLiteral("Точка телеметрии устройства %1 отклонена: %2; не записано ни одной точки")
-                        .arg(device)
-                        .arg(problem));
-}
 
 qint64 storedMilliseconds(double time) { return std::llround(storedSeconds(time) * 1000.0); }
 
@@ -60,6 +53,14 @@ private:
 
 std::unique_ptr<TelemetryBatchWriter> StoreBackend::beginTelemetryBatches(int device) {
     return std::make_unique<BufferedTelemetryBatches>(*this, device);
+}
+
+void checkTelemetryPoint(int device, const TelemetryPoint& p, double now) {
+    const QString problem = telemetryProblem(p, now);
+    if (!problem.isEmpty())
+        throw Error(QStringLiteral("Точка телеметрии устройства %1 отклонена: %2; не записано ни одной точки")
+                        .arg(device)
+                        .arg(problem));
 }
 
 Store::Store(const QString& location) : location_(location), parsed_(StoreLocation::parse(location)) {
@@ -124,7 +125,7 @@ void Store::checkDevices(const QVector<QPair<int, TelemetryPoint>>& points) cons
 TelemetryAppend Store::appendTelemetry(const QVector<QPair<int, TelemetryPoint>>& points) {
     checkDevices(points);
     const double now = utcNow();
-    for (const auto& [device, p] : points) checkPoint(device, p, now);
+    for (const auto& [device, p] : points) checkTelemetryPoint(device, p, now);
     if (points.isEmpty()) return {};
     return backend_->insertTelemetry(points);
 }
@@ -141,7 +142,7 @@ void Store::importFleet(const demo::DemoFleet& fleet, const QVector<QPair<QStrin
             if (devices.contains(v.device) || vehicle(v.device))
                 throw Error(QStringLiteral("Устройство %1 уже есть").arg(v.device));
             devices.insert(v.device);
-            for (const TelemetryPoint& p : v.telemetry) checkPoint(v.device, p, now);
+            for (const TelemetryPoint& p : v.telemetry) checkTelemetryPoint(v.device, p, now);
         }
     }
     backend_->insertFleet(fleet, meta);

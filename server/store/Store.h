@@ -20,6 +20,10 @@ namespace telvika::server {
 // compute/UtcTime.h); the database keeps them as UTC instants to the millisecond. Every failure
 // throws telvika::Error with a Russian message; writes are checked completely first and then run in
 // one transaction each, so a refused or failed write changes nothing.
+// Throws telvika::Error when the point lies outside the ranges of compute/TelemetryCheck.h at `now`
+// (an instant): the whole write it belongs to is refused.
+void checkTelemetryPoint(int device, const TelemetryPoint& p, double now);
+
 class Store {
 public:
     static constexpr int SchemaVersion = 2;  // of the SQLite file

@@ -9,7 +9,6 @@
 #include <cmath>
 
 #include "common/Error.h"
-#include "compute/TelemetryCheck.h"
 #include "compute/UtcTime.h"
 #include "store/Store.h"
 #include "store/StoreFileCheck.h"
@@ -89,13 +88,7 @@ TelemetryBatches::~TelemetryBatches() = default;
 
 void TelemetryBatches::append(const QVector<TelemetryPoint>& points) {
     const double now = utcNow();
-    for (const TelemetryPoint& p : points) {
-        const QString problem = telemetryProblem(p, now);
-        if (!problem.isEmpty())
-            throw Error(QStringLiteral("Точка телеметрии устройства %1 отклонена: %2; не записано ни одной точки")
-                            .arg(device_)
-                            .arg(problem));
-    }
+    for (const TelemetryPoint& p : points) checkTelemetryPoint(device_, p, now);
     writer_->append(points);
 }
 
