@@ -203,10 +203,8 @@ QCborValue ClientSession::read(const QString& property, QByteArray* bytes) {
         return QCborValue(QCborValue::ByteArray);
     }
     if (property == QStringLiteral("TrackCrdsString")) {
-        const Trip& trip = currentTrip();
-        if (tripIndex_ <= result_->trackTexts.size())
-            return QCborValue(QLatin1StringView(result_->trackTexts[tripIndex_ - 1]));
-        return QCborValue(QLatin1StringView(trackCoordinatesWire(trip.track)));
+        currentTrip();  // refuses a trip number out of range
+        return QCborValue(QLatin1StringView(result_->trackText(tripIndex_ - 1)));
     }
     if (property == QStringLiteral("TripEntriesCount")) return currentEntries().size();
     if (property == QStringLiteral("CarControlPointsName")) {

@@ -63,12 +63,10 @@ void ComputationWorker::compute(const ComputationRequest& request) {
                                                   request.begin, request.end, ComputeSettings{}, controlPoints);
             convertTrackTimesToLocal(computed.trips);  // the wire carries the user's local dates
             result->trips = std::move(computed.trips);
-            for (const Trip& trip : std::as_const(result->trips)) result->trackTexts.append(trackCoordinatesWire(trip.track));
         }
     } catch (const std::exception& e) {
         error = messageOf(e);
         result->trips.clear();
-        result->trackTexts.clear();
         result->error = error;
     }
     emit finished(std::move(result), error);

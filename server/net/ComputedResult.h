@@ -4,6 +4,9 @@
 #include <QString>
 #include <QVector>
 
+#include <mutex>
+#include <unordered_map>
+
 #include "common/NumberText.h"
 #include "compute/Computation.h"
 #include "net/ComputationRequest.h"
@@ -28,10 +31,21 @@ inline QByteArray trackCoordinatesWire(const QVector<double>& track) {
 struct ComputedResult {
     ComputationRequest request;
     QVector<Trip> trips;  // track times in the user's local dates; begin and end as instants
-    // Per trip, the track's coordinates as the clients read them (TrackCrdsString, ASCII), written
-    // with the result so that no client waits for them.
-    QVector<QByteArray> trackTexts;
     QString error;        // why the computation failed (its trips are then empty); empty on success
+
+    // Trip `index`'s (from 0) coordinates as TrackCrdsString gives them, written on the first read
+    // and kept with the result for every client: a track is drawn as two sets of one text, and a
+    // long trip's text is tens of megabytes.
+    const QByteArray& trackText(qsizetype index) const {
+        const std::lock_guard<std::mutex> lock(trackTextsMutex_);
+        auto it = trackTexts_.find(index);
+        if (it == trackTexts_.end()) it = trackTexts_.emplace(index, trackCoordinatesWire(trips[index].track)).first;
+        return it->second;
+    }
+
+private:
+    mutable std::mutex trackTextsMutex_;
+    mutable std::unordered_map<qsizetype, QByteArray> trackTexts_;  // references stay valid as it grows
 };
 
 }  // namespace telvika::server
