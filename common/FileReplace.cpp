@@ -80,11 +80,26 @@ void syncFolder([[maybe_unused]] const QString& folder) {
 #endif
 }
 
+// The last steps of every replacement: the old file's permissions, the rename, the folder's entry.
+bool putInPlace(const QString& temporary, const QString& target, QString* error) {
+    const QFileInfo old(target);
+    if (old.exists()) QFile::setPermissions(temporary, old.permissions());
+    QString reason;
+    if (!renameOver(temporary, target, &reason))
+        return fail(error, QStringLiteral("не удалось заменить файл (%1)").arg(reason));
+    syncFolder(old.absolutePath());
+    return true;
+}
+
 }  // namespace
 
-bool replaceFileContents(const QString& path, const QByteArray& bytes, QString* error) {
+QString replacedFile(const QString& path) {
     const QFileInfo link(path);
-    const QString target = link.isSymLink() ? link.symLinkTarget() : path;
+    return link.isSymLink() ? link.symLinkTarget() : path;
+}
+
+bool replaceFileContents(const QString& path, const QByteArray& bytes, QString* error) {
+    const QString target = replacedFile(path);
     const QFileInfo old(target);
 
     QFile file;
@@ -110,13 +125,21 @@ bool replaceFileContents(const QString& path, const QByteArray& bytes, QString* 
     if (file.error() != QFileDevice::NoError)
         return discard(QStringLiteral("файл не закрыт (%1)").arg(file.errorString()));
 
-    if (old.exists()) QFile::setPermissions(temporary, old.permissions());
-    if (!renameOver(temporary, target, &reason)) {
+    if (!putInPlace(temporary, target, error)) {
         QFile::remove(temporary);
-        return fail(error, QStringLiteral("не удалось заменить файл (%1)").arg(reason));
+        return false;
     }
-    syncFolder(old.absolutePath());
     return true;
+}
+
+bool replaceFileWith(const QString& written, const QString& path, QString* error) {
+    QFile file(written);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(error, QStringLiteral("файл не был записан (%1)").arg(file.errorString()));
+    QString reason;
+    if (!syncToDisk(file, &reason)) return fail(error, QStringLiteral("данные не записаны на диск (%1)").arg(reason));
+    file.close();
+    return putInPlace(written, replacedFile(path), error);
 }
 
 }  // namespace telvika

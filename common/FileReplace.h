@@ -17,4 +17,14 @@ namespace telvika {
 // a small buffered file fails, which empties the file on a full disk.
 bool replaceFileContents(const QString& path, const QByteArray& bytes, QString* error = nullptr);
 
+// The target of path, where the new content of path must be written: a symbolic link's target,
+// else path itself.
+QString replacedFile(const QString& path);
+
+// Puts a complete file written by someone else (a driver writing by name) in place of path, with
+// the same steps: its data forced to the disk, the old file's permissions carried over, one rename
+// over replacedFile(path). written must lie in the same folder as replacedFile(path). On failure
+// written is left for the caller to remove and error holds the Russian phrase.
+bool replaceFileWith(const QString& written, const QString& path, QString* error = nullptr);
+
 }  // namespace telvika

@@ -5,13 +5,13 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
-#include <filesystem>
-#include <system_error>
+#include "common/FileReplace.h"
 
 namespace telvika::analysis {
 
 TSafeTarget::TSafeTarget(const QString& target) : target_(target) {
-    const QFileInfo info(target);
+    // Beside the file that will be replaced: a symbolic link's target may lie in another folder.
+    const QFileInfo info(replacedFile(target));
     const QString suffix = info.suffix().isEmpty() ? QString() : QStringLiteral(".") + info.suffix();
     const QString tag = QString::number(QRandomGenerator::global()->generate64(), 36);
     temp_ = info.dir().filePath(QStringLiteral(".%1.%2.tmp%3").arg(info.completeBaseName(), tag, suffix));
@@ -22,16 +22,13 @@ TSafeTarget::~TSafeTarget() {
 }
 
 bool TSafeTarget::commit(QString* error) {
-    const QFileInfo written(temp_);
-    if (!written.isFile()) {
+    if (!QFileInfo(temp_).isFile()) {
         if (error) *error = saveFailedText(target_, QStringLiteral("файл не был записан"));
         return false;
     }
-    std::error_code ec;
-    std::filesystem::rename(std::filesystem::path(temp_.toStdU16String()),
-                            std::filesystem::path(target_.toStdU16String()), ec);
-    if (ec) {
-        if (error) *error = saveFailedText(target_, QString::fromLocal8Bit(ec.message()));
+    QString reason;
+    if (!replaceFileWith(temp_, target_, &reason)) {
+        if (error) *error = saveFailedText(target_, reason);
         return false;
     }
     committed_ = true;

@@ -4,10 +4,11 @@
 
 namespace telvika::analysis {
 
-// Where a file is written before it replaces its target: a temporary file beside the target, with
-// the target's suffix (drivers choose what to write by it). Only commit() puts it in place, in one
-// rename, so the old file stays whole whatever fails before; the temporary file never outlives
-// this object.
+// Where a file is written before it replaces its target: a temporary file beside the target (a
+// symbolic link's target), with the target's suffix (drivers choose what to write by it). Only
+// commit() puts it in place, as replaceFileWith does: forced to the disk, the old permissions
+// kept, one rename; so the old file stays whole whatever fails before, and the temporary file
+// never outlives this object.
 class TSafeTarget {
 public:
     explicit TSafeTarget(const QString& target);

@@ -5,7 +5,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
+#include <QBuffer>
 
 #include <algorithm>
 
@@ -13,6 +13,7 @@
 #include "analysis/SpeedChartView.h"
 #include "analysis/TripChartData.h"
 #include "analysis/TripSummary.h"
+#include "common/FileReplace.h"
 #include "common/NumberText.h"
 
 namespace telvika::analysis {
@@ -198,13 +199,13 @@ void paintReport(QPdfWriter& writer, const TTripRecord& trip, const TReportExtra
 }  // namespace
 
 bool writeTripReport(const TTripRecord& trip, const TReportExtras& extras, const QString& path, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error) *error = saveFailedText(path, file.errorString());
-        return false;
-    }
+    // The document is made in memory and replaces the file in one checked step: a disk that fills
+    // while it is written leaves the report already there as it was.
+    QByteArray document;
     {
-        QPdfWriter writer(&file);
+        QBuffer buffer(&document);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
         writer.setResolution(Dpi);
@@ -214,8 +215,9 @@ bool writeTripReport(const TTripRecord& trip, const TReportExtras& extras, const
         writer.setCreator(QStringLiteral("telvika-player"));
         paintReport(writer, trip, extras);
     }
-    if (file.error() != QFileDevice::NoError || !file.commit()) {
-        if (error) *error = saveFailedText(path, file.errorString());
+    QString reason;
+    if (!replaceFileContents(path, document, &reason)) {
+        if (error) *error = saveFailedText(path, reason);
         return false;
     }
     return true;

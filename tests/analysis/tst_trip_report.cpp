@@ -6,6 +6,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
@@ -48,12 +53,24 @@ private slots:
     void reportCarriesTheTripWithPlacesOnTheMap();
     void reportWithoutMapSaysSo();
     void unwritableTargetLeavesNothing();
+    void fullDiskKeepsTheOldReport();
     void serverItStartsLeavesItsOutput();
 
 private:
     // Runs the report command for trip 1 of a vehicle of G1 on the recorded day (or a period).
-    int report(const QStringList& args, QString* err = nullptr) {
+    // With fileLimit, the command can write files of that many bytes at most (a full disk).
+    int report(const QStringList& args, QString* err = nullptr, qint64 fileLimit = 0) {
         QProcess p;
+#ifdef Q_OS_UNIX
+        if (fileLimit > 0)
+            p.setChildProcessModifier([fileLimit] {
+                std::signal(SIGXFSZ, SIG_IGN);
+                rlimit limit{};
+                ::getrlimit(RLIMIT_FSIZE, &limit);
+                limit.rlim_cur = rlim_t(fileLimit);
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
+#endif
         p.start(fx.bin + QStringLiteral("/telvika-player-report"),
                 QStringList{QStringLiteral("--socket"), fx.socket, QStringLiteral("--data"), fx.dataDir.path(),
                             QStringLiteral("--settings"), dir.filePath(QStringLiteral("none.xml"))} +
@@ -151,6 +168,28 @@ void TestTripReport::unwritableTargetLeavesNothing() {
              1);
     QVERIFY2(err.contains(QStringLiteral("Не удалось сохранить файл")), qPrintable(err));
     QVERIFY(!QDir(dir.filePath(QStringLiteral("missing"))).exists());
+}
+
+void TestTripReport::fullDiskKeepsTheOldReport() {
+#ifdef Q_OS_UNIX
+    // The disk fills while the report's last bytes are written: the command fails, and the report
+    // already there stays as it was.
+    const QString pdf = dir.filePath(QStringLiteral("kept.pdf"));
+    const QStringList args = QStringList{QStringLiteral("G1"), QStringLiteral("101")} + day +
+                             QStringList{QStringLiteral("1"), pdf};
+    QCOMPARE(report(args), 0);
+    QFile kept(pdf);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    const QByteArray before = kept.readAll();
+    kept.close();
+    QString err;
+    QCOMPARE(report(args, &err, before.size() - 64), 1);
+    QVERIFY2(err.contains(QStringLiteral("Не удалось сохранить файл")), qPrintable(err));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), before);
+#else
+    QSKIP("file size limits are a POSIX facility");
+#endif
 }
 
 void TestTripReport::serverItStartsLeavesItsOutput() {
