@@ -53,6 +53,7 @@ public:
         f.setBold(bold);
         p_.setFont(f);
     }
+    double textWidth(const QString& s) const { return QFontMetricsF(p_.font(), &writer_).horizontalAdvance(s) / dotsPerMm_; }
     double lineHeight() const { return QFontMetricsF(p_.font(), &writer_).height() / dotsPerMm_ * 1.15; }
     // One line of text in a column; long texts are elided.
     void text(double x, double w, const QString& s, Qt::Alignment align = Qt::AlignLeft) {
@@ -148,7 +149,22 @@ void drawChart(ReportPages& pages, const TTripRecord& trip, const TReportExtras&
 void drawEntries(ReportPages& pages, const TTripRecord& trip, const TReportExtras& extras) {
     pages.heading(QStringLiteral("Информационные точки"));
     const double w = pages.width();
-    const double cols[] = {0, w * 0.25, w * 0.43, w * 0.61, w * 0.71};  // kind, begin, end, duration, place
+    // The kind, date and duration columns as wide as their texts, the place taking the rest.
+    pages.setFont(8, true);
+    double kindWidth = 0, timeWidth = 0, durationWidth = pages.textWidth(QStringLiteral("Прод-ть"));
+    pages.setFont(8);
+    for (const TTripEntry& e : trip.entries) {
+        if (e.kind < 0 || e.kind >= trip.kinds.size() || !trip.kinds[e.kind].VisibleList) continue;
+        kindWidth = std::max(kindWidth, pages.textWidth(e.kindName));
+        timeWidth = std::max({timeWidth, pages.textWidth(e.beginText), pages.textWidth(e.endText)});
+        durationWidth = std::max(durationWidth, pages.textWidth(e.durationText));
+    }
+    constexpr double Gap = 2;
+    kindWidth = std::min(kindWidth + Gap, w * 0.34);
+    timeWidth = std::min(timeWidth + Gap, w * 0.2);
+    durationWidth = std::min(durationWidth + Gap, w * 0.12);
+    const double cols[] = {0, kindWidth, kindWidth + timeWidth, kindWidth + 2 * timeWidth,
+                           kindWidth + 2 * timeWidth + durationWidth};  // kind, begin, end, duration, place
     const QStringList titles{QStringLiteral("Вид"), QStringLiteral("Начало"), QStringLiteral("Конец"),
                              QStringLiteral("Прод-ть"), QStringLiteral("Место")};
     auto row = [&](const QStringList& cells, bool bold) {
