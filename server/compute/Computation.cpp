@@ -46,13 +46,11 @@ QVector<TripEntry> tankEntries(std::span<const TelemetryPoint> points, const Com
     FuelSeries series;
     series.times.reserve(points.size());
     series.levels.reserve(points.size());
-    series.records.reserve(points.size());
-    for (int k = 0; k < static_cast<int>(points.size()); ++k) {
-        const double level = tank == 1 ? points[k].tank1 : points[k].tank2;
+    for (const TelemetryPoint& p : points) {
+        const double level = tank == 1 ? p.tank1 : p.tank2;
         if (std::isnan(level)) continue;
-        series.times.push_back(points[k].time);
+        series.times.push_back(p.time);
         series.levels.push_back(level);
-        series.records.push_back(k);
     }
     QVector<TripEntry> entries;
     if (series.times.size() < 2) return entries;
@@ -64,7 +62,10 @@ QVector<TripEntry> tankEntries(std::span<const TelemetryPoint> points, const Com
         e.end = series.times[ev.last];
         (tank == 1 ? e.tank1Begin : e.tank2Begin) = ev.levelBefore;
         (tank == 1 ? e.tank1End : e.tank2End) = ev.levelAfter;
-        placeEntry(e, points, all, series.records[ev.last]);
+        // The record of the reading: times are strictly increasing once cleaned.
+        const auto record = std::lower_bound(points.begin(), points.end(), e.end,
+                                             [](const TelemetryPoint& p, double t) { return p.time < t; });
+        placeEntry(e, points, all, static_cast<int>(record - points.begin()));
         entries.push_back(e);
     }
     return entries;

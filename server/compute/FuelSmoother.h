@@ -4,11 +4,10 @@
 
 namespace telvika::server {
 
-// A fuel level series: the records that carry a reading of one tank.
+// A fuel level series: the readings of one tank.
 struct FuelSeries {
     QVector<double> times;   // instants (UTC days), increasing
     QVector<double> levels;  // litres
-    QVector<int> records;    // index of the telemetry record of each reading
 };
 
 // Smooths a noisy fuel level: a median of five neighbouring readings removes single wild readings,
