@@ -93,7 +93,7 @@ ComputeResult computeTrips(QVector<TelemetryPoint> rows, double periodBegin, dou
 
     const QVector<StandingRun> stands = StandingFinder(settings).find(points);
     const QVector<bool> parked = StandingFinder::parkedFlags(static_cast<int>(points.size()), stands);
-    const QVector<TripRange> ranges = TripDivider(settings).divide(points, stands, parked);
+    QVector<DividedTrip> divided = TripDivider(settings).divide(points, stands, parked);
 
     const ParkDetector parks(settings);
     const BlindDetector blinds(settings);
@@ -103,12 +103,13 @@ ComputeResult computeTrips(QVector<TelemetryPoint> rows, double periodBegin, dou
     const StageDetector stages(settings);
     const QStringList keys = entryKeys();
 
-    result.trips.reserve(ranges.size());
-    for (const TripRange& range : ranges) {
+    result.trips.reserve(divided.size());
+    for (DividedTrip& d : divided) {
+        const TripRange& range = d.range;
         Trip trip;
         trip.begin = points[range.first].time;
         trip.end = points[range.last].time;
-        trip.track = buildTrack(points, parked, range);
+        trip.track = std::move(d.track);
         for (const QString& key : keys) trip.entries.insert(key, {});
         trip.entries[QStringLiteral("parks")] = parks.detect(points, range, stands);
         trip.entries[QStringLiteral("blinds")] = blinds.detect(points, range);

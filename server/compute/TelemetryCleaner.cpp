@@ -38,7 +38,7 @@ bool TelemetryCleaner::plausibleStep(const TelemetryPoint& a, const TelemetryPoi
     // Sub-second steps are judged as one second, so that GPS jitter between close samples is not
     // taken for a jump.
     const double dt = std::max(1.0, std::fabs(secondsBetween(a.time, b.time)));
-    return distanceMetres(a.lat, a.lon, b.lat, b.lon) <= settings_.maxPlausibleSpeedKmh / 3.6 * dt;
+    return withinMetres(a.lat, a.lon, b.lat, b.lon, settings_.maxPlausibleSpeedKmh / 3.6 * dt);
 }
 
 int TelemetryCleaner::dropJumps(QVector<TelemetryPoint>& points) const {
