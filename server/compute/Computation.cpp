@@ -43,23 +43,32 @@ namespace {
 // Refuellings and drains of one tank over the whole period.
 QVector<TripEntry> tankEntries(std::span<const TelemetryPoint> points, const ComputeSettings& settings,
                                int tank) {
-    FuelSeries series;
-    series.times.reserve(points.size());
-    series.levels.reserve(points.size());
-    for (const TelemetryPoint& p : points) {
-        const double level = tank == 1 ? p.tank1 : p.tank2;
-        if (std::isnan(level)) continue;
-        series.times.push_back(p.time);
-        series.levels.push_back(level);
+    // The readings' levels; their times are the records' own as long as every record has one.
+    QVector<double> levels, times;
+    levels.reserve(points.size());
+    bool gaps = false;
+    for (size_t k = 0; k < points.size(); ++k) {
+        const double level = tank == 1 ? points[k].tank1 : points[k].tank2;
+        if (std::isnan(level)) {
+            if (!gaps) {
+                gaps = true;
+                times.reserve(points.size());
+                for (size_t j = 0; j < k; ++j) times.push_back(points[j].time);
+            }
+            continue;
+        }
+        levels.push_back(level);
+        if (gaps) times.push_back(points[k].time);
     }
     QVector<TripEntry> entries;
-    if (series.times.size() < 2) return entries;
-    const QVector<double> smoothed = FuelSmoother(settings.tankSmoothingSec).smooth(series);
+    if (levels.size() < 2) return entries;
+    const ReadingTimes readingTimes = gaps ? ReadingTimes(times) : ReadingTimes(points.data());
+    const QVector<double> smoothed = FuelSmoother(settings.tankSmoothingSec).smooth(readingTimes, std::move(levels));
     const TripRange all{0, static_cast<int>(points.size()) - 1};
-    for (const TankEvent& ev : TankEventDetector(settings).detect(series.times, smoothed)) {
+    for (const TankEvent& ev : TankEventDetector(settings).detect(readingTimes, smoothed)) {
         TripEntry e;
-        e.begin = series.times[ev.first];
-        e.end = series.times[ev.last];
+        e.begin = readingTimes[ev.first];
+        e.end = readingTimes[ev.last];
         (tank == 1 ? e.tank1Begin : e.tank2Begin) = ev.levelBefore;
         (tank == 1 ? e.tank1End : e.tank2End) = ev.levelAfter;
         // The record of the reading: times are strictly increasing once cleaned.
