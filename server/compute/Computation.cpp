@@ -43,28 +43,38 @@ namespace {
 // Refuellings and drains of one tank over the whole period.
 QVector<TripEntry> tankEntries(std::span<const TelemetryPoint> points, const ComputeSettings& settings,
                                int tank) {
-    FuelSeries series;
-    series.times.reserve(points.size());
-    series.levels.reserve(points.size());
-    series.records.reserve(points.size());
-    for (int k = 0; k < static_cast<int>(points.size()); ++k) {
+    // The readings' levels; their times are the records' own as long as every record has one.
+    QVector<double> levels, times;
+    levels.reserve(points.size());
+    bool gaps = false;
+    for (size_t k = 0; k < points.size(); ++k) {
         const double level = tank == 1 ? points[k].tank1 : points[k].tank2;
-        if (std::isnan(level)) continue;
-        series.times.push_back(points[k].time);
-        series.levels.push_back(level);
-        series.records.push_back(k);
+        if (std::isnan(level)) {
+            if (!gaps) {
+                gaps = true;
+                times.reserve(points.size());
+                for (size_t j = 0; j < k; ++j) times.push_back(points[j].time);
+            }
+            continue;
+        }
+        levels.push_back(level);
+        if (gaps) times.push_back(points[k].time);
     }
     QVector<TripEntry> entries;
-    if (series.times.size() < 2) return entries;
-    const QVector<double> smoothed = FuelSmoother(settings.tankSmoothingSec).smooth(series);
+    if (levels.size() < 2) return entries;
+    const ReadingTimes readingTimes = gaps ? ReadingTimes(times) : ReadingTimes(points.data());
+    const QVector<double> smoothed = FuelSmoother(settings.tankSmoothingSec).smooth(readingTimes, std::move(levels));
     const TripRange all{0, static_cast<int>(points.size()) - 1};
-    for (const TankEvent& ev : TankEventDetector(settings).detect(series.times, smoothed)) {
+    for (const TankEvent& ev : TankEventDetector(settings).detect(readingTimes, smoothed)) {
         TripEntry e;
-        e.begin = series.times[ev.first];
-        e.end = series.times[ev.last];
+        e.begin = readingTimes[ev.first];
+        e.end = readingTimes[ev.last];
         (tank == 1 ? e.tank1Begin : e.tank2Begin) = ev.levelBefore;
         (tank == 1 ? e.tank1End : e.tank2End) = ev.levelAfter;
-        placeEntry(e, points, all, series.records[ev.last]);
+        // The record of the reading: times are strictly increasing once cleaned.
+        const auto record = std::lower_bound(points.begin(), points.end(), e.end,
+                                             [](const TelemetryPoint& p, double t) { return p.time < t; });
+        placeEntry(e, points, all, static_cast<int>(record - points.begin()));
         entries.push_back(e);
     }
     return entries;
@@ -92,7 +102,7 @@ ComputeResult computeTrips(QVector<TelemetryPoint> rows, double periodBegin, dou
 
     const QVector<StandingRun> stands = StandingFinder(settings).find(points);
     const QVector<bool> parked = StandingFinder::parkedFlags(static_cast<int>(points.size()), stands);
-    const QVector<TripRange> ranges = TripDivider(settings).divide(points, stands, parked);
+    QVector<DividedTrip> divided = TripDivider(settings).divide(points, stands, parked);
 
     const ParkDetector parks(settings);
     const BlindDetector blinds(settings);
@@ -102,12 +112,13 @@ ComputeResult computeTrips(QVector<TelemetryPoint> rows, double periodBegin, dou
     const StageDetector stages(settings);
     const QStringList keys = entryKeys();
 
-    result.trips.reserve(ranges.size());
-    for (const TripRange& range : ranges) {
+    result.trips.reserve(divided.size());
+    for (DividedTrip& d : divided) {
+        const TripRange& range = d.range;
         Trip trip;
         trip.begin = points[range.first].time;
         trip.end = points[range.last].time;
-        trip.track = buildTrack(points, parked, range);
+        trip.track = std::move(d.track);
         for (const QString& key : keys) trip.entries.insert(key, {});
         trip.entries[QStringLiteral("parks")] = parks.detect(points, range, stands);
         trip.entries[QStringLiteral("blinds")] = blinds.detect(points, range);

@@ -2,13 +2,23 @@
 
 #include <QVector>
 
+#include "compute/Telemetry.h"
+
 namespace telvika::server {
 
-// A fuel level series: the records that carry a reading of one tank.
-struct FuelSeries {
-    QVector<double> times;   // instants (UTC days), increasing
-    QVector<double> levels;  // litres
-    QVector<int> records;    // index of the telemetry record of each reading
+// The instants (UTC days, increasing) of a tank's readings: a column of their own, or the records'
+// own time fields when every record carries a reading (a month at 1 Hz need not be copied).
+class ReadingTimes {
+public:
+    explicit ReadingTimes(const QVector<double>& times)
+        : first_(reinterpret_cast<const char*>(times.constData())), stride_(sizeof(double)) {}
+    explicit ReadingTimes(const TelemetryPoint* records)
+        : first_(reinterpret_cast<const char*>(&records->time)), stride_(sizeof(TelemetryPoint)) {}
+    double operator[](qsizetype i) const { return *reinterpret_cast<const double*>(first_ + i * stride_); }
+
+private:
+    const char* first_;
+    qsizetype stride_;
 };
 
 // Smooths a noisy fuel level: a median of five neighbouring readings removes single wild readings,
@@ -19,7 +29,8 @@ class FuelSmoother {
 public:
     explicit FuelSmoother(double windowSec) : windowSec_(windowSec) {}
 
-    QVector<double> smooth(const FuelSeries& series) const;
+    // The smoothed levels of readings at `times`, in the place of `levels`.
+    QVector<double> smooth(ReadingTimes times, QVector<double> levels) const;
 
 private:
     double windowSec_;

@@ -36,8 +36,7 @@ QVector<StandingRun> StandingFinder::find(std::span<const TelemetryPoint> points
             bool stayed = true;
             while (k < n && !standing(points[k])) {
                 const TelemetryPoint& p = points[k];
-                if (p.gpsValid && placed &&
-                    distanceMetres(run.lat, run.lon, p.lat, p.lon) > settings_.parkingRadiusM)
+                if (p.gpsValid && placed && !withinMetres(run.lat, run.lon, p.lat, p.lon, settings_.parkingRadiusM))
                     stayed = false;
                 if (!stayed) break;
                 ++k;

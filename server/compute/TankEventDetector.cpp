@@ -5,7 +5,7 @@
 
 namespace telvika::server {
 
-TankEvent TankEventDetector::shape(const QVector<double>& times, const QVector<double>& levels, int from,
+TankEvent TankEventDetector::shape(ReadingTimes times, const QVector<double>& levels, int from,
                                    int to, bool rise) const {
     const double sign = rise ? 1.0 : -1.0;
     // Change over one smoothing window from each reading of the stretch; the steepest one marks
@@ -43,7 +43,7 @@ TankEvent TankEventDetector::shape(const QVector<double>& times, const QVector<d
     return TankEvent{first, last, levels[before], levels[after]};
 }
 
-QVector<TankEvent> TankEventDetector::detect(const QVector<double>& times,
+QVector<TankEvent> TankEventDetector::detect(ReadingTimes times,
                                              const QVector<double>& smoothed) const {
     QVector<TankEvent> events;
     const int n = static_cast<int>(smoothed.size());

@@ -24,10 +24,10 @@ public:
         : jumpLitres_(settings.tankJumpLitres), jumpMaxSec_(settings.tankJumpMaxSec),
           smoothingSec_(settings.tankSmoothingSec) {}
 
-    QVector<TankEvent> detect(const QVector<double>& times, const QVector<double>& smoothed) const;
+    QVector<TankEvent> detect(ReadingTimes times, const QVector<double>& smoothed) const;
 
 private:
-    TankEvent shape(const QVector<double>& times, const QVector<double>& levels, int from, int to,
+    TankEvent shape(ReadingTimes times, const QVector<double>& levels, int from, int to,
                     bool rise) const;
 
     double jumpLitres_;

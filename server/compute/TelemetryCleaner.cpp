@@ -13,8 +13,8 @@ namespace {
 qint64 millisecondKey(double oleTime) { return std::llround(oleTime * 86400000.0); }
 
 // Index of the next record with a valid fix after i, or -1.
-int nextValidFix(const QVector<TelemetryPoint>& points, int i) {
-    for (int k = i + 1; k < points.size(); ++k)
+int nextValidFix(const TelemetryPoint* points, int count, int i) {
+    for (int k = i + 1; k < count; ++k)
         if (points[k].gpsValid) return k;
     return -1;
 }
@@ -38,50 +38,62 @@ bool TelemetryCleaner::plausibleStep(const TelemetryPoint& a, const TelemetryPoi
     // Sub-second steps are judged as one second, so that GPS jitter between close samples is not
     // taken for a jump.
     const double dt = std::max(1.0, std::fabs(secondsBetween(a.time, b.time)));
-    return distanceMetres(a.lat, a.lon, b.lat, b.lon) <= settings_.maxPlausibleSpeedKmh / 3.6 * dt;
+    return withinMetres(a.lat, a.lon, b.lat, b.lon, settings_.maxPlausibleSpeedKmh / 3.6 * dt);
 }
 
 int TelemetryCleaner::dropJumps(QVector<TelemetryPoint>& points) const {
-    // Compacts in place: kept records move towards the front.
+    // Compacts in place: kept records move towards the front. Records are read through a const
+    // pointer and written only once one has been dropped, so rows shared with the caller are
+    // copied only when something changes.
+    const TelemetryPoint* in = points.constData();
+    TelemetryPoint* write = nullptr;
     int out = 0;
     int dropped = 0;
-    bool anchored = false;
-    TelemetryPoint anchor;  // the last kept record with a valid fix
+    int anchor = -1;  // the last kept record with a valid fix, by its place among the kept ones
     const int n = static_cast<int>(points.size());
+    auto keepAt = [&](int i) {
+        if (out != i) {
+            if (!write) {
+                write = points.data();
+                in = points.constData();
+            }
+            write[out] = in[i];
+        }
+        ++out;
+    };
     for (int i = 0; i < n; ++i) {
-        const TelemetryPoint p = points[i];
+        const TelemetryPoint& p = in[i];
         if (!p.gpsValid) {
-            points[out++] = p;
+            keepAt(i);
             continue;
         }
         bool keep;
-        if (!anchored) {
+        if (anchor < 0) {
             // The first fix must agree with one of the next two, or it could be a wild one that
             // would then make every good fix look like a jump.
-            const int q1 = nextValidFix(points, i);
-            const int q2 = q1 < 0 ? -1 : nextValidFix(points, q1);
-            keep = q1 < 0 || plausibleStep(p, points[q1]) || (q2 >= 0 && plausibleStep(p, points[q2]));
+            const int q1 = nextValidFix(in, n, i);
+            const int q2 = q1 < 0 ? -1 : nextValidFix(in, n, q1);
+            keep = q1 < 0 || plausibleStep(p, in[q1]) || (q2 >= 0 && plausibleStep(p, in[q2]));
         } else {
-            keep = plausibleStep(anchor, p);
+            keep = plausibleStep(in[anchor], p);
             if (!keep) {
                 // When the next two fixes agree with this one and not with the anchor, the anchor
                 // was the odd one out (or the vehicle reappeared elsewhere after a long gap):
                 // follow them.
-                const int q1 = nextValidFix(points, i);
-                const int q2 = q1 < 0 ? -1 : nextValidFix(points, q1);
-                keep = q2 >= 0 && plausibleStep(p, points[q1]) && plausibleStep(points[q1], points[q2]) &&
-                       !plausibleStep(anchor, points[q1]);
+                const int q1 = nextValidFix(in, n, i);
+                const int q2 = q1 < 0 ? -1 : nextValidFix(in, n, q1);
+                keep = q2 >= 0 && plausibleStep(p, in[q1]) && plausibleStep(in[q1], in[q2]) &&
+                       !plausibleStep(in[anchor], in[q1]);
             }
         }
         if (!keep) {
             ++dropped;
             continue;
         }
-        points[out++] = p;
-        anchor = p;
-        anchored = true;
+        keepAt(i);
+        anchor = out - 1;  // where it now lies: later records are written behind it
     }
-    points.resize(out);
+    if (out != n) points.resize(out);
     return dropped;
 }
 
@@ -90,11 +102,15 @@ CleanTelemetry TelemetryCleaner::clean(QVector<TelemetryPoint> rows, double peri
     CleanTelemetry result;
     const qint64 beginKey = millisecondKey(periodBegin);
     const qint64 endKey = millisecondKey(periodEnd);
-    // Filtered in place (the rows were passed by value).
+    // Filtered in place (the rows were passed by value). A record is written only when it moves or
+    // changes: rows that need no cleaning stay shared with the caller, never copied.
     QVector<TelemetryPoint> points = std::move(rows);
+    const TelemetryPoint* in = points.constData();
+    TelemetryPoint* write = nullptr;
+    const int n = static_cast<int>(points.size());
     int kept = 0;
-    for (int i = 0; i < points.size(); ++i) {
-        TelemetryPoint p = points[i];
+    for (int i = 0; i < n; ++i) {
+        const TelemetryPoint& p = in[i];
         if (!std::isfinite(p.time)) {
             ++result.dropped;
             continue;
@@ -105,32 +121,48 @@ CleanTelemetry TelemetryCleaner::clean(QVector<TelemetryPoint> rows, double peri
             ++result.dropped;
             continue;
         }
-        if (!p.gpsValid && (!std::isfinite(p.lat) || !std::isfinite(p.lon))) p.lat = p.lon = 0.0;
-        points[kept++] = p;
+        const bool placeless = !p.gpsValid && (!std::isfinite(p.lat) || !std::isfinite(p.lon));
+        if (kept == i && !placeless) {
+            ++kept;
+            continue;
+        }
+        if (!write) {
+            write = points.data();
+            in = points.constData();
+        }
+        write[kept] = in[i];
+        if (placeless) write[kept].lat = write[kept].lon = 0.0;
+        ++kept;
     }
-    points.resize(kept);
+    if (kept != n) points.resize(kept);
 
-    const bool sorted = std::is_sorted(points.begin(), points.end(), [](const auto& a, const auto& b) {
-        return a.time < b.time;
-    });
-    if (!sorted)
-        std::stable_sort(points.begin(), points.end(),
-                         [](const auto& a, const auto& b) { return a.time < b.time; });
+    const auto earlier = [](const TelemetryPoint& a, const TelemetryPoint& b) { return a.time < b.time; };
+    if (!std::is_sorted(points.cbegin(), points.cend(), earlier))
+        std::stable_sort(points.begin(), points.end(), earlier);
 
     // One record per millisecond: the first one received wins.
+    in = points.constData();
+    write = nullptr;
+    const int sortedCount = static_cast<int>(points.size());
     int out = 0;
     qint64 lastKey = 0;
-    for (int i = 0; i < points.size(); ++i) {
-        const qint64 key = millisecondKey(points[i].time);
+    for (int i = 0; i < sortedCount; ++i) {
+        const qint64 key = millisecondKey(in[i].time);
         if (out > 0 && key == lastKey) {
             ++result.duplicates;
             continue;
         }
         lastKey = key;
-        if (out != i) points[out] = points[i];
+        if (out != i) {
+            if (!write) {
+                write = points.data();
+                in = points.constData();
+            }
+            write[out] = in[i];
+        }
         ++out;
     }
-    points.resize(out);
+    if (out != sortedCount) points.resize(out);
 
     result.dropped += dropJumps(points);
     result.points = std::move(points);

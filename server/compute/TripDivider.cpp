@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "compute/ElapsedSeconds.h"
-#include "compute/GeoDistance.h"
+#include "compute/TrackBuilder.h"
 
 namespace telvika::server {
 
@@ -17,24 +17,11 @@ struct Break {
 
 }  // namespace
 
-double TripDivider::drivenMetres(std::span<const TelemetryPoint> points, const QVector<bool>& parked,
-                                 int first, int last) {
-    double metres = 0.0;
-    int prev = -1;
-    for (int k = first; k <= last; ++k) {
-        if (!points[k].gpsValid) continue;
-        if (prev >= 0 && !(parked[prev] && parked[k]))
-            metres += distanceMetres(points[prev].lat, points[prev].lon, points[k].lat, points[k].lon);
-        prev = k;
-    }
-    return metres;
-}
-
-QVector<TripRange> TripDivider::divide(std::span<const TelemetryPoint> points,
-                                       const QVector<StandingRun>& stands,
-                                       const QVector<bool>& parked) const {
+QVector<DividedTrip> TripDivider::divide(std::span<const TelemetryPoint> points,
+                                         const QVector<StandingRun>& stands,
+                                         const QVector<bool>& parked) const {
     const int n = static_cast<int>(points.size());
-    QVector<TripRange> trips;
+    QVector<DividedTrip> trips;
     if (n < 2) return trips;
 
     QVector<Break> breaks;
@@ -60,8 +47,11 @@ QVector<TripRange> TripDivider::divide(std::span<const TelemetryPoint> points,
         while (b >= a && parked[b]) --b;
         const TripRange range{std::max(first, a - 1), std::min(last, b + 1)};
         if (range.last <= range.first) return;
-        if (drivenMetres(points, parked, range.first, range.last) < settings_.tripMinDistanceM) return;
-        trips.push_back(range);
+        QVector<double> track = buildTrack(points, parked, range);
+        // The metres driven to the track's last point (none without a fix).
+        const double metres = track.isEmpty() ? 0.0 : track[track.size() - 2];
+        if (metres < settings_.tripMinDistanceM) return;
+        trips.push_back({range, std::move(track)});
     };
 
     int start = 0;

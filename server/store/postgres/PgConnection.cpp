@@ -117,8 +117,12 @@ QString PgConnection::tryOpen() {
     // failure of the statement they concern, not as stray lines on stderr.
     PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
     lost_ = false;
-    // Instants cross as UTC; a wait for another session's lock ends with a failure, not a hang.
-    PgResult set(PQexec(conn_, "SET TIME ZONE 'UTC'; SET lock_timeout = '10s'; SET client_min_messages = warning"));
+    // Instants cross as UTC; a wait for another session's lock ends with a failure, not a hang. The
+    // store's statements are short or stream rows out as stored: compiling them (JIT, which starts
+    // at a cost estimate that a month's read or a count of a vehicle's rows passes) takes longer
+    // than running them.
+    PgResult set(PQexec(conn_, "SET TIME ZONE 'UTC'; SET lock_timeout = '10s'; SET client_min_messages = warning; "
+                               "SET jit = off"));
     if (!set.raw() || PQresultStatus(set.raw()) != PGRES_COMMAND_OK)
         return reasonOf(QString::fromUtf8(PQerrorMessage(conn_)));
     return {};

@@ -1,6 +1,7 @@
 #include "store/postgres/PgTelemetry.h"
 
 #include <QDateTime>
+#include <QScopeGuard>
 #include <QStringList>
 #include <QTimeZone>
 #include <QtEndian>
@@ -57,49 +58,67 @@ void putNullable(QByteArray& out, double value) {
     else putDouble(out, value);
 }
 
-// Reads binary COPY rows from a stream of chunks.
+// Reads binary COPY rows from a stream of chunks. libpq hands over one row a chunk: rows are
+// parsed where they lie, and only a row cut between chunks waits in the buffer for the rest.
 class CopyReader {
 public:
-    // Appends a chunk; false when the stream is malformed.
+    // Takes a chunk; false when the stream is malformed.
     bool feed(const char* data, int size, QVector<TelemetryPoint>& out) {
+        if (buffer_.isEmpty()) {
+            const qsizetype used = parse(data, size, out);
+            if (used < 0) return false;
+            buffer_.append(data + used, size - used);
+            return true;
+        }
         buffer_.append(data, size);
+        const qsizetype used = parse(buffer_.constData(), buffer_.size(), out);
+        if (used < 0) return false;
+        buffer_.remove(0, used);
+        return true;
+    }
+    // Whether the trailer came, with nothing after it.
+    bool ended() const { return ended_ && buffer_.isEmpty(); }
+
+private:
+    // Parses the whole rows at the start of `data`; the bytes taken, or -1 when malformed.
+    qsizetype parse(const char* data, qsizetype size, QVector<TelemetryPoint>& out) {
         qsizetype at = 0;
         if (!headerDone_) {
-            if (buffer_.size() < 19) return true;
-            if (std::memcmp(buffer_.constData(), CopySignature, 11) != 0) return false;
-            const qint32 extension = qFromBigEndian<qint32>(buffer_.constData() + 15);
-            if (extension < 0) return false;
-            if (buffer_.size() < 19 + qsizetype(extension)) return true;
+            if (size < 19) return 0;
+            if (std::memcmp(data, CopySignature, 11) != 0) return -1;
+            const qint32 extension = qFromBigEndian<qint32>(data + 15);
+            if (extension < 0) return -1;
+            if (size < 19 + qsizetype(extension)) return 0;
             at = 19 + extension;
             headerDone_ = true;
         }
-        while (true) {
+        while (!ended_) {
             const qsizetype start = at;
-            if (buffer_.size() - at < 2) break;
-            const qint16 fields = qFromBigEndian<qint16>(buffer_.constData() + at);
+            if (size - at < 2) break;
+            const qint16 fields = qFromBigEndian<qint16>(data + at);
             at += 2;
             if (fields == -1) {
                 ended_ = true;
                 break;
             }
-            if (fields != 10) return false;
+            if (fields != 10) return -1;
             TelemetryPoint p;
             bool complete = true;
-            for (int f = 0; f < 10 && complete; ++f) {
-                if (buffer_.size() - at < 4) {
+            for (int f = 0; f < 10; ++f) {
+                if (size - at < 4) {
                     complete = false;
                     break;
                 }
-                const qint32 length = qFromBigEndian<qint32>(buffer_.constData() + at);
+                const qint32 length = qFromBigEndian<qint32>(data + at);
                 at += 4;
-                if (length < -1) return false;
-                if (length > 0 && buffer_.size() - at < length) {
+                if (length < -1) return -1;
+                if (length > 0 && size - at < length) {
                     complete = false;
                     break;
                 }
-                const char* v = buffer_.constData() + at;
+                const char* v = data + at;
                 if (length > 0) at += length;
-                if (!value(f, length, v, p)) return false;
+                if (!value(f, length, v, p)) return -1;
             }
             if (!complete) {
                 at = start;
@@ -107,10 +126,8 @@ public:
             }
             out.push_back(p);
         }
-        buffer_.remove(0, at);
-        return true;
+        return at;
     }
-    bool ended() const { return ended_; }
 
 private:
     static double float8(const char* v) {
@@ -310,7 +327,7 @@ qint64 write(PgConnection& c, const Spans& spans, const std::function<void(Write
 
 QVector<TelemetryPoint> read(PgConnection& c, int device, double beginSeconds, double endSeconds) {
     const QString what = QStringLiteral("Не удалось прочитать телеметрию");
-    const QByteArray sql =
+    const QByteArray copySql =
         QStringLiteral("COPY (SELECT time, lat, lon, speed, odometer, gps_valid, ext_power, tank1, tank2, sensors "
                        "FROM telemetry WHERE device = %1 AND time >= '%2' AND time <= '%3' ORDER BY time) "
                        "TO STDOUT (FORMAT binary)")
@@ -318,6 +335,18 @@ QVector<TelemetryPoint> read(PgConnection& c, int device, double beginSeconds, d
             .arg(instantLiteral(beginSeconds), instantLiteral(endSeconds))
             .toUtf8();
     PGconn* conn = c.handle();
+    // The rows are taken in the order of the key's index, in a read-only transaction of the read's
+    // own, sent with it in one message. Until a freshly loaded partition has its statistics, the
+    // planner takes a period for a few hundred rows and would rather collect them by a bitmap scan
+    // and sort them (a day's sort spills to disk); the index gives them in time order whatever the
+    // statistics say. Inside a caller's transaction the read runs as it is.
+    const bool own = PQtransactionStatus(conn) == PQTRANS_IDLE;
+    const QByteArray sql = own ? "BEGIN READ ONLY; SET LOCAL enable_sort = off; " + copySql + "; COMMIT" : copySql;
+    // Whatever ends the read early, the transaction of its own does not outlive it.
+    const auto rollBack = qScopeGuard([&] {
+        if (own && !c.lost() && PQstatus(conn) == CONNECTION_OK && PQtransactionStatus(conn) != PQTRANS_IDLE)
+            PQclear(PQexec(conn, "ROLLBACK"));
+    });
     PgResult copy(PQexec(conn, sql.constData()));
     if (!copy.raw() || PQresultStatus(copy.raw()) != PGRES_COPY_OUT) c.fail(what, copy.raw());
     QVector<TelemetryPoint> out;
@@ -330,9 +359,13 @@ QVector<TelemetryPoint> read(PgConnection& c, int device, double beginSeconds, d
         PQfreemem(chunk);
     }
     if (size == -2) c.fail(what);
-    PgResult end(PQgetResult(conn));
-    while (PGresult* r = PQgetResult(conn)) PQclear(r);
-    if (!end.raw() || PQresultStatus(end.raw()) != PGRES_COMMAND_OK) c.fail(what, end.raw());
+    // The COPY's completion, then the COMMIT's.
+    PgResult failed;
+    while (PGresult* r = PQgetResult(conn)) {
+        PgResult result(r);
+        if (failed.raw() == nullptr && PQresultStatus(r) != PGRES_COMMAND_OK) failed = result;
+    }
+    if (failed.raw()) c.fail(what, failed.raw());
     if (malformed || !reader.ended())
         throw Error(QStringLiteral("%1: сервер базы данных прислал строки в непонятном виде").arg(what));
     return out;
