@@ -62,10 +62,10 @@ public:
     }
 
     QCborValue call(TTelvikaAutomation* q, const QString& op, const QCborArray& args = {},
-                    QByteArray* bytes = nullptr) {
+                    QByteArray* bytes = nullptr, QString* text = nullptr) {
         ensureConnected(q);
         try {
-            return connection.call(op, args, bytes);
+            return connection.call(op, args, bytes, text);
         } catch (...) {
             forget();
             throw;
@@ -223,7 +223,16 @@ QVector<double> TTelvikaAutomation::TrackCrdsArray() {
 QString TTelvikaAutomation::TrackCrdsString() {
     if (d->trackTextKept && d->connection.isOpen()) return d->keptTrackText;
     const quint64 arrivalsBefore = d->connection.arrivals();
-    const QString text = d->text(this, QStringLiteral("TrackCrdsString"));
+    const QString property = QStringLiteral("TrackCrdsString");
+    QString text;
+    if (d->connection.isOpen() && d->cache.contains(property)) {
+        text = d->text(this, property);
+    } else {
+        // A long text comes straight from the frame into `text`.
+        const QCborValue v = d->call(this, property, {}, nullptr, &text);
+        if (!v.isString()) throw TTelvikaAutomationPrivate::badType(property);
+        if (text.isNull()) text = v.toString();
+    }
     if (d->connection.arrivals() == arrivalsBefore) {
         d->keptTrackText = text;
         d->trackTextKept = true;

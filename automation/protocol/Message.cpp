@@ -172,10 +172,18 @@ bool decodeMessage(const char* data, qsizetype size, Message* message, QString* 
     QHash<QString, QCborValue> fields;
     QByteArray bytes;
     bool resultIsBytes = false;
+    QString text;
+    bool resultIsText = false;
     QString key;
     while (r.lastError() == QCborError::NoError && r.hasNext()) {
         if (!r.isString() || !readText(r, &key))
             return fail(error, QStringLiteral("Ключи сообщения должны быть строками"));
+        if (key == kResult && r.isString() && r.isLengthKnown() && r.length() >= LongTextResult) {
+            if (!readText(r, &text)) break;
+            resultIsText = true;
+            fields.insert(key, QCborValue(QCborValue::String));  // present; the text is kept apart
+            continue;
+        }
         if (key == kResult && r.isByteArray()) {
             if (!readBytes(r, &bytes)) break;
             resultIsBytes = true;
@@ -231,10 +239,13 @@ bool decodeMessage(const char* data, qsizetype size, Message* message, QString* 
     } else if (resultIsBytes) {
         m.resultBytes = bytes;
         m.resultIsBytes = true;
+    } else if (resultIsText) {
+        m.resultText = std::move(text);
+        m.resultIsText = true;
     } else {
         m.result = fields.value(kResult);
     }
-    *message = m;
+    *message = std::move(m);
     return true;
 }
 
