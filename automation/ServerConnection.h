@@ -48,9 +48,9 @@ public:
 
     // Sends one request and waits for its reply; the reply's error text is thrown as telvika::Error.
     // A reply that is a byte string goes to *bytes when given (without copying it into a QCborValue),
-    // and so does a long text to *text (the value returned is then an empty one of its type).
+    // and so does a long text's UTF-8 to *utf8 (the value returned is then an empty one of its type).
     QCborValue call(const QString& op, const QCborArray& args = {}, QByteArray* bytes = nullptr,
-                    QString* text = nullptr);
+                    QByteArray* utf8 = nullptr);
 
     // Called at once (not through the event loop) whenever a notification arrives, before it is
     // delivered: lets the owner drop values that the notification may have made stale.

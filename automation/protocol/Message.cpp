@@ -9,6 +9,8 @@
 #include <QHash>
 #include <QtEndian>
 
+#include <limits>
+
 namespace telvika::protocol {
 
 namespace {
@@ -69,6 +71,20 @@ bool readText(QCborStreamReader& r, QString* out) {
         chunk = r.readString();
     }
     return chunk.status == QCborStreamReader::EndOfString;
+}
+
+// A text string of known length as its bytes, read into a buffer of that length once.
+bool readUtf8(QCborStreamReader& r, QByteArray* out) {
+    const quint64 length = r.length();
+    if (length > quint64(std::numeric_limits<qsizetype>::max() / 2)) return false;
+    out->resize(static_cast<qsizetype>(length));
+    qsizetype at = 0;
+    for (;;) {
+        const auto chunk = r.readStringChunk(out->data() + at, out->size() - at);
+        if (chunk.status == QCborStreamReader::EndOfString) return at == out->size();
+        if (chunk.status != QCborStreamReader::Ok) return false;
+        at += chunk.data;
+    }
 }
 
 bool readBytes(QCborStreamReader& r, QByteArray* out) {
@@ -172,14 +188,14 @@ bool decodeMessage(const char* data, qsizetype size, Message* message, QString* 
     QHash<QString, QCborValue> fields;
     QByteArray bytes;
     bool resultIsBytes = false;
-    QString text;
+    QByteArray text;
     bool resultIsText = false;
     QString key;
     while (r.lastError() == QCborError::NoError && r.hasNext()) {
         if (!r.isString() || !readText(r, &key))
             return fail(error, QStringLiteral("Ключи сообщения должны быть строками"));
         if (key == kResult && r.isString() && r.isLengthKnown() && r.length() >= LongTextResult) {
-            if (!readText(r, &text)) break;
+            if (!readUtf8(r, &text)) break;
             resultIsText = true;
             fields.insert(key, QCborValue(QCborValue::String));  // present; the text is kept apart
             continue;
@@ -240,7 +256,7 @@ bool decodeMessage(const char* data, qsizetype size, Message* message, QString* 
         m.resultBytes = bytes;
         m.resultIsBytes = true;
     } else if (resultIsText) {
-        m.resultText = std::move(text);
+        m.resultUtf8 = std::move(text);
         m.resultIsText = true;
     } else {
         m.result = fields.value(kResult);

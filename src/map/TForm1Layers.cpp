@@ -41,7 +41,7 @@ void showTrack(TForm1& w) {
     emptyTable(w.data.tblTrackLine);
     // One text for both sets: a long trip's is tens of megabytes, and the map recognises the same
     // text the second time without reading it again.
-    const QString geometry = layers::lineGeometry(server.TrackCrdsString());
+    const QString geometry = layers::lineGeometryOfUtf8(server.TrackCrdsUtf8());
     w.data.tblTrackBase->AddRecord();
     w.data.tblTrackBase->SetFieldValue(geometry, 0);
     w.MVCtrl->LoadObjects(layers::trackBaseCommand(), layers::trackBaseStyle(), w.data.tblTrackBase);
