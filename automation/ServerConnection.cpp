@@ -147,7 +147,7 @@ void ServerConnection::failCall(const QString& message) {
     throw Error(message);
 }
 
-QCborValue ServerConnection::call(const QString& op, const QCborArray& args, QByteArray* bytes) {
+QCborValue ServerConnection::call(const QString& op, const QCborArray& args, QByteArray* bytes, QByteArray* utf8) {
     if (!isOpen())
         throw Error(QStringLiteral("Нет соединения с сервером Telvika для вызова «%1»").arg(op));
     const QByteArray frame = protocol::encodeMessageFrame(Message::request(nextId_, op, args));
@@ -177,6 +177,11 @@ QCborValue ServerConnection::call(const QString& op, const QCborArray& args, QBy
         if (!streamError.isEmpty()) failCall(streamError);
         if (gotReply) {
             if (reply.failed()) throw Error(reply.error);
+            if (reply.resultIsText) {
+                if (!utf8) return QCborValue(QString::fromUtf8(reply.resultUtf8));
+                *utf8 = std::move(reply.resultUtf8);
+                return QCborValue(QCborValue::String);
+            }
             if (!reply.resultIsBytes) return reply.result;
             if (bytes) {
                 *bytes = reply.resultBytes;

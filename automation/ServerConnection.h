@@ -47,8 +47,10 @@ public:
     int timeout() const { return timeoutMs_; }
 
     // Sends one request and waits for its reply; the reply's error text is thrown as telvika::Error.
-    // A reply that is a byte string goes to *bytes when given (without copying it into a QCborValue).
-    QCborValue call(const QString& op, const QCborArray& args = {}, QByteArray* bytes = nullptr);
+    // A reply that is a byte string goes to *bytes when given (without copying it into a QCborValue),
+    // and so does a long text's UTF-8 to *utf8 (the value returned is then an empty one of its type).
+    QCborValue call(const QString& op, const QCborArray& args = {}, QByteArray* bytes = nullptr,
+                    QByteArray* utf8 = nullptr);
 
     // Called at once (not through the event loop) whenever a notification arrives, before it is
     // delivered: lets the owner drop values that the notification may have made stale.

@@ -46,7 +46,7 @@ public:
     QHash<QString, QCborValue> cache;
     // The track's coordinate text, kept by the same rules: a track is drawn as two map sets of
     // that text, and a long trip's text is tens of megabytes.
-    QString keptTrackText;
+    QByteArray keptTrackText;  // UTF-8: half the memory of the QString, and what the frame held
     bool trackTextKept = false;
 
     void forget() {
@@ -62,10 +62,10 @@ public:
     }
 
     QCborValue call(TTelvikaAutomation* q, const QString& op, const QCborArray& args = {},
-                    QByteArray* bytes = nullptr) {
+                    QByteArray* bytes = nullptr, QByteArray* utf8 = nullptr) {
         ensureConnected(q);
         try {
-            return connection.call(op, args, bytes);
+            return connection.call(op, args, bytes, utf8);
         } catch (...) {
             forget();
             throw;
@@ -220,10 +220,21 @@ QVector<double> TTelvikaAutomation::TrackCrdsArray() {
     return values;
 }
 
-QString TTelvikaAutomation::TrackCrdsString() {
+QString TTelvikaAutomation::TrackCrdsString() { return QString::fromUtf8(TrackCrdsUtf8()); }
+
+QByteArray TTelvikaAutomation::TrackCrdsUtf8() {
     if (d->trackTextKept && d->connection.isOpen()) return d->keptTrackText;
     const quint64 arrivalsBefore = d->connection.arrivals();
-    const QString text = d->text(this, QStringLiteral("TrackCrdsString"));
+    const QString property = QStringLiteral("TrackCrdsString");
+    QByteArray text;
+    if (d->connection.isOpen() && d->cache.contains(property)) {
+        text = d->text(this, property).toUtf8();
+    } else {
+        // A long text comes from the frame as it is.
+        const QCborValue v = d->call(this, property, {}, nullptr, &text);
+        if (!v.isString()) throw TTelvikaAutomationPrivate::badType(property);
+        if (text.isNull()) text = v.toString().toUtf8();
+    }
     if (d->connection.arrivals() == arrivalsBefore) {
         d->keptTrackText = text;
         d->trackTextKept = true;

@@ -81,6 +81,8 @@ public:
     // "lon lat" pairs joined by ",", "." decimal separator; read again before any write or notice, the
     // text comes from the client (a track is drawn as two map sets of it).
     QString TrackCrdsString();
+    // The same text as UTF-8, as it came (no conversion: a long trip's is tens of megabytes).
+    QByteArray TrackCrdsUtf8();
 
     // Entries of the current trip.
     void SetTripEntriesListTypeName(const QString& type);

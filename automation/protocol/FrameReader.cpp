@@ -9,16 +9,33 @@ namespace telvika::protocol {
 FrameReader::FrameReader(qint64 maxFrame) : maxFrame_(maxFrame) {}
 
 void FrameReader::append(const QByteArray& bytes) {
-    if (!failure_.isEmpty()) return;
-    // Drop what was consumed before growing, so a long-lived connection does not keep old frames.
-    if (offset_ > 0 && offset_ == buffer_.size()) {
-        buffer_.clear();
+    if (!failure_.isEmpty() || bytes.isEmpty()) return;
+    if (offset_ == buffer_.size() && pending_.isEmpty()) {
+        buffer_ = bytes;  // nothing is waiting: the piece becomes the buffer as it is
         offset_ = 0;
-    } else if (offset_ > (1 << 20) && offset_ * 2 > buffer_.size()) {
-        buffer_.remove(0, offset_);
-        offset_ = 0;
+        return;
     }
-    buffer_.append(bytes);
+    pending_.append(bytes);
+    pendingBytes_ += bytes.size();
+    pendingCapacity_ += bytes.capacity();
+}
+
+void FrameReader::join() {
+    if (pending_.isEmpty()) return;
+    const qint64 rest = buffer_.size() - offset_;
+    if (rest == 0 && pending_.size() == 1) {
+        buffer_ = pending_.takeFirst();
+    } else {
+        QByteArray joined;
+        joined.reserve(rest + pendingBytes_);  // what has arrived, nothing announced
+        joined.append(buffer_.constData() + offset_, rest);
+        for (const QByteArray& piece : std::as_const(pending_)) joined.append(piece);
+        buffer_ = std::move(joined);
+    }
+    offset_ = 0;
+    pending_.clear();
+    pendingBytes_ = 0;
+    pendingCapacity_ = 0;
 }
 
 FrameReader::Status FrameReader::next(QByteArray* frame, QString* error) {
@@ -34,11 +51,12 @@ FrameReader::Status FrameReader::nextView(const char** data, qsizetype* size, QS
         if (error) *error = failure_;
         return Status::Failed;
     }
-    if (offset_ == buffer_.size() && offset_ > 0) {
+    if (offset_ == buffer_.size() && offset_ > 0 && pending_.isEmpty()) {
         buffer_.clear();
         offset_ = 0;
     }
     if (buffered() < FrameHeaderSize) return Status::NeedMore;
+    if (buffer_.size() - offset_ < FrameHeaderSize) join();
     const quint32 length = qFromBigEndian<quint32>(buffer_.constData() + offset_);
     if (length == 0 || static_cast<qint64>(length) > maxFrame_) {
         failure_ = QStringLiteral("Недопустимая длина сообщения: %1 байт (допустимо от 1 до %2)")
@@ -46,19 +64,16 @@ FrameReader::Status FrameReader::nextView(const char** data, qsizetype* size, QS
                        .arg(maxFrame_);
         buffer_.clear();
         offset_ = 0;
+        pending_.clear();
+        pendingBytes_ = 0;
+        pendingCapacity_ = 0;
         if (error) *error = failure_;
         return Status::Failed;
     }
     const qint64 total = FrameHeaderSize + static_cast<qint64>(length);
-    if (buffered() < total) {
-        // The buffer grows only with the bytes that really arrive (geometrically, so a large frame in
-        // many pieces is not copied again and again): a header alone never reserves its length.
-        if (offset_ > 0) {
-            buffer_.remove(0, offset_);
-            offset_ = 0;
-        }
-        return Status::NeedMore;
-    }
+    // Nothing is copied until the frame is whole; then it is joined once.
+    if (buffered() < total) return Status::NeedMore;
+    if (buffer_.size() - offset_ < total) join();
     *data = buffer_.constData() + offset_ + FrameHeaderSize;
     *size = length;
     offset_ += total;

@@ -9,6 +9,8 @@
 #include <QHash>
 #include <QtEndian>
 
+#include <limits>
+
 namespace telvika::protocol {
 
 namespace {
@@ -69,6 +71,20 @@ bool readText(QCborStreamReader& r, QString* out) {
         chunk = r.readString();
     }
     return chunk.status == QCborStreamReader::EndOfString;
+}
+
+// A text string of known length as its bytes, read into a buffer of that length once.
+bool readUtf8(QCborStreamReader& r, QByteArray* out) {
+    const quint64 length = r.length();
+    if (length > quint64(std::numeric_limits<qsizetype>::max() / 2)) return false;
+    out->resize(static_cast<qsizetype>(length));
+    qsizetype at = 0;
+    for (;;) {
+        const auto chunk = r.readStringChunk(out->data() + at, out->size() - at);
+        if (chunk.status == QCborStreamReader::EndOfString) return at == out->size();
+        if (chunk.status != QCborStreamReader::Ok) return false;
+        at += chunk.data;
+    }
 }
 
 bool readBytes(QCborStreamReader& r, QByteArray* out) {
@@ -172,10 +188,18 @@ bool decodeMessage(const char* data, qsizetype size, Message* message, QString* 
     QHash<QString, QCborValue> fields;
     QByteArray bytes;
     bool resultIsBytes = false;
+    QByteArray text;
+    bool resultIsText = false;
     QString key;
     while (r.lastError() == QCborError::NoError && r.hasNext()) {
         if (!r.isString() || !readText(r, &key))
             return fail(error, QStringLiteral("Ключи сообщения должны быть строками"));
+        if (key == kResult && r.isString() && r.isLengthKnown() && r.length() >= LongTextResult) {
+            if (!readUtf8(r, &text)) break;
+            resultIsText = true;
+            fields.insert(key, QCborValue(QCborValue::String));  // present; the text is kept apart
+            continue;
+        }
         if (key == kResult && r.isByteArray()) {
             if (!readBytes(r, &bytes)) break;
             resultIsBytes = true;
@@ -231,10 +255,13 @@ bool decodeMessage(const char* data, qsizetype size, Message* message, QString* 
     } else if (resultIsBytes) {
         m.resultBytes = bytes;
         m.resultIsBytes = true;
+    } else if (resultIsText) {
+        m.resultUtf8 = std::move(text);
+        m.resultIsText = true;
     } else {
         m.result = fields.value(kResult);
     }
-    *message = m;
+    *message = std::move(m);
     return true;
 }
 

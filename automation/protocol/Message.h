@@ -23,6 +23,10 @@ struct Message {
     // go from the frame to the caller without being copied into and out of a QCborValue.
     QByteArray resultBytes;
     bool resultIsBytes = false;
+    // A long text result (a track's coordinates) is kept as its UTF-8 bytes, copied once from the
+    // frame, not through a QCborValue that holds a copy and converts it again when read.
+    QByteArray resultUtf8;
+    bool resultIsText = false;
     QString error;   // a failed request's reason; empty on success
     int event = 0;
 
@@ -43,6 +47,8 @@ QByteArray encodeMessageFrame(const Message& message);
 // The frame of a reply whose payload is at most `maxPayload` bytes (what the client accepts); a
 // longer one is replaced by an error reply to the same request that says so.
 QByteArray encodeReplyFrame(const Message& reply, qint64 maxPayload);
+// Text results of at least this many bytes are kept apart in resultUtf8.
+constexpr qsizetype LongTextResult = 64 * 1024;
 // Reads a payload; false with *error for anything that is not a well-formed message.
 bool decodeMessage(const QByteArray& payload, Message* message, QString* error);
 bool decodeMessage(const char* data, qsizetype size, Message* message, QString* error);

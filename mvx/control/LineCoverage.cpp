@@ -52,8 +52,13 @@ void LineCoverage::addSegment(const QPointF& a, const QPointF& b, double penWidt
     const unsigned char full = static_cast<unsigned char>(peak);
     const double ax = a.x(), ay = a.y(), bx = b.x(), by = b.y(), dx = bx - ax, dy = by - ay;
     if (!std::isfinite(ax + ay + dx + dy)) return;
+    // Most segments of the pieces that reach a tile pass beside it.
+    if (std::max(ax, bx) + outer <= 0.0 || std::min(ax, bx) - outer >= width_ || std::max(ay, by) + outer <= 0.0 ||
+        std::min(ay, by) - outer >= height_)
+        return;
     const double len2 = dx * dx + dy * dy, len = std::sqrt(len2);
     const double inv2 = len2 > 0.0 ? 1.0 / len2 : 0.0, inv = len > 0.0 ? 1.0 / len : 0.0;
+    const double invDy = dy != 0.0 ? 1.0 / dy : 0.0;
 
     const int y0 = std::max(0, static_cast<int>(std::floor(std::min(ay, by) - outer)));
     const int y1 = std::min(height_ - 1, static_cast<int>(std::ceil(std::max(ay, by) + outer)));
@@ -62,8 +67,8 @@ void LineCoverage::addSegment(const QPointF& a, const QPointF& b, double penWidt
         // The part of the segment within `outer` of this row bounds the columns.
         double t1 = 0.0, t2 = 1.0;
         if (dy != 0.0) {
-            t1 = (ry - outer) / dy;
-            t2 = (ry + outer) / dy;
+            t1 = (ry - outer) * invDy;
+            t2 = (ry + outer) * invDy;
             if (t1 > t2) std::swap(t1, t2);
             t1 = std::max(t1, 0.0);
             t2 = std::min(t2, 1.0);
@@ -81,8 +86,12 @@ void LineCoverage::addSegment(const QPointF& a, const QPointF& b, double penWidt
         const double tBase = (rx0 * dx + ry * dy) * inv2, tStep = dx * inv2;
         const double across = (rx0 * dy - ry * dx) * inv, acrossStep = dy * inv;
         unsigned char* row = pass_.values.data() + static_cast<size_t>(y) * width_;
+        // A pixel the pass already covers fully, or that earlier passes made opaque, cannot change:
+        // on a road driven many times most of a segment's pixels are such.
+        const unsigned char* done = mask_.values.data() + static_cast<size_t>(y) * width_;
         bool touched = false;
         for (int x = x0; x <= x1; ++x) {
+            if (row[x] >= full || done[x] == 255) continue;
             const double t = tBase + x * tStep;
             double d;
             if (t > 0.0 && t < 1.0) {

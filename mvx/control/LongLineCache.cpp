@@ -20,6 +20,16 @@ bool whole(double v) { return std::fabs(v - std::round(v)) < 1e-3; }
 LongLineCache::LongLineCache() = default;
 LongLineCache::~LongLineCache() = default;
 
+const LineSignificance& LongLineCache::significance(const MapObject& o) {
+    for (const auto& s : significances_)
+        if (s->geometryId == o.geometryId) return s->values;
+    auto s = std::make_unique<Significance>();
+    s->geometryId = o.geometryId;
+    s->values.build(o.merc.constData(), o.merc.size());
+    significances_.push_back(std::move(s));
+    return significances_.back()->values;
+}
+
 const ReducedPolyline& LongLineCache::reduction(const MapObject& o, double mercPerPixel, double tolerance) {
     ++uses_;
     for (const auto& r : reductions_) {
@@ -35,7 +45,7 @@ const ReducedPolyline& LongLineCache::reduction(const MapObject& o, double mercP
     auto r = std::make_unique<Reduction>();
     r->geometryId = o.geometryId;
     r->lastUse = uses_;
-    r->line.build(o.merc.constData(), o.merc.size(), mercPerPixel, tolerance);
+    r->line.build(o.merc.constData(), significance(o).values(), o.merc.size(), mercPerPixel, tolerance);
     reductions_.push_back(std::move(r));
     return reductions_.back()->line;
 }
@@ -118,6 +128,7 @@ void LongLineCache::draw(QPainter& p, const MapView& view, const QVector<const M
 
 void LongLineCache::keepOnly(const std::vector<quint64>& present) {
     auto gone = [&](quint64 id) { return std::find(present.begin(), present.end(), id) == present.end(); };
+    std::erase_if(significances_, [&](const auto& s) { return gone(s->geometryId); });
     std::erase_if(reductions_, [&](const auto& r) { return gone(r->geometryId); });
     std::erase_if(tileSets_, [&](const auto& s) {
         return std::any_of(s->lines.begin(), s->lines.end(), [&](const LineKey& k) { return gone(k.geometryId); });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LineSignificance.h"
 #include "ReducedPolyline.h"
 
 #include <QColor>
@@ -20,7 +21,8 @@ class MapView;
 struct MapObject;
 
 // What the control keeps between redraws to draw long lines (a track of days, a million points)
-// fast: for each line a reduction to the pixels of the scale (ReducedPolyline), and for each run of
+// fast: for each line the significance of its points (LineSignificance, made once), a reduction to
+// the pixels of the scale taken from it (ReducedPolyline), and for each run of
 // long lines drawn one after the other, their picture in tiles of the world pixel grid of that
 // scale, made when a view first needs a tile. A redraw at a scale drawn before, wherever the view
 // is, blits the tiles it has and makes only the missing ones. A tile holds the lines in order, each
@@ -56,12 +58,18 @@ private:
         bool operator==(const LineKey& o) const { return geometryId == o.geometryId && color == o.color && width == o.width; }
     };
 
+    const LineSignificance& significance(const MapObject& o);
     const ReducedPolyline& reduction(const MapObject& o, double mercPerPixel, double tolerance);
     TileSet& tileSet(const QVector<LineKey>& lines, double mercPerPixel, double dpr, const QPointF& deviceOrigin);
     // Makes the missing tiles of a view, on two threads when there are enough of them.
     static void renderTiles(TileSet& set, const std::vector<std::pair<qint64, qint64>>& missing,
                             const QVector<const ReducedPolyline*>& reduced, const QVector<const MapObject*>& lines);
 
+    struct Significance {
+        quint64 geometryId = 0;
+        LineSignificance values;
+    };
+    std::vector<std::unique_ptr<Significance>> significances_;
     std::vector<std::unique_ptr<Reduction>> reductions_;
     std::vector<std::unique_ptr<TileSet>> tileSets_;
     quint64 uses_ = 0;

@@ -119,7 +119,10 @@ int ObjectLayer::load(const QString& command, const QString& defaultStyle, const
 
             if (cmd.geometry == ObjectCommand::Geometry::Metrics) {
                 const QString text = table.FieldValue(r, metricsField).toString();
-                if (!lastLong_.text.isNull() && text == lastLong_.text) {
+                // The same text shared by both tables is known without comparing its characters.
+                const bool same = !lastLong_.text.isNull() && text.size() == lastLong_.text.size() &&
+                                  (text.constData() == lastLong_.text.constData() || text == lastLong_.text);
+                if (same) {
                     obj.lonLat = lastLong_.lonLat;
                     obj.merc = lastLong_.merc;
                     obj.mercBounds = lastLong_.mercBounds;

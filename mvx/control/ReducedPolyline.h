@@ -12,18 +12,18 @@ namespace mvx {
 // (Web Mercator metres divided by the metres per pixel, y down), so one reduction serves every
 // view of that scale, wherever it is centred: a view only shifts it.
 //
-// The reduction keeps input points only: a run of points that all lie within `tolerance` pixels
-// of the straight line from its first to its last point (and do not turn back along it) is drawn
-// as that one segment; points within `tolerance` of the run's first point, which includes points
-// that fall in the same pixel, join that run. The drawing therefore stays within the tolerance of
-// the full polyline everywhere. Pieces of `PieceSize` points carry their bounding boxes, so a view
-// visits only the pieces that reach into it.
+// The reduction keeps input points only: those whose significance (LineSignificance, in Mercator
+// metres) exceeds the tolerance at this scale, so a run of points that all lie within `tolerance`
+// pixels of the segment from its first to its last point is drawn as that one segment, and the
+// drawing stays within the tolerance of the full polyline everywhere. Pieces of `PieceSize` points
+// carry their bounding boxes, so a view visits only the pieces that reach into it.
 class ReducedPolyline {
 public:
     static constexpr int PieceSize = 64;
 
-    // Reduces `count` Mercator points for `mercPerPixel` metres per pixel.
-    void build(const QPointF* merc, qsizetype count, double mercPerPixel, double tolerance);
+    // Reduces `count` Mercator points, whose significance is given, for `mercPerPixel` metres per
+    // pixel and a tolerance in pixels.
+    void build(const QPointF* merc, const float* significance, qsizetype count, double mercPerPixel, double tolerance);
 
     double mercPerPixel() const { return mercPerPixel_; }
     double tolerance() const { return tolerance_; }

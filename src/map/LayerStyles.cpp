@@ -3,6 +3,10 @@
 #include "common/NumberText.h"
 #include "common/Rounding.h"
 
+#include <QStringDecoder>
+
+#include <algorithm>
+
 namespace telvika::layers {
 
 QString quotedText(const QString& text) {
@@ -16,6 +20,17 @@ QString trackBaseStyle() { return QStringLiteral("l rgb(0,0,0) 4"); }
 QString trackLineCommand() { return QStringLiteral("name=nametab2;metrics=[metr]"); }
 QString trackLineStyle() { return QStringLiteral("l rgb(255,0,0) 2"); }
 QString lineGeometry(const QString& coordinates) { return QStringLiteral("L E ") + coordinates; }
+QString lineGeometryOfUtf8(QByteArrayView utf8Coordinates) {
+    static constexpr char16_t Prefix[] = u"L E ";
+    constexpr qsizetype prefixSize = 4;
+    // UTF-8 never makes more UTF-16 units than it has bytes.
+    QString out(prefixSize + utf8Coordinates.size(), Qt::Uninitialized);
+    std::copy_n(Prefix, prefixSize, reinterpret_cast<char16_t*>(out.data()));
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QChar* end = decoder.appendToBuffer(out.data() + prefixSize, utf8Coordinates);
+    out.truncate(end - out.constData());
+    return out;
+}
 
 QString controlAreaCommand() { return QStringLiteral("name='Контрольная точка';metrics=[metr]"); }
 QString controlAreaStyle() { return QStringLiteral("a rgb(255,0,0) 10"); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QLocale>
 #include <QString>
 
@@ -18,6 +19,8 @@ QString trackLineCommand();   // name=nametab2;metrics=[metr]
 QString trackLineStyle();     // l rgb(255,0,0) 2
 // The geometry text of a chain of points given as "lon lat,lon lat,...".
 QString lineGeometry(const QString& coordinates);  // "L E " + coordinates
+// The same from UTF-8 coordinates, decoded once into the result.
+QString lineGeometryOfUtf8(QByteArrayView utf8Coordinates);
 
 // Control points: the filled circle, its outline, and the label at the centre.
 QString controlAreaCommand();     // name='Контрольная точка';metrics=[metr]

@@ -39,11 +39,14 @@ void showTrack(TForm1& w) {
     server.SetTripIndex(w.data.CurTrip);
     emptyTable(w.data.tblTrackBase);
     emptyTable(w.data.tblTrackLine);
+    // One text for both sets: a long trip's is tens of megabytes, and the map recognises the same
+    // text the second time without reading it again.
+    const QString geometry = layers::lineGeometryOfUtf8(server.TrackCrdsUtf8());
     w.data.tblTrackBase->AddRecord();
-    w.data.tblTrackBase->SetFieldValue(layers::lineGeometry(server.TrackCrdsString()), 0);
+    w.data.tblTrackBase->SetFieldValue(geometry, 0);
     w.MVCtrl->LoadObjects(layers::trackBaseCommand(), layers::trackBaseStyle(), w.data.tblTrackBase);
     w.data.tblTrackLine->AddRecord();
-    w.data.tblTrackLine->SetFieldValue(layers::lineGeometry(server.TrackCrdsString()), 0);
+    w.data.tblTrackLine->SetFieldValue(geometry, 0);
     w.MVCtrl->LoadObjects(layers::trackLineCommand(), layers::trackLineStyle(), w.data.tblTrackLine);
 }
 

@@ -68,6 +68,19 @@ private slots:
         QCOMPARE(back.resultBytes, QByteArray("ab"));
     }
 
+    // A long text result comes back as its UTF-8 bytes, whole, beside the CBOR tree.
+    void longTextResultKeptAsUtf8() {
+        const QString text = QString(LongTextResult, QLatin1Char('7')) + QStringLiteral(" ё,");
+        Message back;
+        QString error;
+        QVERIFY(decodeMessage(encodeMessage(Message::reply(6, text)), &back, &error));
+        QVERIFY(back.resultIsText);
+        QCOMPARE(QString::fromUtf8(back.resultUtf8), text);
+        QVERIFY(decodeMessage(encodeMessage(Message::reply(7, QStringLiteral("short"))), &back, &error));
+        QVERIFY(!back.resultIsText);
+        QCOMPARE(back.result.toString(), QStringLiteral("short"));
+    }
+
     void absurdLengthsBreakTheStreamForGood() {
         for (quint32 length : {0u, 1025u, 0xFFFFFFFFu}) {
             FrameReader reader(1024);

@@ -20,6 +20,7 @@ private slots:
         QCOMPARE(controlCentersCommand(), QStringLiteral("name=centersKT;coords=[YCOORD],[XCOORD];style=[style]"));
         QCOMPARE(vehiclesCommand(), QStringLiteral("name='ТС:';coords=[YCOORD],[XCOORD];style=[style]"));
         QCOMPARE(lineGeometry(QStringLiteral("30.1 55.2,30.3 55.4")), QStringLiteral("L E 30.1 55.2,30.3 55.4"));
+        QCOMPARE(lineGeometryOfUtf8(QByteArrayView("30.1 55.2,30.3 55.4")), QStringLiteral("L E 30.1 55.2,30.3 55.4"));
     }
 
     void quotesAreDoubled() {

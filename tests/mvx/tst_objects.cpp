@@ -2,6 +2,7 @@
 // drawing, and long tracks drawn through the cache as every point draws them.
 
 #include "IconLibrary.h"
+#include "LineSignificance.h"
 #include "MapTable.h"
 #include "ObjectLayer.h"
 #include "ObjectRenderer.h"
@@ -31,6 +32,7 @@ private slots:
     void clipSegmentAndFarCoordinates();
     void polylineRunsAndThinning();
     void polygonClip();
+    void significanceKeepsTheLineWithinTolerance();
     void longTrackDrawnAsEveryPoint();
 };
 
@@ -340,6 +342,44 @@ QString antialiasingOnly(const QImage& drawn, const QImage& reference, QRgb back
 }
 
 }  // namespace
+
+// The points kept above a tolerance leave no dropped point farther than it from the kept segment
+// that replaces it, across the cuts between spans; a larger tolerance keeps fewer.
+void TestObjects::significanceKeepsTheLineWithinTolerance() {
+    std::vector<QPointF> walk;
+    double x = 0, y = 0, heading = 0;
+    for (int i = 0; i < 3 * LineSignificance::SpanPoints + 77; ++i) {
+        heading += std::sin(i * 0.37) * 0.6 + (i % 97 == 0 ? 2.5 : 0.0);  // bends and sharp turns back
+        x += std::cos(heading) * (1 + i % 5);
+        y += std::sin(heading) * (1 + i % 5);
+        walk.emplace_back(x, y);
+    }
+    LineSignificance significance;
+    significance.build(walk.data(), static_cast<qsizetype>(walk.size()));
+    QCOMPARE(significance.count(), qsizetype(walk.size()));
+    auto distance = [](const QPointF& p, const QPointF& a, const QPointF& b) {
+        const QPointF v = b - a, w = p - a;
+        const double len2 = QPointF::dotProduct(v, v);
+        const double t = len2 > 0 ? std::clamp(QPointF::dotProduct(w, v) / len2, 0.0, 1.0) : 0.0;
+        const QPointF e = w - t * v;
+        return std::sqrt(QPointF::dotProduct(e, e));
+    };
+    qsizetype keptBefore = qsizetype(walk.size()) + 1;
+    for (double tolerance : {0.5, 3.0, 20.0}) {
+        std::vector<qsizetype> kept;
+        for (qsizetype i = 0; i < significance.count(); ++i)
+            if (significance.values()[i] > tolerance) kept.push_back(i);
+        QCOMPARE(kept.front(), qsizetype(0));
+        QCOMPARE(kept.back(), qsizetype(walk.size()) - 1);
+        for (size_t k = 1; k < kept.size(); ++k)
+            for (qsizetype i = kept[k - 1] + 1; i < kept[k]; ++i)
+                QVERIFY2(distance(walk[i], walk[kept[k - 1]], walk[kept[k]]) <= tolerance,
+                         qPrintable(QStringLiteral("point %1 dropped at tolerance %2").arg(i).arg(tolerance)));
+        QVERIFY(qsizetype(kept.size()) < keptBefore);
+        keptBefore = qsizetype(kept.size());
+    }
+    QVERIFY(keptBefore < qsizetype(walk.size()) / 4);
+}
 
 void TestObjects::longTrackDrawnAsEveryPoint() {
     roaddrive::RoadNetwork roads;
