@@ -11,6 +11,8 @@ namespace {
 
 constexpr int TileShift = 3;  // tiles of 8 pixels
 constexpr int TilePixels = 1 << TileShift;
+// Rows laid onto the cells and painted at a time: their cells and pixels stay in the cache.
+constexpr int StripRows = 32;
 // Shares that round to no level and to the full level.
 // Shares are kept in fixed point, a whole pixel being One; a share that rounds to no level of 256
 // is left alone, one that rounds to all of them is the colour itself.
@@ -58,28 +60,31 @@ inline quint32 over(quint32 colour, quint32 pixel, std::int32_t cover) {
 }  // namespace
 
 CoverageLayer::CoverageLayer(QImage& target, QPoint origin, QRect clip, CoverageCells& cells)
-    : target_(target), clip_(clip.intersected(target.rect())) {
+    : target_(target), clip_(clip.intersected(target.rect())), store_(cells) {
     width_ = std::max(0, clip_.width());
     height_ = std::max(0, clip_.height());
     shift_ = QPointF(origin - clip_.topLeft());
     stride_ = static_cast<size_t>(width_) + 2;
     tileWords_ = static_cast<int>((stride_ + TilePixels - 1) / TilePixels + 63) / 64;
-    // The memory is empty whatever picture used it last: every layer empties what it touched.
-    const size_t need = stride_ * static_cast<size_t>(height_);
-    if (cells.cells.size() < need) cells.cells.resize(need, 0);
-    const size_t words = static_cast<size_t>(tileWords_) * static_cast<size_t>(height_);
-    if (cells.tiles.size() < words) cells.tiles.resize(words, 0);
+    // The cells of one strip, empty whatever used them last.
+    const size_t rows = static_cast<size_t>(std::min(height_, StripRows));
+    const size_t need = stride_ * rows;
+    if (cells.cells.size() < need) cells.cells.resize(need);
+    std::fill_n(cells.cells.begin(), need, 0);
+    const size_t words = static_cast<size_t>(tileWords_) * rows;
+    if (cells.tiles.size() < words) cells.tiles.resize(words);
+    std::fill_n(cells.tiles.begin(), words, 0);
+    cells.edges.clear();
+    cells.thins.clear();
     cells_ = cells.cells.data();
     tiles_ = cells.tiles.data();
-    firstRow_ = height_;
+    firstRow_ = StripRows;
 }
 
 CoverageLayer::~CoverageLayer() {
-    // Shapes added and never painted are dropped, so the memory is empty for the next layer.
-    for (int y = firstRow_; y <= lastRow_; ++y) {
-        std::fill_n(cells_ + static_cast<size_t>(y) * stride_, stride_, 0);
-        std::fill_n(tiles_ + static_cast<size_t>(y) * static_cast<size_t>(tileWords_), tileWords_, 0);
-    }
+    // Shapes added and never painted are dropped.
+    store_.edges.clear();
+    store_.thins.clear();
 }
 
 bool CoverageLayer::supports(const QImage& image) {
@@ -145,7 +150,20 @@ inline double before(double z, double slope, double share) {
 void CoverageLayer::addThinSegment(QPointF a, QPointF b, double width) {
     a += shift_;
     b += shift_;
-    if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) || !std::isfinite(b.y())) return;
+    if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) || !std::isfinite(b.y()) ||
+        !std::isfinite(width))
+        return;
+    // The pixels it may touch lie within its width and a pixel of it.
+    const double reach = width + 1.0;
+    if (std::max(a.y(), b.y()) + reach < 0 || std::min(a.y(), b.y()) - reach >= height_ ||
+        std::max(a.x(), b.x()) + reach < 0 || std::min(a.x(), b.x()) - reach >= width_)
+        return;
+    store_.thins.push_back({a.x(), a.y(), b.x(), b.y(), width});
+}
+
+void CoverageLayer::layThin(const CoverageThin& t) {
+    const QPointF a(t.ax, t.ay), b(t.bx, t.by);
+    const double width = t.width;
     // Along the major axis u one pixel at a time; across it, v, the line's two sides, each a
     // straight edge through the piece of the column: the pixel's share is what lies between them.
     const bool steep = std::abs(b.y() - a.y()) > std::abs(b.x() - a.x());
@@ -159,45 +177,58 @@ void CoverageLayer::addThinSegment(QPointF a, QPointF b, double width) {
     const double slope = (v1 - v0) / (u1 - u0);
     const double half = 0.5 * width * std::sqrt(1.0 + slope * slope);
     const double reach = half + 0.5 * std::abs(slope);
-    const int uCount = steep ? height_ : width_, vCount = steep ? width_ : height_;
-    const int uEnd = std::min(uCount, ceilOf(std::max(u1, 0.0)));
-    for (int u = std::max(0, floorOf(u0)); u < uEnd; ++u) {
+    // Only the rows of the strip: along u for a steep line, across it, v, for a flat one.
+    const int uCount = steep ? bottom_ : width_, vCount = steep ? width_ : bottom_;
+    const int uFirst = steep ? top_ : 0, vFirst = steep ? 0 : top_;
+    const int uEnd = std::min(uCount, ceilOf(std::clamp(u1, 0.0, static_cast<double>(uCount))));
+    for (int u = std::max(uFirst, floorOf(std::clamp(u0, 0.0, static_cast<double>(uCount)))); u < uEnd; ++u) {
         const double c0 = std::max(u0, static_cast<double>(u)), c1 = std::min(u1, u + 1.0);
         const double share = c1 - c0;
         const double centre = v0 + slope * (0.5 * (c0 + c1) - u0);
-        const int vLast = std::min(vCount - 1, floorOf(centre + reach));
-        for (int v = std::max(0, floorOf(centre - reach)); v <= vLast; ++v) {
+        const int vLast = std::min(vCount - 1, floorOf(std::min(centre + reach, static_cast<double>(vCount))));
+        for (int v = std::max(vFirst, floorOf(std::max(centre - reach, -1.0))); v <= vLast; ++v) {
             const double covered =
                 before(centre + half - v, slope, share) - before(centre - half - v, slope, share);
             const std::int32_t cover = fixed(covered);
             if (cover == 0) continue;
             if (steep)
-                addCover(v, u, cover);
+                addCover(v, u - top_, cover);
             else
-                addCover(u, v, cover);
+                addCover(u, v - top_, cover);
         }
     }
 }
 
 void CoverageLayer::addEdge(double ax, double ay, double bx, double by) {
-    if (ay == by) return;
+    // Edges along a row add nothing, and edges wholly right of the clip cover nothing in it; those
+    // left of it still cover the pixels to their right.
+    if (ay == by || std::max(ay, by) <= 0 || std::min(ay, by) >= height_ || (ax >= width_ && bx >= width_)) return;
+    store_.edges.push_back({ax, ay, bx, by});
+}
+
+void CoverageLayer::layEdge(const CoverageEdge& e) {
+    double ax = e.ax, ay = e.ay, bx = e.bx, by = e.by;
     double dir = 1.0;
     if (ay > by) {
         std::swap(ax, bx);
         std::swap(ay, by);
         dir = -1.0;
     }
-    const double w = width_, h = height_;
-    if (by <= 0 || ay >= h) return;
+    const double top = top_, bottom = bottom_;
+    if (by <= top || ay >= bottom) return;
     const double dxdy = (bx - ax) / (by - ay);
-    if (ay < 0) {
-        ax -= dxdy * ay;
-        ay = 0;
+    if (ay < top) {
+        ax += dxdy * (top - ay);
+        ay = top;
     }
-    if (by > h) {
-        bx -= dxdy * (by - h);
-        by = h;
+    if (by > bottom) {
+        bx -= dxdy * (by - bottom);
+        by = bottom;
     }
+    // In the strip's own rows from here.
+    ay -= top;
+    by -= top;
+    const double w = width_;
     if (ax >= 0 && ax <= w && bx >= 0 && bx <= w) {
         addSpan(ax, ay, bx, by, dir);
         return;
@@ -228,7 +259,7 @@ void CoverageLayer::addSpan(double x0, double y0, double x1, double y1, double d
     const double w = width_;
     const double dxdy = (x1 - x0) / (y1 - y0);
     const int firstRow = static_cast<int>(y0);
-    const int rowEnd = std::min(ceilOf(y1), height_);
+    const int rowEnd = std::min(ceilOf(y1), bottom_ - top_);
     double x = x0;
     for (int y = firstRow; y < rowEnd; ++y) {
         std::int32_t* row = cells_ + static_cast<size_t>(y) * stride_;
@@ -295,13 +326,77 @@ inline void CoverageLayer::markTiles(int row, int first, int last) {
 
 void CoverageLayer::paint(QRgb colour) {
     const quint32 c = colour | 0xff000000u;
+    std::vector<CoverageEdge>& edges = store_.edges;
+    std::vector<CoverageThin>& thins = store_.thins;
+    const int strips = (height_ + StripRows - 1) / StripRows;
+    if ((edges.empty() && thins.empty()) || strips == 0) {
+        edges.clear();
+        thins.clear();
+        return;
+    }
+    // The shapes sorted by the strip where they begin (a counting sort, keeping their order);
+    // then strip after strip, those that reach it are laid onto its cells and its rows painted.
+    auto stripOf = [&](double y) {
+        return std::min(strips - 1, static_cast<int>(std::clamp(y, 0.0, static_cast<double>(height_))) / StripRows);
+    };
+    auto edgeTop = [](const CoverageEdge& e) { return std::min(e.ay, e.by); };
+    auto edgeBottom = [](const CoverageEdge& e) { return std::max(e.ay, e.by); };
+    auto thinTop = [](const CoverageThin& t) { return std::min(t.ay, t.by) - t.width - 1.0; };
+    auto thinBottom = [](const CoverageThin& t) { return std::max(t.ay, t.by) + t.width + 1.0; };
+    std::vector<std::uint32_t>& starts = store_.starts;
+    starts.assign(2 * static_cast<size_t>(strips), 0);
+    std::uint32_t* edgeEnds = starts.data();
+    std::uint32_t* thinEnds = starts.data() + strips;
+    auto sortByStrip = [&](auto& from, auto& to, std::uint32_t* ends, auto top) {
+        for (const auto& e : from) ++ends[stripOf(top(e))];
+        std::uint32_t at = 0;
+        for (int k = 0; k < strips; ++k) {
+            const std::uint32_t n = ends[k];
+            ends[k] = at;
+            at += n;
+        }
+        to.resize(from.size());
+        for (const auto& e : from) to[ends[stripOf(top(e))]++] = e;  // each strip's start becomes its end
+        from.clear();
+    };
+    sortByStrip(edges, store_.sortedEdges, edgeEnds, edgeTop);
+    sortByStrip(thins, store_.sortedThins, thinEnds, thinTop);
+    std::vector<CoverageEdge>& activeEdges = store_.activeEdges;
+    std::vector<CoverageThin>& activeThins = store_.activeThins;
+    activeEdges.clear();
+    activeThins.clear();
+    size_t nextEdge = 0, nextThin = 0;
+    for (int k = 0; k < strips; ++k) {
+        top_ = k * StripRows;
+        bottom_ = std::min(height_, top_ + StripRows);
+        for (; nextEdge < edgeEnds[k]; ++nextEdge) activeEdges.push_back(store_.sortedEdges[nextEdge]);
+        for (; nextThin < thinEnds[k]; ++nextThin) activeThins.push_back(store_.sortedThins[nextThin]);
+        // Shapes that end in this strip leave the active ones once laid.
+        size_t kept = 0;
+        for (const CoverageEdge& e : activeEdges) {
+            layEdge(e);
+            if (edgeBottom(e) > bottom_) activeEdges[kept++] = e;
+        }
+        activeEdges.resize(kept);
+        kept = 0;
+        for (const CoverageThin& t : activeThins) {
+            layThin(t);
+            if (thinBottom(t) > bottom_) activeThins[kept++] = t;
+        }
+        activeThins.resize(kept);
+        if (firstRow_ <= lastRow_) paintStrip(c);
+    }
+    top_ = bottom_ = 0;
+}
+
+void CoverageLayer::paintStrip(quint32 c) {
     uchar* const bits = const_cast<uchar*>(target_.constBits());  // never detaches a painted picture
     const qsizetype bytesPerLine = target_.bytesPerLine();
     const int stride = static_cast<int>(stride_);
     for (int y = firstRow_; y <= lastRow_; ++y) {
         std::uint64_t* flags = tiles_ + static_cast<size_t>(y) * static_cast<size_t>(tileWords_);
         std::int32_t* row = cells_ + static_cast<size_t>(y) * stride_;
-        auto* line = reinterpret_cast<quint32*>(bits + static_cast<qsizetype>(clip_.top() + y) * bytesPerLine) +
+        auto* line = reinterpret_cast<quint32*>(bits + static_cast<qsizetype>(clip_.top() + top_ + y) * bytesPerLine) +
                      clip_.left();
         std::int32_t sum = 0;
         int done = 0;  // pixels of the row painted so far
@@ -341,7 +436,7 @@ void CoverageLayer::paint(QRgb colour) {
         }
         run(width_);
     }
-    firstRow_ = height_;
+    firstRow_ = StripRows;
     lastRow_ = -1;
 }
 

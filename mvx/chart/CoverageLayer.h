@@ -10,12 +10,25 @@
 
 namespace mvx {
 
-// The scratch memory of a coverage layer: per pixel the change of covered share from the pixel
-// before it, and per row which 8-pixel tiles hold any change. A layer leaves it empty when it has
-// painted, so it is kept between layers and frames; one per picture drawn at a time.
+// An edge of a ring, or a thin line and its width, as a coverage layer keeps it until it paints, in
+// the layer's own pixels.
+struct CoverageEdge {
+    double ax, ay, bx, by;
+};
+struct CoverageThin {
+    double ax, ay, bx, by, width;
+};
+
+// The scratch memory of a coverage layer, kept between layers and frames; one per picture drawn at
+// a time: the shapes added, sorted by the strip of rows where they begin, and for the strip being
+// painted, per pixel the change of covered share from the pixel before it and per row which 8-pixel
+// tiles hold any change.
 struct CoverageCells {
     std::vector<std::int32_t> cells;
     std::vector<std::uint64_t> tiles;
+    std::vector<CoverageEdge> edges, sortedEdges, activeEdges;
+    std::vector<CoverageThin> thins, sortedThins, activeThins;
+    std::vector<std::uint32_t> starts;
 };
 
 // Shapes painted in one opaque colour straight into a 32-bit picture, edges smoothed by the exact
@@ -28,6 +41,10 @@ struct CoverageCells {
 // The raster engine spends thousands of instructions setting up each polygon or stroked line; a
 // town at 1:10000 shows tens of thousands of them. Here a shape costs its edges, row by row, and
 // the painting only the 8-pixel tiles that any edge touched (and the runs of full cover between).
+// Shapes are kept as they are added and laid onto the cells at paint time, one strip of rows after
+// the other, so that the cells of a strip stay in the processor's cache while its edges add to
+// them and its pixels are painted: cells for the whole picture, written in the order the shapes
+// come, missed the cache on nearly every write.
 class CoverageLayer {
 public:
     // target: the picture; origin: where screen point (0, 0) lies in it; clip: the pixels that may
@@ -67,9 +84,14 @@ public:
 
 private:
     void addEdge(double ax, double ay, double bx, double by);
+    // Lays a kept edge or thin line onto the cells of the strip being painted.
+    void layEdge(const CoverageEdge& e);
+    void layThin(const CoverageThin& t);
     void addSpan(double x0, double y0, double x1, double y1, double dir);
     void markTiles(int row, int first, int last);
     void addCover(int x, int y, std::int32_t cover);
+    // Paints the rows of the strip being painted.
+    void paintStrip(quint32 colour);
 
     QImage& target_;
     QPointF shift_;  // from screen to cell coordinates
@@ -77,7 +99,9 @@ private:
     int width_ = 0, height_ = 0;
     size_t stride_ = 0;         // cells per row: the width and two beyond its right edge
     int tileWords_ = 0;         // 64-bit words of tile flags per row
-    int firstRow_ = 0, lastRow_ = -1;  // rows touched since the last paint
+    int firstRow_ = 0, lastRow_ = -1;  // rows of the strip touched since it was painted
+    int top_ = 0, bottom_ = 0;         // the rows of the strip being painted, in the layer's rows
+    CoverageCells& store_;
     std::int32_t* cells_ = nullptr;
     std::uint64_t* tiles_ = nullptr;
 };
