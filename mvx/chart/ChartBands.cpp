@@ -21,7 +21,7 @@ namespace {
 // Small views, and views with few features, are drawn on one thread: starting a second one costs
 // more than it saves.
 constexpr qint64 MinPixelsForBands = 400000;
-constexpr size_t MinFeaturesForBands = 300;
+constexpr size_t MinFeaturesForBands = 100;
 // The features' screen extents added up: below this, as in a whole region at 1:200000 where
 // thousands of features are each a few pixels, a second thread saves nothing.
 constexpr double MinSpreadForBands = 50000;
