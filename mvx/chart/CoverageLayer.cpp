@@ -13,6 +13,7 @@ constexpr int TileShift = 3;  // tiles of 8 pixels
 constexpr int TilePixels = 1 << TileShift;
 // Rows laid onto the cells and painted at a time: their cells and pixels stay in the cache.
 constexpr int StripRows = 32;
+constexpr std::uint32_t NoBatch = std::numeric_limits<std::uint32_t>::max();
 // Shares that round to no level and to the full level.
 // Shares are kept in fixed point, a whole pixel being One; a share that rounds to no level of 256
 // is left alone, one that rounds to all of them is the colour itself.
@@ -59,8 +60,9 @@ inline quint32 over(quint32 colour, quint32 pixel, std::int32_t cover) {
 
 }  // namespace
 
-CoverageLayer::CoverageLayer(QImage& target, QPoint origin, QRect clip, CoverageCells& cells)
-    : target_(target), clip_(clip.intersected(target.rect())), store_(cells) {
+CoverageLayer::CoverageLayer(QImage& target, QPoint origin, QRect clip, CoverageCells& cells, CoverageCells* batches)
+    : target_(target), clip_(clip.intersected(target.rect())), store_(cells), batches_(batches ? batches : &cells),
+      deferred_(batches != nullptr), batch_(NoBatch) {
     width_ = std::max(0, clip_.width());
     height_ = std::max(0, clip_.height());
     shift_ = QPointF(origin - clip_.topLeft());
@@ -74,17 +76,25 @@ CoverageLayer::CoverageLayer(QImage& target, QPoint origin, QRect clip, Coverage
     const size_t words = static_cast<size_t>(tileWords_) * rows;
     if (cells.tiles.size() < words) cells.tiles.resize(words);
     std::fill_n(cells.tiles.begin(), words, 0);
-    cells.edges.clear();
-    cells.thins.clear();
+    if (batches_ == &cells) {
+        cells.edges.clear();
+        cells.thins.clear();
+        cells.order.clear();
+        cells.colours.clear();
+    }
     cells_ = cells.cells.data();
     tiles_ = cells.tiles.data();
     firstRow_ = StripRows;
 }
 
 CoverageLayer::~CoverageLayer() {
-    // Shapes added and never painted are dropped.
-    store_.edges.clear();
-    store_.thins.clear();
+    // Paints never flushed are dropped (shapes never painted are, at the flush).
+    if (batches_ == &store_) {
+        store_.edges.clear();
+        store_.thins.clear();
+        store_.order.clear();
+        store_.colours.clear();
+    }
 }
 
 bool CoverageLayer::supports(const QImage& image) {
@@ -158,7 +168,8 @@ void CoverageLayer::addThinSegment(QPointF a, QPointF b, double width) {
     if (std::max(a.y(), b.y()) + reach < 0 || std::min(a.y(), b.y()) - reach >= height_ ||
         std::max(a.x(), b.x()) + reach < 0 || std::min(a.x(), b.x()) - reach >= width_)
         return;
-    store_.thins.push_back({a.x(), a.y(), b.x(), b.y(), width});
+    const std::uint32_t into = batch();
+    batches_->thins.push_back({a.x(), a.y(), b.x(), b.y(), width, into});
 }
 
 void CoverageLayer::layThin(const CoverageThin& t) {
@@ -203,7 +214,8 @@ void CoverageLayer::addEdge(double ax, double ay, double bx, double by) {
     // Edges along a row add nothing, and edges wholly right of the clip cover nothing in it; those
     // left of it still cover the pixels to their right.
     if (ay == by || std::max(ay, by) <= 0 || std::min(ay, by) >= height_ || (ax >= width_ && bx >= width_)) return;
-    store_.edges.push_back({ax, ay, bx, by});
+    const std::uint32_t into = batch();
+    batches_->edges.push_back({ax, ay, bx, by, into});
 }
 
 void CoverageLayer::layEdge(const CoverageEdge& e) {
@@ -324,18 +336,47 @@ inline void CoverageLayer::markTiles(int row, int first, int last) {
     flags[w1] |= ~std::uint64_t{0} >> (63 - (t1 & 63));
 }
 
+std::uint32_t CoverageLayer::batch() {
+    CoverageCells& kept = *batches_;
+    if (batch_ == NoBatch || batchFlush_ != kept.flushes) {
+        batch_ = static_cast<std::uint32_t>(kept.order.size());
+        batchFlush_ = kept.flushes;
+        kept.order.push_back(NoBatch);
+    }
+    return batch_;
+}
+
 void CoverageLayer::paint(QRgb colour) {
-    const quint32 c = colour | 0xff000000u;
-    std::vector<CoverageEdge>& edges = store_.edges;
-    std::vector<CoverageThin>& thins = store_.thins;
+    CoverageCells& kept = *batches_;
+    if (batch_ != NoBatch && batchFlush_ == kept.flushes) {
+        kept.order[batch_] = static_cast<std::uint32_t>(kept.colours.size());
+        kept.colours.push_back(colour);
+    }
+    batch_ = NoBatch;
+    if (!deferred_) flush();
+}
+
+void CoverageLayer::flush() {
+    CoverageCells& kept = *batches_;
+    std::vector<CoverageEdge>& edges = kept.edges;
+    std::vector<CoverageThin>& thins = kept.thins;
     const int strips = (height_ + StripRows - 1) / StripRows;
-    if ((edges.empty() && thins.empty()) || strips == 0) {
+    const auto paints = static_cast<int>(kept.colours.size());
+    auto done = [&] {
         edges.clear();
         thins.clear();
+        kept.order.clear();
+        kept.colours.clear();
+        ++kept.flushes;
+        top_ = bottom_ = 0;
+    };
+    if (paints == 0 || strips == 0) {
+        done();
         return;
     }
-    // The shapes sorted by the strip where they begin (a counting sort, keeping their order);
-    // then strip after strip, those that reach it are laid onto its cells and its rows painted.
+    // The shapes sorted by the strip where they begin and then by paint (a counting sort, keeping
+    // their order); then strip after strip, paint after paint, those that reach the strip are laid
+    // onto its cells and its rows painted in the paint's colour.
     auto stripOf = [&](double y) {
         return std::min(strips - 1, static_cast<int>(std::clamp(y, 0.0, static_cast<double>(height_))) / StripRows);
     };
@@ -343,50 +384,73 @@ void CoverageLayer::paint(QRgb colour) {
     auto edgeBottom = [](const CoverageEdge& e) { return std::max(e.ay, e.by); };
     auto thinTop = [](const CoverageThin& t) { return std::min(t.ay, t.by) - t.width - 1.0; };
     auto thinBottom = [](const CoverageThin& t) { return std::max(t.ay, t.by) + t.width + 1.0; };
-    std::vector<std::uint32_t>& starts = store_.starts;
-    starts.assign(2 * static_cast<size_t>(strips), 0);
+    const size_t keys = static_cast<size_t>(strips) * static_cast<size_t>(paints);
+    std::vector<std::uint32_t>& starts = kept.starts;
+    starts.assign(2 * keys, 0);
     std::uint32_t* edgeEnds = starts.data();
-    std::uint32_t* thinEnds = starts.data() + strips;
+    std::uint32_t* thinEnds = starts.data() + keys;
+    const std::uint32_t* order = kept.order.data();
     auto sortByStrip = [&](auto& from, auto& to, std::uint32_t* ends, auto top) {
-        for (const auto& e : from) ++ends[stripOf(top(e))];
+        // Shapes of batches never painted have no key and are left out.
+        auto key = [&](const auto& e) {
+            const std::uint32_t paint = order[e.batch];
+            return paint == NoBatch ? keys : static_cast<size_t>(stripOf(top(e))) * static_cast<size_t>(paints) + paint;
+        };
+        size_t count = 0;
+        for (const auto& e : from) {
+            const size_t k = key(e);
+            if (k < keys) {
+                ++ends[k];
+                ++count;
+            }
+        }
         std::uint32_t at = 0;
-        for (int k = 0; k < strips; ++k) {
+        for (size_t k = 0; k < keys; ++k) {
             const std::uint32_t n = ends[k];
             ends[k] = at;
             at += n;
         }
-        to.resize(from.size());
-        for (const auto& e : from) to[ends[stripOf(top(e))]++] = e;  // each strip's start becomes its end
-        from.clear();
+        to.resize(count);
+        for (const auto& e : from) {
+            const size_t k = key(e);
+            if (k < keys) to[ends[k]++] = e;  // each key's start becomes its end
+        }
     };
-    sortByStrip(edges, store_.sortedEdges, edgeEnds, edgeTop);
-    sortByStrip(thins, store_.sortedThins, thinEnds, thinTop);
-    std::vector<CoverageEdge>& activeEdges = store_.activeEdges;
-    std::vector<CoverageThin>& activeThins = store_.activeThins;
-    activeEdges.clear();
-    activeThins.clear();
+    sortByStrip(edges, kept.sortedEdges, edgeEnds, edgeTop);
+    sortByStrip(thins, kept.sortedThins, thinEnds, thinTop);
+    kept.activeEdges.resize(std::max(kept.activeEdges.size(), static_cast<size_t>(paints)));
+    kept.activeThins.resize(std::max(kept.activeThins.size(), static_cast<size_t>(paints)));
+    for (int p = 0; p < paints; ++p) {
+        kept.activeEdges[static_cast<size_t>(p)].clear();
+        kept.activeThins[static_cast<size_t>(p)].clear();
+    }
     size_t nextEdge = 0, nextThin = 0;
     for (int k = 0; k < strips; ++k) {
         top_ = k * StripRows;
         bottom_ = std::min(height_, top_ + StripRows);
-        for (; nextEdge < edgeEnds[k]; ++nextEdge) activeEdges.push_back(store_.sortedEdges[nextEdge]);
-        for (; nextThin < thinEnds[k]; ++nextThin) activeThins.push_back(store_.sortedThins[nextThin]);
-        // Shapes that end in this strip leave the active ones once laid.
-        size_t kept = 0;
-        for (const CoverageEdge& e : activeEdges) {
-            layEdge(e);
-            if (edgeBottom(e) > bottom_) activeEdges[kept++] = e;
+        for (int p = 0; p < paints; ++p) {
+            const size_t key = static_cast<size_t>(k) * static_cast<size_t>(paints) + static_cast<size_t>(p);
+            std::vector<CoverageEdge>& activeEdges = kept.activeEdges[static_cast<size_t>(p)];
+            std::vector<CoverageThin>& activeThins = kept.activeThins[static_cast<size_t>(p)];
+            for (; nextEdge < edgeEnds[key]; ++nextEdge) activeEdges.push_back(kept.sortedEdges[nextEdge]);
+            for (; nextThin < thinEnds[key]; ++nextThin) activeThins.push_back(kept.sortedThins[nextThin]);
+            // Shapes that end in this strip leave the active ones once laid.
+            size_t stay = 0;
+            for (const CoverageEdge& e : activeEdges) {
+                layEdge(e);
+                if (edgeBottom(e) > bottom_) activeEdges[stay++] = e;
+            }
+            activeEdges.resize(stay);
+            stay = 0;
+            for (const CoverageThin& t : activeThins) {
+                layThin(t);
+                if (thinBottom(t) > bottom_) activeThins[stay++] = t;
+            }
+            activeThins.resize(stay);
+            if (firstRow_ <= lastRow_) paintStrip(kept.colours[static_cast<size_t>(p)] | 0xff000000u);
         }
-        activeEdges.resize(kept);
-        kept = 0;
-        for (const CoverageThin& t : activeThins) {
-            layThin(t);
-            if (thinBottom(t) > bottom_) activeThins[kept++] = t;
-        }
-        activeThins.resize(kept);
-        if (firstRow_ <= lastRow_) paintStrip(c);
     }
-    top_ = bottom_ = 0;
+    done();
 }
 
 void CoverageLayer::paintStrip(quint32 c) {

@@ -14,20 +14,29 @@ namespace mvx {
 // the layer's own pixels.
 struct CoverageEdge {
     double ax, ay, bx, by;
+    std::uint32_t batch;  // which paint it belongs to
 };
 struct CoverageThin {
     double ax, ay, bx, by, width;
+    std::uint32_t batch;
 };
 
-// The scratch memory of a coverage layer, kept between layers and frames; one per picture drawn at
-// a time: the shapes added, sorted by the strip of rows where they begin, and for the strip being
+// The scratch memory of a coverage layer, kept between layers and frames; one per layer open at a
+// time: the shapes added, each layer's since its last paint a batch of their own, and the paints
+// (their colours and the batches they paint), sorted by the strip of rows where the shapes begin
+// when they are painted together; and for the strip being
 // painted, per pixel the change of covered share from the pixel before it and per row which 8-pixel
 // tiles hold any change.
 struct CoverageCells {
     std::vector<std::int32_t> cells;
     std::vector<std::uint64_t> tiles;
-    std::vector<CoverageEdge> edges, sortedEdges, activeEdges;
-    std::vector<CoverageThin> thins, sortedThins, activeThins;
+    std::vector<CoverageEdge> edges, sortedEdges;
+    std::vector<CoverageThin> thins, sortedThins;
+    std::vector<std::uint32_t> order;  // per batch of shapes, its place among the paints
+    std::vector<QRgb> colours;         // per paint, its colour
+    std::uint64_t flushes = 0;
+    std::vector<std::vector<CoverageEdge>> activeEdges;
+    std::vector<std::vector<CoverageThin>> activeThins;
     std::vector<std::uint32_t> starts;
 };
 
@@ -44,12 +53,16 @@ struct CoverageCells {
 // Shapes are kept as they are added and laid onto the cells at paint time, one strip of rows after
 // the other, so that the cells of a strip stay in the processor's cache while its edges add to
 // them and its pixels are painted: cells for the whole picture, written in the order the shapes
-// come, missed the cache on nearly every write.
+// come, missed the cache on nearly every write. Layers that keep their paints in one store paint
+// them all at once, strip by strip (flush()), so that each strip of the picture stays in the cache
+// through every colour painted over it.
 class CoverageLayer {
 public:
     // target: the picture; origin: where screen point (0, 0) lies in it; clip: the pixels that may
     // be written, in the picture's own pixels (within its rectangle).
-    CoverageLayer(QImage& target, QPoint origin, QRect clip, CoverageCells& cells);
+    // batches: where paint() keeps what it would paint, to be painted by a flush() of any layer on
+    // the same picture that keeps them there too (layers of one frame share it); null to paint at once.
+    CoverageLayer(QImage& target, QPoint origin, QRect clip, CoverageCells& cells, CoverageCells* batches = nullptr);
     ~CoverageLayer();
     CoverageLayer(const CoverageLayer&) = delete;
     CoverageLayer& operator=(const CoverageLayer&) = delete;
@@ -67,8 +80,12 @@ public:
     // or rows for a steep line), as the share of each pixel it covers between its two sides. A
     // dash or a hairline costs a few cells per pixel this way instead of the rows of its outline.
     void addThinSegment(QPointF a, QPointF b, double width);
-    // Paints what was added in the colour (its alpha is taken as opaque), then empties the layer.
+    // Paints what was added in the colour (its alpha is taken as opaque), then empties the layer;
+    // with batches, keeps it there to be painted in its turn by flush().
     void paint(QRgb colour);
+    // Paints every paint kept in the batches, in the order they were made, and empties them; shapes
+    // added to any layer keeping its paints there and not painted yet are dropped.
+    void flush();
 
     // The screen rectangle the layer may write, for callers that skip shapes wholly outside it.
     QRectF screenClip() const;
@@ -101,7 +118,13 @@ private:
     int tileWords_ = 0;         // 64-bit words of tile flags per row
     int firstRow_ = 0, lastRow_ = -1;  // rows of the strip touched since it was painted
     int top_ = 0, bottom_ = 0;         // the rows of the strip being painted, in the layer's rows
-    CoverageCells& store_;
+    CoverageCells& store_;      // this layer's own
+    CoverageCells* batches_;    // where its paints are kept; its own store when it paints at once
+    bool deferred_;             // whether paints wait for flush()
+    // The batch the shapes added since the last paint go into, and the flush it belongs before.
+    std::uint32_t batch_;
+    std::uint64_t batchFlush_ = 0;
+    std::uint32_t batch();
     std::int32_t* cells_ = nullptr;
     std::uint64_t* tiles_ = nullptr;
 };
