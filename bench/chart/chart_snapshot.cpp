@@ -6,8 +6,8 @@
 //   chart_snapshot demo <out.chart>            (the demo town, when its generator is built)
 //   chart_snapshot render <in.chart> <out.png> <scale> [width height [lon lat [ratio]]]
 //     (ratio: device pixels per pixel, as on a 200 % screen; the picture has that many more)
-//   chart_snapshot profile <in.chart> <scale> <frames> [width height [lon lat]]
-//     (draws the view that many times on one thread after a first frame, for a profiler:
+//   chart_snapshot profile <in.chart> <scale> <frames> [width height [lon lat [threads]]]
+//     (draws the view that many times, on one thread unless told, after a first frame, for a profiler:
 //      valgrind --tool=callgrind --collect-atstart=no --toggle-collect='*profiledFrames*')
 #include "SyntheticCity.h"
 #ifdef CHART_BENCH_DEMO_TOWN
@@ -49,7 +49,8 @@ int profile(const QStringList& args) {
     mvx::MapView view(centre, 1.0, size);
     view.setScaleDenominator(args[3].toDouble(), mvx::ChartRenderer::DefaultDpi);
     mvx::ChartRenderer renderer;
-    renderer.setThreads(1);
+    const int threads = args.size() >= 10 ? std::max(1, args[9].toInt()) : 1;
+    renderer.setThreads(threads);
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     mvx::RenderReport report;
     {
@@ -62,9 +63,9 @@ int profile(const QStringList& args) {
     profiledFrames(renderer, image, view, r.chart.get(), frames);
     int features = 0;
     for (int n : report.drawn) features += n;
-    std::printf("scale 1:%.0f, %d features, %d buildings, %zu labels, %.1f ms per frame on one thread\n",
+    std::printf("scale 1:%.0f, %d features, %d buildings, %zu labels, %d bands, %.1f ms per frame on %d thread(s)\n",
                 report.scaleDenominator, features, report.drawn[mvx::kindIndex(mvx::FeatureKind::Building)],
-                report.labels.size(), timer.nsecsElapsed() / 1e6 / frames);
+                report.labels.size(), report.bands, timer.nsecsElapsed() / 1e6 / frames, threads);
     return 0;
 }
 

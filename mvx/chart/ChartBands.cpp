@@ -3,6 +3,7 @@
 #include "chart/ChartStyle.h"
 
 #include <QImage>
+#include <QPaintEngine>
 #include <QPainter>
 
 #include <algorithm>
@@ -20,7 +21,7 @@ namespace {
 // Small views, and views with few features, are drawn on one thread: starting a second one costs
 // more than it saves.
 constexpr qint64 MinPixelsForBands = 400000;
-constexpr size_t MinFeaturesForBands = 300;
+constexpr size_t MinFeaturesForBands = 100;
 // The features' screen extents added up: below this, as in a whole region at 1:200000 where
 // thousands of features are each a few pixels, a second thread saves nothing.
 constexpr double MinSpreadForBands = 50000;
@@ -79,27 +80,56 @@ bool ChartRenderer::planBands(const Frame& f, const QSize& size, std::vector<int
     return cuts.size() > 2;
 }
 
+namespace {
+
+// The picture a painter draws onto when bands can draw straight into its rows: a 32-bit picture
+// painted plainly (no clip, blending over, fully opaque) at a whole-pixel shift that keeps the
+// view inside it. Null otherwise.
+QImage* directTarget(QPainter& painter, const QSize& size, QPoint& origin) {
+    QPaintDevice* device = painter.device();
+    if (device == nullptr || device->devType() != QInternal::Image || painter.paintEngine() == nullptr ||
+        painter.paintEngine()->type() != QPaintEngine::Raster || painter.hasClipping() || painter.opacity() < 1.0 ||
+        painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    const QTransform t = painter.transform();
+    if (!CoverageLayer::supports(*image) || t.type() > QTransform::TxTranslate || t.dx() != std::round(t.dx()) ||
+        t.dy() != std::round(t.dy()))
+        return nullptr;
+    origin = QPoint(static_cast<int>(t.dx()), static_cast<int>(t.dy()));
+    if (image->devicePixelRatio() != 1.0 || !image->rect().contains(QRect(origin, size))) return nullptr;
+    return image;
+}
+
+}  // namespace
+
 void ChartRenderer::drawBands(QPainter& painter, const Frame& whole, const std::vector<int>& cuts) const {
     const MapView& view = whole.view;
     const LevelOfDetail& lod = whole.lod;
     const QSize size = view.size();
     const int count = static_cast<int>(cuts.size()) - 1;
-    // Each band is drawn into a picture of its own that reaches past its rows by more than half
-    // the widest line: a line is cut where it leaves a picture, which moves its smoothed edges
-    // near the cut, and those rows are not kept. Only the band's own rows go to the painter.
+    // Onto a plain picture, each band draws straight into the picture's own rows: every shape goes
+    // onto coverage layers clipped to the band's rows, which give each pixel the share it has in
+    // the whole view, so the seams need nothing more. Otherwise each band is drawn into a picture
+    // of its own that reaches past its rows by more than half the widest line: a line is cut where
+    // it leaves a picture, which moves its smoothed edges near the cut, and those rows are not
+    // kept. Only the band's own rows go to the painter.
+    QPoint origin;
+    QImage* const target = directTarget(painter, size, origin);
     double widest = 0;
     for (int k = 0; k < FeatureKindCount; ++k) {
         const auto kind = static_cast<FeatureKind>(k);
         widest = std::max({widest, lod.casingWidth(kind), lod.lineWidth(kind)});
     }
-    const int margin = static_cast<int>(std::ceil(widest / 2.0)) + 2;
-    if (bandPictures_.size() < static_cast<size_t>(count)) bandPictures_.resize(static_cast<size_t>(count));
+    const int margin = target ? 0 : static_cast<int>(std::ceil(widest / 2.0)) + 2;
+    if (!target && bandPictures_.size() < static_cast<size_t>(count)) bandPictures_.resize(static_cast<size_t>(count));
     if (layerCells_.size() < 2 * (static_cast<size_t>(count) + 1)) layerCells_.resize(2 * (static_cast<size_t>(count) + 1));
     std::vector<QRect> rows(static_cast<size_t>(count)), drawn(static_cast<size_t>(count));
     for (int band = 0; band < count; ++band) {
         const size_t b = static_cast<size_t>(band);
         rows[b] = QRect(0, cuts[b], size.width(), cuts[b + 1] - cuts[b]);
         drawn[b] = rows[b].adjusted(0, -margin, 0, margin).intersected(QRect(QPoint(0, 0), size));
+        if (target) continue;
         // Pictures are kept between frames and only grow: a new one every frame would cost its
         // pages again each time.
         QImage& picture = bandPictures_[b];
@@ -107,36 +137,51 @@ void ChartRenderer::drawBands(QPainter& painter, const Frame& whole, const std::
             picture = QImage(size.width(), std::max(drawn[b].height(), size.height() / count + 2 * margin),
                              QImage::Format_ARGB32_Premultiplied);
     }
+    // Each band's features: those of the whole view that reach its rows (with the same margin as
+    // the view's), in the same order, sorted out once here.
+    std::vector<Buckets> bandBuckets(static_cast<size_t>(count));
+    {
+        const double reach = MarginPx * lod.pixelRatio();
+        for (size_t k = 0; k < whole.buckets.size(); ++k) {
+            for (const Ref& r : whole.buckets[k]) {
+                const QRectF& bounds = r.chart->features()[r.feature].bounds;
+                const double y0 = whole.toScreen(QPointF(0, bounds.bottom())).y() - reach;  // the upper edge
+                const double y1 = whole.toScreen(QPointF(0, bounds.top())).y() + reach;
+                // From the first band whose rows reach y0, while bands start above y1.
+                int band = static_cast<int>(std::lower_bound(cuts.begin() + 1, cuts.end(), y0 - margin) - cuts.begin()) - 1;
+                for (; band < count; ++band) {
+                    const QRect& d = drawn[static_cast<size_t>(band)];
+                    if (d.top() > y1) break;
+                    if (d.top() + d.height() >= y0) bandBuckets[static_cast<size_t>(band)][k].push_back(r);
+                }
+            }
+        }
+    }
     auto drawBand = [&](int band) {
         if (bandHook_) bandHook_(band);
         const size_t b = static_cast<size_t>(band);
-        QImage& picture = bandPictures_[b];
-        // Only the rows this band needs, on the kept picture's memory.
-        QImage image(picture.bits(), size.width(), drawn[b].height(), picture.bytesPerLine(),
-                     QImage::Format_ARGB32_Premultiplied);
+        // Only the rows this band needs, on the target's or the kept picture's memory.
+        QImage image;
+        if (target) {
+            uchar* bits = const_cast<uchar*>(target->constBits()) +  // never detaches the painted picture
+                          static_cast<qsizetype>(origin.y() + drawn[b].top()) * target->bytesPerLine() +
+                          static_cast<qsizetype>(origin.x()) * 4;
+            image = QImage(bits, size.width(), drawn[b].height(), target->bytesPerLine(), target->format());
+        } else {
+            QImage& picture = bandPictures_[b];
+            image = QImage(picture.bits(), size.width(), drawn[b].height(), picture.bytesPerLine(),
+                           QImage::Format_ARGB32_Premultiplied);
+        }
         QPainter p(&image);
         p.fillRect(image.rect(), ChartStyle::land());
         p.translate(0, -drawn[b].top());
-        Frame bandFrame{p, view, lod, {}, nullptr};
+        Frame bandFrame{p, view, lod, std::move(bandBuckets[b]), nullptr};
         bandFrame.clip = frameClip(QRectF(drawn[b]), lod.pixelRatio());
-        // The band's features: those of the whole view that reach its rows (with the same margin
-        // as the view's), in the same order.
-        const double margin = MarginPx * lod.pixelRatio();
-        const double top = drawn[b].top() - margin, bottom = drawn[b].top() + drawn[b].height() + margin;
         bandFrame.sx = whole.sx;
         bandFrame.cx = whole.cx;
         bandFrame.cy = whole.cy;
         bandFrame.hw = whole.hw;
         bandFrame.hh = whole.hh;
-        for (size_t k = 0; k < whole.buckets.size(); ++k) {
-            std::vector<Ref>& refs = bandFrame.buckets[k];
-            for (const Ref& r : whole.buckets[k]) {
-                const QRectF& bounds = r.chart->features()[r.feature].bounds;
-                const double y0 = whole.toScreen(QPointF(0, bounds.bottom())).y();  // the upper edge on screen
-                const double y1 = whole.toScreen(QPointF(0, bounds.top())).y();
-                if (y1 >= top && y0 <= bottom) refs.push_back(r);
-            }
-        }
         bandFrame.openLayers(&layerCells_[2 * (b + 1)]);
         drawGeometry(bandFrame);
     };
@@ -163,6 +208,7 @@ void ChartRenderer::drawBands(QPainter& painter, const Frame& whole, const std::
         takeBands();
     }
     if (failure) std::rethrow_exception(failure);
+    if (target) return;
     // The bands are opaque (land first): copied, not blended, which gives the same pixels.
     if (painter.opacity() >= 1.0) painter.setCompositionMode(QPainter::CompositionMode_Source);
     for (int band = 0; band < count; ++band) {

@@ -33,6 +33,7 @@ void ChartRenderer::drawGeometry(Frame& f) const {
     drawAreas(f, FeatureKind::Building);
     drawRoads(f);
     drawRailways(f);
+    f.flushLayers();
 }
 
 void ChartRenderer::drawAreas(Frame& f, FeatureKind kind) const {
@@ -46,6 +47,7 @@ void ChartRenderer::drawAreas(Frame& f, FeatureKind kind) const {
         fillAreas(f, kind, outline);
         return;
     }
+    f.flushLayers();
     f.painter.setPen(outline ? QPen(QColor(style.stroke), 1.0) : QPen(Qt::NoPen));
     f.painter.setBrush(QColor(style.fill));
     // Smoothing area edges pays only at large scales; elsewhere roads cover most edges anyway.
@@ -144,6 +146,7 @@ void ChartRenderer::drawSegments(Frame& f, FeatureKind kind, const QPen& pen) co
         f.layer->paint(pen.color().rgb());
         return;
     }
+    f.flushLayers();
     std::vector<QLineF> segments;
     for (const Ref& r : refs) {
         const ChartFeature& feature = r.chart->features()[r.feature];
@@ -191,6 +194,7 @@ void ChartRenderer::drawDashes(Frame& f, FeatureKind kind, const QPen& pen) cons
         f.layer->paint(pen.color().rgb());
         return;
     }
+    f.flushLayers();
     QPen plain(pen);
     plain.setStyle(Qt::SolidLine);
     plain.setCapStyle(Qt::FlatCap);

@@ -57,7 +57,8 @@ struct ChartRenderer::Frame {
     QRectF clip;
 
     // Where the painter draws plainly onto a 32-bit picture (no clip but a rectangle, no opacity,
-    // blending over, whole-pixel shifts), shapes go onto this layer and straight into the picture.
+    // blending over, whole-pixel shifts), shapes go onto this layer and straight into the picture;
+    // its paints are kept and painted together, strip by strip, when flushed.
     std::optional<CoverageLayer> layer;
     std::optional<CoverageLayer> upper;  // a second one on the same picture, for what goes over the first
 
@@ -80,8 +81,14 @@ struct ChartRenderer::Frame {
             t.dy() != std::round(t.dy()))
             return;
         const QPoint origin(static_cast<int>(t.dx()), static_cast<int>(t.dy()));
-        layer.emplace(*image, origin, clip, cells[0]);
-        upper.emplace(*image, origin, clip, cells[1]);
+        // Both keep their paints in the first one's store, painted together by flushLayers().
+        layer.emplace(*image, origin, clip, cells[0], &cells[0]);
+        upper.emplace(*image, origin, clip, cells[1], &cells[0]);
+    }
+
+    // Paints what the layers keep: before the painter draws anything itself, and as the frame ends.
+    void flushLayers() {
+        if (layer) layer->flush();
     }
 
     QPointF toScreen(const QPointF& m) const { return {(m.x() - cx) * sx + hw, (cy - m.y()) * sx + hh}; }

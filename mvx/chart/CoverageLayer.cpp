@@ -11,6 +11,9 @@ namespace {
 
 constexpr int TileShift = 3;  // tiles of 8 pixels
 constexpr int TilePixels = 1 << TileShift;
+// Rows laid onto the cells and painted at a time: their cells and pixels stay in the cache.
+constexpr int StripRows = 32;
+constexpr std::uint32_t NoBatch = std::numeric_limits<std::uint32_t>::max();
 // Shares that round to no level and to the full level.
 // Shares are kept in fixed point, a whole pixel being One; a share that rounds to no level of 256
 // is left alone, one that rounds to all of them is the colour itself.
@@ -57,28 +60,40 @@ inline quint32 over(quint32 colour, quint32 pixel, std::int32_t cover) {
 
 }  // namespace
 
-CoverageLayer::CoverageLayer(QImage& target, QPoint origin, QRect clip, CoverageCells& cells)
-    : target_(target), clip_(clip.intersected(target.rect())) {
+CoverageLayer::CoverageLayer(QImage& target, QPoint origin, QRect clip, CoverageCells& cells, CoverageCells* batches)
+    : target_(target), clip_(clip.intersected(target.rect())), store_(cells), batches_(batches ? batches : &cells),
+      deferred_(batches != nullptr), batch_(NoBatch) {
     width_ = std::max(0, clip_.width());
     height_ = std::max(0, clip_.height());
     shift_ = QPointF(origin - clip_.topLeft());
     stride_ = static_cast<size_t>(width_) + 2;
     tileWords_ = static_cast<int>((stride_ + TilePixels - 1) / TilePixels + 63) / 64;
-    // The memory is empty whatever picture used it last: every layer empties what it touched.
-    const size_t need = stride_ * static_cast<size_t>(height_);
-    if (cells.cells.size() < need) cells.cells.resize(need, 0);
-    const size_t words = static_cast<size_t>(tileWords_) * static_cast<size_t>(height_);
-    if (cells.tiles.size() < words) cells.tiles.resize(words, 0);
+    // The cells of one strip, empty whatever used them last.
+    const size_t rows = static_cast<size_t>(std::min(height_, StripRows));
+    const size_t need = stride_ * rows;
+    if (cells.cells.size() < need) cells.cells.resize(need);
+    std::fill_n(cells.cells.begin(), need, 0);
+    const size_t words = static_cast<size_t>(tileWords_) * rows;
+    if (cells.tiles.size() < words) cells.tiles.resize(words);
+    std::fill_n(cells.tiles.begin(), words, 0);
+    if (batches_ == &cells) {
+        cells.edges.clear();
+        cells.thins.clear();
+        cells.order.clear();
+        cells.colours.clear();
+    }
     cells_ = cells.cells.data();
     tiles_ = cells.tiles.data();
-    firstRow_ = height_;
+    firstRow_ = StripRows;
 }
 
 CoverageLayer::~CoverageLayer() {
-    // Shapes added and never painted are dropped, so the memory is empty for the next layer.
-    for (int y = firstRow_; y <= lastRow_; ++y) {
-        std::fill_n(cells_ + static_cast<size_t>(y) * stride_, stride_, 0);
-        std::fill_n(tiles_ + static_cast<size_t>(y) * static_cast<size_t>(tileWords_), tileWords_, 0);
+    // Paints never flushed are dropped (shapes never painted are, at the flush).
+    if (batches_ == &store_) {
+        store_.edges.clear();
+        store_.thins.clear();
+        store_.order.clear();
+        store_.colours.clear();
     }
 }
 
@@ -145,7 +160,21 @@ inline double before(double z, double slope, double share) {
 void CoverageLayer::addThinSegment(QPointF a, QPointF b, double width) {
     a += shift_;
     b += shift_;
-    if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) || !std::isfinite(b.y())) return;
+    if (!std::isfinite(a.x()) || !std::isfinite(a.y()) || !std::isfinite(b.x()) || !std::isfinite(b.y()) ||
+        !std::isfinite(width))
+        return;
+    // The pixels it may touch lie within its width and a pixel of it.
+    const double reach = width + 1.0;
+    if (std::max(a.y(), b.y()) + reach < 0 || std::min(a.y(), b.y()) - reach >= height_ ||
+        std::max(a.x(), b.x()) + reach < 0 || std::min(a.x(), b.x()) - reach >= width_)
+        return;
+    const std::uint32_t into = batch();
+    batches_->thins.push_back({a.x(), a.y(), b.x(), b.y(), width, into});
+}
+
+void CoverageLayer::layThin(const CoverageThin& t) {
+    const QPointF a(t.ax, t.ay), b(t.bx, t.by);
+    const double width = t.width;
     // Along the major axis u one pixel at a time; across it, v, the line's two sides, each a
     // straight edge through the piece of the column: the pixel's share is what lies between them.
     const bool steep = std::abs(b.y() - a.y()) > std::abs(b.x() - a.x());
@@ -159,45 +188,59 @@ void CoverageLayer::addThinSegment(QPointF a, QPointF b, double width) {
     const double slope = (v1 - v0) / (u1 - u0);
     const double half = 0.5 * width * std::sqrt(1.0 + slope * slope);
     const double reach = half + 0.5 * std::abs(slope);
-    const int uCount = steep ? height_ : width_, vCount = steep ? width_ : height_;
-    const int uEnd = std::min(uCount, ceilOf(std::max(u1, 0.0)));
-    for (int u = std::max(0, floorOf(u0)); u < uEnd; ++u) {
+    // Only the rows of the strip: along u for a steep line, across it, v, for a flat one.
+    const int uCount = steep ? bottom_ : width_, vCount = steep ? width_ : bottom_;
+    const int uFirst = steep ? top_ : 0, vFirst = steep ? 0 : top_;
+    const int uEnd = std::min(uCount, ceilOf(std::clamp(u1, 0.0, static_cast<double>(uCount))));
+    for (int u = std::max(uFirst, floorOf(std::clamp(u0, 0.0, static_cast<double>(uCount)))); u < uEnd; ++u) {
         const double c0 = std::max(u0, static_cast<double>(u)), c1 = std::min(u1, u + 1.0);
         const double share = c1 - c0;
         const double centre = v0 + slope * (0.5 * (c0 + c1) - u0);
-        const int vLast = std::min(vCount - 1, floorOf(centre + reach));
-        for (int v = std::max(0, floorOf(centre - reach)); v <= vLast; ++v) {
+        const int vLast = std::min(vCount - 1, floorOf(std::min(centre + reach, static_cast<double>(vCount))));
+        for (int v = std::max(vFirst, floorOf(std::max(centre - reach, -1.0))); v <= vLast; ++v) {
             const double covered =
                 before(centre + half - v, slope, share) - before(centre - half - v, slope, share);
             const std::int32_t cover = fixed(covered);
             if (cover == 0) continue;
             if (steep)
-                addCover(v, u, cover);
+                addCover(v, u - top_, cover);
             else
-                addCover(u, v, cover);
+                addCover(u, v - top_, cover);
         }
     }
 }
 
 void CoverageLayer::addEdge(double ax, double ay, double bx, double by) {
-    if (ay == by) return;
+    // Edges along a row add nothing, and edges wholly right of the clip cover nothing in it; those
+    // left of it still cover the pixels to their right.
+    if (ay == by || std::max(ay, by) <= 0 || std::min(ay, by) >= height_ || (ax >= width_ && bx >= width_)) return;
+    const std::uint32_t into = batch();
+    batches_->edges.push_back({ax, ay, bx, by, into});
+}
+
+void CoverageLayer::layEdge(const CoverageEdge& e) {
+    double ax = e.ax, ay = e.ay, bx = e.bx, by = e.by;
     double dir = 1.0;
     if (ay > by) {
         std::swap(ax, bx);
         std::swap(ay, by);
         dir = -1.0;
     }
-    const double w = width_, h = height_;
-    if (by <= 0 || ay >= h) return;
+    const double top = top_, bottom = bottom_;
+    if (by <= top || ay >= bottom) return;
     const double dxdy = (bx - ax) / (by - ay);
-    if (ay < 0) {
-        ax -= dxdy * ay;
-        ay = 0;
+    if (ay < top) {
+        ax += dxdy * (top - ay);
+        ay = top;
     }
-    if (by > h) {
-        bx -= dxdy * (by - h);
-        by = h;
+    if (by > bottom) {
+        bx -= dxdy * (by - bottom);
+        by = bottom;
     }
+    // In the strip's own rows from here.
+    ay -= top;
+    by -= top;
+    const double w = width_;
     if (ax >= 0 && ax <= w && bx >= 0 && bx <= w) {
         addSpan(ax, ay, bx, by, dir);
         return;
@@ -228,7 +271,7 @@ void CoverageLayer::addSpan(double x0, double y0, double x1, double y1, double d
     const double w = width_;
     const double dxdy = (x1 - x0) / (y1 - y0);
     const int firstRow = static_cast<int>(y0);
-    const int rowEnd = std::min(ceilOf(y1), height_);
+    const int rowEnd = std::min(ceilOf(y1), bottom_ - top_);
     double x = x0;
     for (int y = firstRow; y < rowEnd; ++y) {
         std::int32_t* row = cells_ + static_cast<size_t>(y) * stride_;
@@ -293,15 +336,131 @@ inline void CoverageLayer::markTiles(int row, int first, int last) {
     flags[w1] |= ~std::uint64_t{0} >> (63 - (t1 & 63));
 }
 
+std::uint32_t CoverageLayer::batch() {
+    CoverageCells& kept = *batches_;
+    if (batch_ == NoBatch || batchFlush_ != kept.flushes) {
+        batch_ = static_cast<std::uint32_t>(kept.order.size());
+        batchFlush_ = kept.flushes;
+        kept.order.push_back(NoBatch);
+    }
+    return batch_;
+}
+
 void CoverageLayer::paint(QRgb colour) {
-    const quint32 c = colour | 0xff000000u;
+    CoverageCells& kept = *batches_;
+    if (batch_ != NoBatch && batchFlush_ == kept.flushes) {
+        kept.order[batch_] = static_cast<std::uint32_t>(kept.colours.size());
+        kept.colours.push_back(colour);
+    }
+    batch_ = NoBatch;
+    if (!deferred_) flush();
+}
+
+void CoverageLayer::flush() {
+    CoverageCells& kept = *batches_;
+    std::vector<CoverageEdge>& edges = kept.edges;
+    std::vector<CoverageThin>& thins = kept.thins;
+    const int strips = (height_ + StripRows - 1) / StripRows;
+    const auto paints = static_cast<int>(kept.colours.size());
+    auto done = [&] {
+        edges.clear();
+        thins.clear();
+        kept.order.clear();
+        kept.colours.clear();
+        ++kept.flushes;
+        top_ = bottom_ = 0;
+    };
+    if (paints == 0 || strips == 0) {
+        done();
+        return;
+    }
+    // The shapes sorted by the strip where they begin and then by paint (a counting sort, keeping
+    // their order); then strip after strip, paint after paint, those that reach the strip are laid
+    // onto its cells and its rows painted in the paint's colour.
+    auto stripOf = [&](double y) {
+        return std::min(strips - 1, static_cast<int>(std::clamp(y, 0.0, static_cast<double>(height_))) / StripRows);
+    };
+    auto edgeTop = [](const CoverageEdge& e) { return std::min(e.ay, e.by); };
+    auto edgeBottom = [](const CoverageEdge& e) { return std::max(e.ay, e.by); };
+    auto thinTop = [](const CoverageThin& t) { return std::min(t.ay, t.by) - t.width - 1.0; };
+    auto thinBottom = [](const CoverageThin& t) { return std::max(t.ay, t.by) + t.width + 1.0; };
+    const size_t keys = static_cast<size_t>(strips) * static_cast<size_t>(paints);
+    std::vector<std::uint32_t>& starts = kept.starts;
+    starts.assign(2 * keys, 0);
+    std::uint32_t* edgeEnds = starts.data();
+    std::uint32_t* thinEnds = starts.data() + keys;
+    const std::uint32_t* order = kept.order.data();
+    auto sortByStrip = [&](auto& from, auto& to, std::uint32_t* ends, auto top) {
+        // Shapes of batches never painted have no key and are left out.
+        auto key = [&](const auto& e) {
+            const std::uint32_t paint = order[e.batch];
+            return paint == NoBatch ? keys : static_cast<size_t>(stripOf(top(e))) * static_cast<size_t>(paints) + paint;
+        };
+        size_t count = 0;
+        for (const auto& e : from) {
+            const size_t k = key(e);
+            if (k < keys) {
+                ++ends[k];
+                ++count;
+            }
+        }
+        std::uint32_t at = 0;
+        for (size_t k = 0; k < keys; ++k) {
+            const std::uint32_t n = ends[k];
+            ends[k] = at;
+            at += n;
+        }
+        to.resize(count);
+        for (const auto& e : from) {
+            const size_t k = key(e);
+            if (k < keys) to[ends[k]++] = e;  // each key's start becomes its end
+        }
+    };
+    sortByStrip(edges, kept.sortedEdges, edgeEnds, edgeTop);
+    sortByStrip(thins, kept.sortedThins, thinEnds, thinTop);
+    kept.activeEdges.resize(std::max(kept.activeEdges.size(), static_cast<size_t>(paints)));
+    kept.activeThins.resize(std::max(kept.activeThins.size(), static_cast<size_t>(paints)));
+    for (int p = 0; p < paints; ++p) {
+        kept.activeEdges[static_cast<size_t>(p)].clear();
+        kept.activeThins[static_cast<size_t>(p)].clear();
+    }
+    size_t nextEdge = 0, nextThin = 0;
+    for (int k = 0; k < strips; ++k) {
+        top_ = k * StripRows;
+        bottom_ = std::min(height_, top_ + StripRows);
+        for (int p = 0; p < paints; ++p) {
+            const size_t key = static_cast<size_t>(k) * static_cast<size_t>(paints) + static_cast<size_t>(p);
+            std::vector<CoverageEdge>& activeEdges = kept.activeEdges[static_cast<size_t>(p)];
+            std::vector<CoverageThin>& activeThins = kept.activeThins[static_cast<size_t>(p)];
+            for (; nextEdge < edgeEnds[key]; ++nextEdge) activeEdges.push_back(kept.sortedEdges[nextEdge]);
+            for (; nextThin < thinEnds[key]; ++nextThin) activeThins.push_back(kept.sortedThins[nextThin]);
+            // Shapes that end in this strip leave the active ones once laid.
+            size_t stay = 0;
+            for (const CoverageEdge& e : activeEdges) {
+                layEdge(e);
+                if (edgeBottom(e) > bottom_) activeEdges[stay++] = e;
+            }
+            activeEdges.resize(stay);
+            stay = 0;
+            for (const CoverageThin& t : activeThins) {
+                layThin(t);
+                if (thinBottom(t) > bottom_) activeThins[stay++] = t;
+            }
+            activeThins.resize(stay);
+            if (firstRow_ <= lastRow_) paintStrip(kept.colours[static_cast<size_t>(p)] | 0xff000000u);
+        }
+    }
+    done();
+}
+
+void CoverageLayer::paintStrip(quint32 c) {
     uchar* const bits = const_cast<uchar*>(target_.constBits());  // never detaches a painted picture
     const qsizetype bytesPerLine = target_.bytesPerLine();
     const int stride = static_cast<int>(stride_);
     for (int y = firstRow_; y <= lastRow_; ++y) {
         std::uint64_t* flags = tiles_ + static_cast<size_t>(y) * static_cast<size_t>(tileWords_);
         std::int32_t* row = cells_ + static_cast<size_t>(y) * stride_;
-        auto* line = reinterpret_cast<quint32*>(bits + static_cast<qsizetype>(clip_.top() + y) * bytesPerLine) +
+        auto* line = reinterpret_cast<quint32*>(bits + static_cast<qsizetype>(clip_.top() + top_ + y) * bytesPerLine) +
                      clip_.left();
         std::int32_t sum = 0;
         int done = 0;  // pixels of the row painted so far
@@ -341,7 +500,7 @@ void CoverageLayer::paint(QRgb colour) {
         }
         run(width_);
     }
-    firstRow_ = height_;
+    firstRow_ = StripRows;
     lastRow_ = -1;
 }
 
