@@ -19,6 +19,41 @@ int nextValidFix(const TelemetryPoint* points, int count, int i) {
     return -1;
 }
 
+// Compacts records in place: kept records move towards the front. Records are read through a const
+// pointer and written only once one moves or changes, so rows shared with the caller are copied
+// only then. in() changes at that first write: read records through it, never through a pointer
+// kept from before.
+class InPlaceCompactor {
+public:
+    explicit InPlaceCompactor(QVector<TelemetryPoint>& points) : points_(points), in_(points.constData()) {}
+    const TelemetryPoint* in() const { return in_; }
+    int kept() const { return out_; }
+    void keep(int i) {
+        if (out_ == i)
+            ++out_;
+        else
+            keepChanged(i);
+    }
+    // Keeps record i and returns its written copy, to be changed.
+    TelemetryPoint& keepChanged(int i) {
+        if (!write_) {
+            write_ = points_.data();
+            in_ = points_.constData();
+        }
+        write_[out_] = in_[i];
+        return write_[out_++];
+    }
+    void finish() {
+        if (out_ != points_.size()) points_.resize(out_);
+    }
+
+private:
+    QVector<TelemetryPoint>& points_;
+    const TelemetryPoint* in_;
+    TelemetryPoint* write_ = nullptr;
+    int out_ = 0;
+};
+
 }  // namespace
 
 bool TelemetryCleaner::validValues(const TelemetryPoint& p) const {
@@ -42,29 +77,15 @@ bool TelemetryCleaner::plausibleStep(const TelemetryPoint& a, const TelemetryPoi
 }
 
 int TelemetryCleaner::dropJumps(QVector<TelemetryPoint>& points) const {
-    // Compacts in place: kept records move towards the front. Records are read through a const
-    // pointer and written only once one has been dropped, so rows shared with the caller are
-    // copied only when something changes.
-    const TelemetryPoint* in = points.constData();
-    TelemetryPoint* write = nullptr;
-    int out = 0;
+    InPlaceCompactor kept(points);
     int dropped = 0;
     int anchor = -1;  // the last kept record with a valid fix, by its place among the kept ones
     const int n = static_cast<int>(points.size());
-    auto keepAt = [&](int i) {
-        if (out != i) {
-            if (!write) {
-                write = points.data();
-                in = points.constData();
-            }
-            write[out] = in[i];
-        }
-        ++out;
-    };
     for (int i = 0; i < n; ++i) {
+        const TelemetryPoint* in = kept.in();
         const TelemetryPoint& p = in[i];
         if (!p.gpsValid) {
-            keepAt(i);
+            kept.keep(i);
             continue;
         }
         bool keep;
@@ -90,10 +111,10 @@ int TelemetryCleaner::dropJumps(QVector<TelemetryPoint>& points) const {
             ++dropped;
             continue;
         }
-        keepAt(i);
-        anchor = out - 1;  // where it now lies: later records are written behind it
+        kept.keep(i);
+        anchor = kept.kept() - 1;  // where it now lies: later records are written behind it
     }
-    if (out != n) points.resize(out);
+    kept.finish();
     return dropped;
 }
 
@@ -105,12 +126,10 @@ CleanTelemetry TelemetryCleaner::clean(QVector<TelemetryPoint> rows, double peri
     // Filtered in place (the rows were passed by value). A record is written only when it moves or
     // changes: rows that need no cleaning stay shared with the caller, never copied.
     QVector<TelemetryPoint> points = std::move(rows);
-    const TelemetryPoint* in = points.constData();
-    TelemetryPoint* write = nullptr;
+    InPlaceCompactor valid(points);
     const int n = static_cast<int>(points.size());
-    int kept = 0;
     for (int i = 0; i < n; ++i) {
-        const TelemetryPoint& p = in[i];
+        const TelemetryPoint& p = valid.in()[i];
         if (!std::isfinite(p.time)) {
             ++result.dropped;
             continue;
@@ -121,48 +140,33 @@ CleanTelemetry TelemetryCleaner::clean(QVector<TelemetryPoint> rows, double peri
             ++result.dropped;
             continue;
         }
-        const bool placeless = !p.gpsValid && (!std::isfinite(p.lat) || !std::isfinite(p.lon));
-        if (kept == i && !placeless) {
-            ++kept;
-            continue;
+        if (!p.gpsValid && (!std::isfinite(p.lat) || !std::isfinite(p.lon))) {
+            TelemetryPoint& placeless = valid.keepChanged(i);
+            placeless.lat = placeless.lon = 0.0;
+        } else {
+            valid.keep(i);
         }
-        if (!write) {
-            write = points.data();
-            in = points.constData();
-        }
-        write[kept] = in[i];
-        if (placeless) write[kept].lat = write[kept].lon = 0.0;
-        ++kept;
     }
-    if (kept != n) points.resize(kept);
+    valid.finish();
 
     const auto earlier = [](const TelemetryPoint& a, const TelemetryPoint& b) { return a.time < b.time; };
     if (!std::is_sorted(points.cbegin(), points.cend(), earlier))
         std::stable_sort(points.begin(), points.end(), earlier);
 
     // One record per millisecond: the first one received wins.
-    in = points.constData();
-    write = nullptr;
+    InPlaceCompactor unique(points);
     const int sortedCount = static_cast<int>(points.size());
-    int out = 0;
     qint64 lastKey = 0;
     for (int i = 0; i < sortedCount; ++i) {
-        const qint64 key = millisecondKey(in[i].time);
-        if (out > 0 && key == lastKey) {
+        const qint64 key = millisecondKey(unique.in()[i].time);
+        if (unique.kept() > 0 && key == lastKey) {
             ++result.duplicates;
             continue;
         }
         lastKey = key;
-        if (out != i) {
-            if (!write) {
-                write = points.data();
-                in = points.constData();
-            }
-            write[out] = in[i];
-        }
-        ++out;
+        unique.keep(i);
     }
-    if (out != sortedCount) points.resize(out);
+    unique.finish();
 
     result.dropped += dropJumps(points);
     result.points = std::move(points);
