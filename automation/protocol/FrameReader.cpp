@@ -33,6 +33,10 @@ void FrameReader::join() {
         buffer_ = std::move(joined);
     }
     offset_ = 0;
+    dropPending();
+}
+
+void FrameReader::dropPending() {
     pending_.clear();
     pendingBytes_ = 0;
     pendingCapacity_ = 0;
@@ -64,9 +68,7 @@ FrameReader::Status FrameReader::nextView(const char** data, qsizetype* size, QS
                        .arg(maxFrame_);
         buffer_.clear();
         offset_ = 0;
-        pending_.clear();
-        pendingBytes_ = 0;
-        pendingCapacity_ = 0;
+        dropPending();
         if (error) *error = failure_;
         return Status::Failed;
     }

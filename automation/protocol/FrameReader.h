@@ -31,6 +31,7 @@ public:
 private:
     // Makes everything that has arrived one buffer.
     void join();
+    void dropPending();  // forgets the pieces not joined yet
 
     qint64 maxFrame_;
     QByteArray buffer_;

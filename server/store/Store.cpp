@@ -15,7 +15,6 @@ namespace telvika::server {
 
 namespace {
 
-
 qint64 storedMilliseconds(double time) { return std::llround(storedSeconds(time) * 1000.0); }
 
 // Keeps the points until commit(), then stores them with one insertTelemetry.
