@@ -1,6 +1,7 @@
 #include "ServerConnection.h"
 
 #include "ProcessProbe.h"
+#include "ServerClosedError.h"
 #include "SocketLocation.h"
 #include "common/Error.h"
 #include "protocol/Message.h"
@@ -56,6 +57,7 @@ bool ServerConnection::tryConnect(int waitMs, QString* error) {
     }
     checkPeer(s);
     socket_ = s;
+    closeAnnounced_ = false;
     connect(s, &QLocalSocket::readyRead, this, &ServerConnection::onReadyRead);
     return true;
 }
@@ -189,8 +191,13 @@ QCborValue ServerConnection::call(const QString& op, const QCborArray& args, QBy
             }
             return QCborValue(reply.resultBytes);
         }
-        if (!socket_ || socket_->state() != QLocalSocket::ConnectedState)
+        if (!socket_ || socket_->state() != QLocalSocket::ConnectedState) {
+            if (closeAnnounced_) {
+                close();
+                throw ServerClosedError(QStringLiteral("Сервер Telvika закрыт во время вызова «%1»").arg(op));
+            }
             failCall(QStringLiteral("Соединение с сервером Telvika прервано во время вызова «%1»").arg(op));
+        }
         if (deadline.hasExpired())
             failCall(QStringLiteral("Сервер Telvika не ответил на вызов «%1» за %2 мс").arg(op).arg(timeoutMs_));
         if (socket_->bytesToWrite() > 0) socket_->waitForBytesWritten(static_cast<int>(deadline.remainingTime()));
@@ -239,6 +246,7 @@ void ServerConnection::onReadyRead() {
 
 void ServerConnection::queueNotification(int event) {
     ++arrivals_;
+    if (event == protocol::EventCloseServer) closeAnnounced_ = true;
     if (arrivalHook_) arrivalHook_(event);
     queued_.append(event);
     if (!deliveryScheduled_) {

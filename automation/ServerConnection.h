@@ -27,7 +27,8 @@ struct ServerStart {
 
 // One connection to the tracking server: blocking request/reply calls over a local socket, and
 // notifications that are queued while a call waits and delivered later through the event loop.
-// Failures throw telvika::Error with a Russian message; after a failed call the connection is closed
+// Failures throw telvika::Error with a Russian message (ServerClosedError when the server announced
+// its closing on this connection before it dropped); after a failed call the connection is closed
 // and the next open() starts afresh. A short server name is a socket in the user's private folder
 // (SocketLocation.h); a socket whose other end runs as another user is refused.
 class ServerConnection : public QObject {
@@ -82,6 +83,7 @@ private:
     int timeoutMs_ = 10000;
     bool inCall_ = false;
     bool deliveryScheduled_ = false;
+    bool closeAnnounced_ = false;  // the server said it closes, on this connection
     QVector<int> queued_;
     std::function<void(int)> arrivalHook_;
     quint64 arrivals_ = 0;

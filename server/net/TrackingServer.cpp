@@ -20,6 +20,10 @@
 
 #include <cmath>
 
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#endif
+
 namespace telvika::server {
 
 using protocol::FrameReader;
@@ -290,13 +294,27 @@ void TrackingServer::shutdown() {
     if (server_) server_->close();
     const QList<QLocalSocket*> sockets = clients_.keys();
     clients_.clear();
+    // Every client gets the announcement followed by the end of the stream, and its connection is
+    // kept, its requests read and dropped, until it closes it or the deadline passes. Closed at
+    // once, a connection holding an unread request is reset: a client writing a request just then
+    // saw its connection fail and lost the announcement still unread in its socket.
     const QDeadlineTimer deadline(3000);
     for (QLocalSocket* socket : sockets) {
         socket->disconnect(this);
         socket->flush();
         while (socket->bytesToWrite() > 0 && !deadline.hasExpired())
             if (!socket->waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) break;
-        socket->disconnectFromServer();
+#ifdef Q_OS_UNIX
+        if (socket->state() == QLocalSocket::ConnectedState && socket->bytesToWrite() == 0)
+            ::shutdown(static_cast<int>(socket->socketDescriptor()), SHUT_WR);
+#endif
+    }
+    for (QLocalSocket* socket : sockets) {
+        while (socket->state() == QLocalSocket::ConnectedState && !deadline.hasExpired()) {
+            socket->readAll();
+            if (!socket->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) break;
+        }
+        socket->abort();
         socket->deleteLater();
     }
     emit stopped();

@@ -36,6 +36,7 @@
 #include "app/ui/TSymbolButton.h"
 #include "app/ui/TUpDown.h"
 #include "app/ui/UserDialogs.h"
+#include "ServerClosedError.h"
 #include "common/Error.h"
 #include "map/MapControlLoader.h"
 #include "tracking/TPeriodCommitWatcher.h"
@@ -469,6 +470,8 @@ void TForm1::wireEvents() {
 void TForm1::guarded(const std::function<void()>& handler) {
     try {
         handler();
+    } catch (const telvika::automation::ServerClosedError&) {
+        // The server closed as it announced; the announcement comes next and the window forgets it.
     } catch (const std::exception& e) {
         dialogs_->showException(this, telvika::messageOf(e));
     } catch (...) {

@@ -1,5 +1,6 @@
 // The client against a real telvika-server process over a real local socket.
 #include "Fixture.h"
+#include "ServerClosedError.h"
 #include "ServerConnection.h"
 #include "ServerProcess.h"
 #include "TTelvikaAutomation.h"
@@ -292,6 +293,21 @@ private slots:
         QVERIFY(server_->process().waitForFinished(5000));
         QCOMPARE(server_->process().exitCode(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 5000);
+    }
+
+    // A call made after the server announced its closing, before the client read the announcement:
+    // it fails as a closing, and the announcement still arrives.
+    void callDuringClosingKeepsTheAnnouncement() {
+        auto a = client();
+        a->Start();
+        QSignalSpy closed(a.get(), &TTelvikaAutomation::OnCloseServer);
+        automation::ServerConnection admin;
+        admin.open(socket_, automation::ServerStart{false, {}, {}, 0});
+        admin.call(QStringLiteral("AdminClose"));
+        QThread::msleep(500);  // the announcement waits unread in a's socket
+        QVERIFY_THROWS_EXCEPTION(automation::ServerClosedError, a->GroupsCount());
+        QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 5000);
+        QVERIFY(server_->process().waitForFinished(5000));
     }
 
 #ifdef Q_OS_UNIX
