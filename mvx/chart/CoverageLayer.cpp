@@ -1,7 +1,8 @@
 #include "chart/CoverageLayer.h"
 
+#include "chart/CoverageRow.h"
+
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -14,23 +15,14 @@ constexpr int TilePixels = 1 << TileShift;
 // Rows laid onto the cells and painted at a time: their cells and pixels stay in the cache.
 constexpr int StripRows = 32;
 constexpr std::uint32_t NoBatch = std::numeric_limits<std::uint32_t>::max();
-// Shares that round to no level and to the full level.
-// Shares are kept in fixed point, a whole pixel being One; a share that rounds to no level of 256
-// is left alone, one that rounds to all of them is the colour itself.
+// Shares are kept in fixed point, a whole pixel being One.
 constexpr std::int32_t One = 1 << 16;
-constexpr std::int32_t MinCover = 128;
-constexpr std::int32_t MaxCover = One - 128;
 
 // Cells and row sums add modulo 2^32: a pixel under tens of thousands of overlapping shapes of one
 // kind wraps instead of overflowing, and the row's sum comes out exact again as long as the shapes
 // over any one pixel stay under 32768.
 inline void addTo(std::int32_t& cell, std::int32_t v) {
     cell = static_cast<std::int32_t>(static_cast<std::uint32_t>(cell) + static_cast<std::uint32_t>(v));
-}
-
-// The covered share of a row's running sum, whichever way the shapes turn.
-inline std::int32_t coverOf(std::int32_t sum) {
-    return sum == std::numeric_limits<std::int32_t>::min() ? std::numeric_limits<std::int32_t>::max() : std::abs(sum);
 }
 
 inline std::int32_t fixed(double share) {
@@ -47,15 +39,6 @@ inline int ceilOf(double x) {
 inline int floorOf(double x) {
     const int i = static_cast<int>(x);
     return i > x ? i - 1 : i;
-}
-
-// The colour over the pixel by the share covered (in fixed point, within One), two channels at a
-// time.
-inline quint32 over(quint32 colour, quint32 pixel, std::int32_t cover) {
-    const auto a = static_cast<quint32>(cover + 128) >> 8, b = 256 - a;
-    const quint32 rb = (((colour & 0xff00ffu) * a + (pixel & 0xff00ffu) * b) >> 8) & 0xff00ffu;
-    const quint32 ag = (((colour >> 8) & 0xff00ffu) * a + ((pixel >> 8) & 0xff00ffu) * b) & 0xff00ff00u;
-    return rb | ag;
 }
 
 }  // namespace
@@ -456,49 +439,12 @@ void CoverageLayer::flush() {
 void CoverageLayer::paintStrip(quint32 c) {
     uchar* const bits = const_cast<uchar*>(target_.constBits());  // never detaches a painted picture
     const qsizetype bytesPerLine = target_.bytesPerLine();
-    const int stride = static_cast<int>(stride_);
     for (int y = firstRow_; y <= lastRow_; ++y) {
-        std::uint64_t* flags = tiles_ + static_cast<size_t>(y) * static_cast<size_t>(tileWords_);
-        std::int32_t* row = cells_ + static_cast<size_t>(y) * stride_;
         auto* line = reinterpret_cast<quint32*>(bits + static_cast<qsizetype>(clip_.top() + top_ + y) * bytesPerLine) +
                      clip_.left();
-        std::int32_t sum = 0;
-        int done = 0;  // pixels of the row painted so far
-        // Between tiles that edges touched, the row keeps the share it carries: nothing, or the
-        // inside of a shape, painted as one run.
-        auto run = [&](int end) {
-            end = std::min(end, width_);
-            const std::int32_t cover = coverOf(sum);
-            if (done >= end || cover < MinCover) return;
-            if (cover >= MaxCover) {
-                std::fill(line + done, line + end, c);
-            } else {
-                for (int x = done; x < end; ++x) line[x] = over(c, line[x], cover);
-            }
-        };
-        for (int k = 0; k < tileWords_; ++k) {
-            std::uint64_t word = flags[k];
-            flags[k] = 0;
-            while (word != 0) {
-                const int t = (k << 6) + std::countr_zero(word);
-                word &= word - 1;
-                const int x0 = t << TileShift;
-                run(x0);
-                const int x1 = std::min(x0 + TilePixels, stride);
-                const int drawn = std::min(x1, width_);
-                int x = x0;
-                for (; x < drawn; ++x) {
-                    addTo(sum, row[x]);
-                    const std::int32_t cover = coverOf(sum);
-                    if (cover < MinCover) continue;
-                    line[x] = cover >= MaxCover ? c : over(c, line[x], cover);
-                }
-                for (; x < x1; ++x) addTo(sum, row[x]);  // the cells beyond the right edge
-                std::fill(row + x0, row + x1, 0);
-                done = x1;
-            }
-        }
-        run(width_);
+        paintCoverageRow({cells_ + static_cast<size_t>(y) * stride_, tiles_ + static_cast<size_t>(y) * static_cast<size_t>(tileWords_),
+                          tileWords_, width_, static_cast<int>(stride_), line},
+                         c);
     }
     firstRow_ = StripRows;
     lastRow_ = -1;
