@@ -120,7 +120,7 @@ inline void CoverageLayer::addCover(int x, int y, std::int32_t cover) {
     std::int32_t* row = cells_ + static_cast<size_t>(y) * stride_;
     addTo(row[x], cover);
     addTo(row[x + 1], -cover);
-    markTiles(y, x, x + 1);
+    markPair(tiles_ + static_cast<size_t>(y) * static_cast<size_t>(tileWords_), x);
     firstRow_ = std::min(firstRow_, y);
     lastRow_ = std::max(lastRow_, y);
 }
@@ -255,24 +255,31 @@ void CoverageLayer::addSpan(double x0, double y0, double x1, double y1, double d
     const double dxdy = (x1 - x0) / (y1 - y0);
     const int firstRow = static_cast<int>(y0);
     const int rowEnd = std::min(ceilOf(y1), bottom_ - top_);
+    if (firstRow >= rowEnd) return;
+    firstRow_ = std::min(firstRow_, firstRow);
+    lastRow_ = std::max(lastRow_, rowEnd - 1);
+    // Every share the edge adds turns its way (or is nothing), so all round away from nothing alike.
+    const double half = dir > 0 ? 0.5 : -0.5;
+    auto toFixed = [half](double share) { return static_cast<std::int32_t>(share * One + half); };
+    std::int32_t* row = cells_ + static_cast<size_t>(firstRow) * stride_;
+    std::uint64_t* flags = tiles_ + static_cast<size_t>(firstRow) * static_cast<size_t>(tileWords_);
     double x = x0;
-    for (int y = firstRow; y < rowEnd; ++y) {
-        std::int32_t* row = cells_ + static_cast<size_t>(y) * stride_;
+    for (int y = firstRow; y < rowEnd; ++y, row += stride_, flags += tileWords_) {
         const double dy = std::min(y + 1.0, y1) - std::max(static_cast<double>(y), y0);
         // Rounding may carry the end a hair past the sides.
         const double xnext = std::clamp(x + dxdy * dy, 0.0, w);
         const double dd = dy * dir;
         // The parts of the row's share are rounded each; the last takes what is left, so that
         // every edge adds its exact whole to the row and a ring's edges cancel out past it.
-        const std::int32_t whole = fixed(dd);
+        const std::int32_t whole = toFixed(dd);
         const double xa = std::min(x, xnext), xb = std::max(x, xnext);
         const int xai = static_cast<int>(xa);
         const double xaFloor = xai;
         if (xb <= xaFloor + 1.0) {
-            const std::int32_t right = fixed(dd * (0.5 * (x + xnext) - xaFloor));
+            const std::int32_t right = toFixed(dd * (0.5 * (x + xnext) - xaFloor));
             addTo(row[xai], whole - right);
             addTo(row[xai + 1], right);
-            markTiles(y, xai, xai + 1);
+            markPair(flags, xai);
         } else {
             const int xbi = ceilOf(xb);
             const double s = 1.0 / (xb - xa);
@@ -280,17 +287,17 @@ void CoverageLayer::addSpan(double x0, double y0, double x1, double y1, double d
             const double a0 = 0.5 * s * (1 - xaf) * (1 - xaf);
             const double xbf = xb - xbi + 1;
             const double am = 0.5 * s * xbf * xbf;
-            const std::int32_t first = fixed(dd * a0), last = fixed(dd * am);
+            const std::int32_t first = toFixed(dd * a0), last = toFixed(dd * am);
             addTo(row[xai], first);
             std::int32_t given = first + last;
             if (xbi == xai + 2) {
                 addTo(row[xai + 1], whole - given);
             } else {
                 const double a1 = s * (1.5 - xaf);
-                const std::int32_t second = fixed(dd * (a1 - a0));
+                const std::int32_t second = toFixed(dd * (a1 - a0));
                 addTo(row[xai + 1], second);
                 given += second;
-                const std::int32_t step = fixed(dd * s);
+                const std::int32_t step = toFixed(dd * s);
                 for (int xi = xai + 2; xi < xbi - 1; ++xi) addTo(row[xi], step);
                 given += step * (xbi - xai - 3);
                 addTo(row[xbi - 1], whole - given);
@@ -300,10 +307,13 @@ void CoverageLayer::addSpan(double x0, double y0, double x1, double y1, double d
         }
         x = xnext;
     }
-    if (firstRow < rowEnd) {
-        firstRow_ = std::min(firstRow_, firstRow);
-        lastRow_ = std::max(lastRow_, rowEnd - 1);
-    }
+}
+
+// The tiles of a pixel and the one after it.
+inline void CoverageLayer::markPair(std::uint64_t* flags, int x) {
+    const auto t0 = static_cast<unsigned>(x) >> TileShift, t1 = static_cast<unsigned>(x + 1) >> TileShift;
+    flags[t0 >> 6] |= std::uint64_t{1} << (t0 & 63);
+    flags[t1 >> 6] |= std::uint64_t{1} << (t1 & 63);
 }
 
 inline void CoverageLayer::markTiles(int row, int first, int last) {
@@ -319,13 +329,17 @@ inline void CoverageLayer::markTiles(int row, int first, int last) {
     flags[w1] |= ~std::uint64_t{0} >> (63 - (t1 & 63));
 }
 
-std::uint32_t CoverageLayer::batch() {
+inline std::uint32_t CoverageLayer::batch() {
+    if (batch_ != NoBatch && batchFlush_ == batches_->flushes) [[likely]]
+        return batch_;
+    return newBatch();
+}
+
+std::uint32_t CoverageLayer::newBatch() {
     CoverageCells& kept = *batches_;
-    if (batch_ == NoBatch || batchFlush_ != kept.flushes) {
-        batch_ = static_cast<std::uint32_t>(kept.order.size());
-        batchFlush_ = kept.flushes;
-        kept.order.push_back(NoBatch);
-    }
+    batch_ = static_cast<std::uint32_t>(kept.order.size());
+    batchFlush_ = kept.flushes;
+    kept.order.push_back(NoBatch);
     return batch_;
 }
 
