@@ -429,21 +429,30 @@ void CoverageLayer::flush() {
             const size_t key = static_cast<size_t>(k) * static_cast<size_t>(paints) + static_cast<size_t>(p);
             std::vector<CoverageEdge>& activeEdges = kept.activeEdges[static_cast<size_t>(p)];
             std::vector<CoverageThin>& activeThins = kept.activeThins[static_cast<size_t>(p)];
-            for (; nextEdge < edgeEnds[key]; ++nextEdge) activeEdges.push_back(kept.sortedEdges[nextEdge]);
-            for (; nextThin < thinEnds[key]; ++nextThin) activeThins.push_back(kept.sortedThins[nextThin]);
-            // Shapes that end in this strip leave the active ones once laid.
+            // Shapes that end in this strip leave the active ones once laid; those that begin in it
+            // join them only when they reach further (cells add up in any order).
             size_t stay = 0;
             for (const CoverageEdge& e : activeEdges) {
                 layEdge(e);
                 if (edgeBottom(e) > bottom_) activeEdges[stay++] = e;
             }
             activeEdges.resize(stay);
+            for (; nextEdge < edgeEnds[key]; ++nextEdge) {
+                const CoverageEdge& e = kept.sortedEdges[nextEdge];
+                layEdge(e);
+                if (edgeBottom(e) > bottom_) activeEdges.push_back(e);
+            }
             stay = 0;
             for (const CoverageThin& t : activeThins) {
                 layThin(t);
                 if (thinBottom(t) > bottom_) activeThins[stay++] = t;
             }
             activeThins.resize(stay);
+            for (; nextThin < thinEnds[key]; ++nextThin) {
+                const CoverageThin& t = kept.sortedThins[nextThin];
+                layThin(t);
+                if (thinBottom(t) > bottom_) activeThins.push_back(t);
+            }
             if (firstRow_ <= lastRow_) paintStrip(kept.colours[static_cast<size_t>(p)] | 0xff000000u);
         }
     }
