@@ -493,8 +493,12 @@ void CoverageLayer::offsetRing(const QPointF* p, int n, double distance, double 
         const double join = 1.0 + before.x() * after.x() + before.y() * after.y();
         QPointF shift = (before + after) * (distance / std::max(join, 1e-9));
         const double most = 3.0 * std::abs(distance);
-        const double length = std::hypot(shift.x(), shift.y());
-        if (length > most) shift *= most / length;  // a spike: the corner is cut short
+        // Only a corner that may be a spike takes the careful length; most are far from one.
+        const double square = shift.x() * shift.x() + shift.y() * shift.y();
+        if (square > 0.999 * most * most) {
+            const double length = std::hypot(shift.x(), shift.y());
+            if (length > most) shift *= most / length;  // a spike: the corner is cut short
+        }
         out[static_cast<size_t>(i)] = p[i] + shift;
         before = after;
     }
