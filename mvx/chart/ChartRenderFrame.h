@@ -108,10 +108,13 @@ struct ChartRenderer::Frame {
     // within SimplifyPx of the last one kept, and those within StraightPx of the straight line
     // between the points kept round them (a street mapped with a node every few metres, zoomed out).
     void partToPolygon(QPolygonF& out, const Chart& chart, const ChartPart& part) const {
-        out.clear();
+        // Written through a pointer into room for every point, cut to the points kept at the end.
+        out.resize(std::max<qsizetype>(1, part.pointCount));
+        QPointF* const kept = out.data();
+        qsizetype count = 0;
         const QPointF* run = chart.points().data() + part.firstPoint;
         QPointF last = toScreen(run[0]);
-        out.append(last);
+        kept[count++] = last;
         QPointF dropped[MaxDropped];  // the points dropped between the last two kept
         int droppedCount = 0;
         for (std::uint32_t i = 1; i < part.pointCount; ++i) {
@@ -119,21 +122,22 @@ struct ChartRenderer::Frame {
             if (i + 1 < part.pointCount && std::abs(s.x() - last.x()) < SimplifyPx &&
                 std::abs(s.y() - last.y()) < SimplifyPx)
                 continue;
-            if (out.size() >= 2 && droppedCount < MaxDropped) {
-                const QPointF a = out[out.size() - 2];
-                bool straight = onStretch(a, s, out.back());
+            if (count >= 2 && droppedCount < MaxDropped) {
+                const QPointF a = kept[count - 2];
+                bool straight = onStretch(a, s, kept[count - 1]);
                 for (int k = 0; k < droppedCount && straight; ++k) straight = onStretch(a, s, dropped[k]);
                 if (straight) {
-                    dropped[droppedCount++] = out.back();
-                    out.back() = s;
+                    dropped[droppedCount++] = kept[count - 1];
+                    kept[count - 1] = s;
                     last = s;
                     continue;
                 }
             }
             droppedCount = 0;
-            out.append(s);
+            kept[count++] = s;
             last = s;
         }
+        out.resize(count);
     }
 
     // Whether p lies on the stretch from a to b, within StraightPx of it.

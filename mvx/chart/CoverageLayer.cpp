@@ -1,7 +1,8 @@
 #include "chart/CoverageLayer.h"
 
+#include "chart/CoverageRow.h"
+
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -14,23 +15,14 @@ constexpr int TilePixels = 1 << TileShift;
 // Rows laid onto the cells and painted at a time: their cells and pixels stay in the cache.
 constexpr int StripRows = 32;
 constexpr std::uint32_t NoBatch = std::numeric_limits<std::uint32_t>::max();
-// Shares that round to no level and to the full level.
-// Shares are kept in fixed point, a whole pixel being One; a share that rounds to no level of 256
-// is left alone, one that rounds to all of them is the colour itself.
+// Shares are kept in fixed point, a whole pixel being One.
 constexpr std::int32_t One = 1 << 16;
-constexpr std::int32_t MinCover = 128;
-constexpr std::int32_t MaxCover = One - 128;
 
 // Cells and row sums add modulo 2^32: a pixel under tens of thousands of overlapping shapes of one
 // kind wraps instead of overflowing, and the row's sum comes out exact again as long as the shapes
 // over any one pixel stay under 32768.
 inline void addTo(std::int32_t& cell, std::int32_t v) {
     cell = static_cast<std::int32_t>(static_cast<std::uint32_t>(cell) + static_cast<std::uint32_t>(v));
-}
-
-// The covered share of a row's running sum, whichever way the shapes turn.
-inline std::int32_t coverOf(std::int32_t sum) {
-    return sum == std::numeric_limits<std::int32_t>::min() ? std::numeric_limits<std::int32_t>::max() : std::abs(sum);
 }
 
 inline std::int32_t fixed(double share) {
@@ -47,15 +39,6 @@ inline int ceilOf(double x) {
 inline int floorOf(double x) {
     const int i = static_cast<int>(x);
     return i > x ? i - 1 : i;
-}
-
-// The colour over the pixel by the share covered (in fixed point, within One), two channels at a
-// time.
-inline quint32 over(quint32 colour, quint32 pixel, std::int32_t cover) {
-    const auto a = static_cast<quint32>(cover + 128) >> 8, b = 256 - a;
-    const quint32 rb = (((colour & 0xff00ffu) * a + (pixel & 0xff00ffu) * b) >> 8) & 0xff00ffu;
-    const quint32 ag = (((colour >> 8) & 0xff00ffu) * a + ((pixel >> 8) & 0xff00ffu) * b) & 0xff00ff00u;
-    return rb | ag;
 }
 
 }  // namespace
@@ -137,7 +120,7 @@ inline void CoverageLayer::addCover(int x, int y, std::int32_t cover) {
     std::int32_t* row = cells_ + static_cast<size_t>(y) * stride_;
     addTo(row[x], cover);
     addTo(row[x + 1], -cover);
-    markTiles(y, x, x + 1);
+    markPair(tiles_ + static_cast<size_t>(y) * static_cast<size_t>(tileWords_), x);
     firstRow_ = std::min(firstRow_, y);
     lastRow_ = std::max(lastRow_, y);
 }
@@ -272,24 +255,31 @@ void CoverageLayer::addSpan(double x0, double y0, double x1, double y1, double d
     const double dxdy = (x1 - x0) / (y1 - y0);
     const int firstRow = static_cast<int>(y0);
     const int rowEnd = std::min(ceilOf(y1), bottom_ - top_);
+    if (firstRow >= rowEnd) return;
+    firstRow_ = std::min(firstRow_, firstRow);
+    lastRow_ = std::max(lastRow_, rowEnd - 1);
+    // Every share the edge adds turns its way (or is nothing), so all round away from nothing alike.
+    const double half = dir > 0 ? 0.5 : -0.5;
+    auto toFixed = [half](double share) { return static_cast<std::int32_t>(share * One + half); };
+    std::int32_t* row = cells_ + static_cast<size_t>(firstRow) * stride_;
+    std::uint64_t* flags = tiles_ + static_cast<size_t>(firstRow) * static_cast<size_t>(tileWords_);
     double x = x0;
-    for (int y = firstRow; y < rowEnd; ++y) {
-        std::int32_t* row = cells_ + static_cast<size_t>(y) * stride_;
+    for (int y = firstRow; y < rowEnd; ++y, row += stride_, flags += tileWords_) {
         const double dy = std::min(y + 1.0, y1) - std::max(static_cast<double>(y), y0);
         // Rounding may carry the end a hair past the sides.
         const double xnext = std::clamp(x + dxdy * dy, 0.0, w);
         const double dd = dy * dir;
         // The parts of the row's share are rounded each; the last takes what is left, so that
         // every edge adds its exact whole to the row and a ring's edges cancel out past it.
-        const std::int32_t whole = fixed(dd);
+        const std::int32_t whole = toFixed(dd);
         const double xa = std::min(x, xnext), xb = std::max(x, xnext);
         const int xai = static_cast<int>(xa);
         const double xaFloor = xai;
         if (xb <= xaFloor + 1.0) {
-            const std::int32_t right = fixed(dd * (0.5 * (x + xnext) - xaFloor));
+            const std::int32_t right = toFixed(dd * (0.5 * (x + xnext) - xaFloor));
             addTo(row[xai], whole - right);
             addTo(row[xai + 1], right);
-            markTiles(y, xai, xai + 1);
+            markPair(flags, xai);
         } else {
             const int xbi = ceilOf(xb);
             const double s = 1.0 / (xb - xa);
@@ -297,17 +287,17 @@ void CoverageLayer::addSpan(double x0, double y0, double x1, double y1, double d
             const double a0 = 0.5 * s * (1 - xaf) * (1 - xaf);
             const double xbf = xb - xbi + 1;
             const double am = 0.5 * s * xbf * xbf;
-            const std::int32_t first = fixed(dd * a0), last = fixed(dd * am);
+            const std::int32_t first = toFixed(dd * a0), last = toFixed(dd * am);
             addTo(row[xai], first);
             std::int32_t given = first + last;
             if (xbi == xai + 2) {
                 addTo(row[xai + 1], whole - given);
             } else {
                 const double a1 = s * (1.5 - xaf);
-                const std::int32_t second = fixed(dd * (a1 - a0));
+                const std::int32_t second = toFixed(dd * (a1 - a0));
                 addTo(row[xai + 1], second);
                 given += second;
-                const std::int32_t step = fixed(dd * s);
+                const std::int32_t step = toFixed(dd * s);
                 for (int xi = xai + 2; xi < xbi - 1; ++xi) addTo(row[xi], step);
                 given += step * (xbi - xai - 3);
                 addTo(row[xbi - 1], whole - given);
@@ -317,10 +307,13 @@ void CoverageLayer::addSpan(double x0, double y0, double x1, double y1, double d
         }
         x = xnext;
     }
-    if (firstRow < rowEnd) {
-        firstRow_ = std::min(firstRow_, firstRow);
-        lastRow_ = std::max(lastRow_, rowEnd - 1);
-    }
+}
+
+// The tiles of a pixel and the one after it.
+inline void CoverageLayer::markPair(std::uint64_t* flags, int x) {
+    const auto t0 = static_cast<unsigned>(x) >> TileShift, t1 = static_cast<unsigned>(x + 1) >> TileShift;
+    flags[t0 >> 6] |= std::uint64_t{1} << (t0 & 63);
+    flags[t1 >> 6] |= std::uint64_t{1} << (t1 & 63);
 }
 
 inline void CoverageLayer::markTiles(int row, int first, int last) {
@@ -336,13 +329,17 @@ inline void CoverageLayer::markTiles(int row, int first, int last) {
     flags[w1] |= ~std::uint64_t{0} >> (63 - (t1 & 63));
 }
 
-std::uint32_t CoverageLayer::batch() {
+inline std::uint32_t CoverageLayer::batch() {
+    if (batch_ != NoBatch && batchFlush_ == batches_->flushes) [[likely]]
+        return batch_;
+    return newBatch();
+}
+
+std::uint32_t CoverageLayer::newBatch() {
     CoverageCells& kept = *batches_;
-    if (batch_ == NoBatch || batchFlush_ != kept.flushes) {
-        batch_ = static_cast<std::uint32_t>(kept.order.size());
-        batchFlush_ = kept.flushes;
-        kept.order.push_back(NoBatch);
-    }
+    batch_ = static_cast<std::uint32_t>(kept.order.size());
+    batchFlush_ = kept.flushes;
+    kept.order.push_back(NoBatch);
     return batch_;
 }
 
@@ -432,21 +429,30 @@ void CoverageLayer::flush() {
             const size_t key = static_cast<size_t>(k) * static_cast<size_t>(paints) + static_cast<size_t>(p);
             std::vector<CoverageEdge>& activeEdges = kept.activeEdges[static_cast<size_t>(p)];
             std::vector<CoverageThin>& activeThins = kept.activeThins[static_cast<size_t>(p)];
-            for (; nextEdge < edgeEnds[key]; ++nextEdge) activeEdges.push_back(kept.sortedEdges[nextEdge]);
-            for (; nextThin < thinEnds[key]; ++nextThin) activeThins.push_back(kept.sortedThins[nextThin]);
-            // Shapes that end in this strip leave the active ones once laid.
+            // Shapes that end in this strip leave the active ones once laid; those that begin in it
+            // join them only when they reach further (cells add up in any order).
             size_t stay = 0;
             for (const CoverageEdge& e : activeEdges) {
                 layEdge(e);
                 if (edgeBottom(e) > bottom_) activeEdges[stay++] = e;
             }
             activeEdges.resize(stay);
+            for (; nextEdge < edgeEnds[key]; ++nextEdge) {
+                const CoverageEdge& e = kept.sortedEdges[nextEdge];
+                layEdge(e);
+                if (edgeBottom(e) > bottom_) activeEdges.push_back(e);
+            }
             stay = 0;
             for (const CoverageThin& t : activeThins) {
                 layThin(t);
                 if (thinBottom(t) > bottom_) activeThins[stay++] = t;
             }
             activeThins.resize(stay);
+            for (; nextThin < thinEnds[key]; ++nextThin) {
+                const CoverageThin& t = kept.sortedThins[nextThin];
+                layThin(t);
+                if (thinBottom(t) > bottom_) activeThins.push_back(t);
+            }
             if (firstRow_ <= lastRow_) paintStrip(kept.colours[static_cast<size_t>(p)] | 0xff000000u);
         }
     }
@@ -456,49 +462,12 @@ void CoverageLayer::flush() {
 void CoverageLayer::paintStrip(quint32 c) {
     uchar* const bits = const_cast<uchar*>(target_.constBits());  // never detaches a painted picture
     const qsizetype bytesPerLine = target_.bytesPerLine();
-    const int stride = static_cast<int>(stride_);
     for (int y = firstRow_; y <= lastRow_; ++y) {
-        std::uint64_t* flags = tiles_ + static_cast<size_t>(y) * static_cast<size_t>(tileWords_);
-        std::int32_t* row = cells_ + static_cast<size_t>(y) * stride_;
         auto* line = reinterpret_cast<quint32*>(bits + static_cast<qsizetype>(clip_.top() + top_ + y) * bytesPerLine) +
                      clip_.left();
-        std::int32_t sum = 0;
-        int done = 0;  // pixels of the row painted so far
-        // Between tiles that edges touched, the row keeps the share it carries: nothing, or the
-        // inside of a shape, painted as one run.
-        auto run = [&](int end) {
-            end = std::min(end, width_);
-            const std::int32_t cover = coverOf(sum);
-            if (done >= end || cover < MinCover) return;
-            if (cover >= MaxCover) {
-                std::fill(line + done, line + end, c);
-            } else {
-                for (int x = done; x < end; ++x) line[x] = over(c, line[x], cover);
-            }
-        };
-        for (int k = 0; k < tileWords_; ++k) {
-            std::uint64_t word = flags[k];
-            flags[k] = 0;
-            while (word != 0) {
-                const int t = (k << 6) + std::countr_zero(word);
-                word &= word - 1;
-                const int x0 = t << TileShift;
-                run(x0);
-                const int x1 = std::min(x0 + TilePixels, stride);
-                const int drawn = std::min(x1, width_);
-                int x = x0;
-                for (; x < drawn; ++x) {
-                    addTo(sum, row[x]);
-                    const std::int32_t cover = coverOf(sum);
-                    if (cover < MinCover) continue;
-                    line[x] = cover >= MaxCover ? c : over(c, line[x], cover);
-                }
-                for (; x < x1; ++x) addTo(sum, row[x]);  // the cells beyond the right edge
-                std::fill(row + x0, row + x1, 0);
-                done = x1;
-            }
-        }
-        run(width_);
+        paintCoverageRow({cells_ + static_cast<size_t>(y) * stride_, tiles_ + static_cast<size_t>(y) * static_cast<size_t>(tileWords_),
+                          tileWords_, width_, static_cast<int>(stride_), line},
+                         c);
     }
     firstRow_ = StripRows;
     lastRow_ = -1;
@@ -524,8 +493,12 @@ void CoverageLayer::offsetRing(const QPointF* p, int n, double distance, double 
         const double join = 1.0 + before.x() * after.x() + before.y() * after.y();
         QPointF shift = (before + after) * (distance / std::max(join, 1e-9));
         const double most = 3.0 * std::abs(distance);
-        const double length = std::hypot(shift.x(), shift.y());
-        if (length > most) shift *= most / length;  // a spike: the corner is cut short
+        // Only a corner that may be a spike takes the careful length; most are far from one.
+        const double square = shift.x() * shift.x() + shift.y() * shift.y();
+        if (square > 0.999 * most * most) {
+            const double length = std::hypot(shift.x(), shift.y());
+            if (length > most) shift *= most / length;  // a spike: the corner is cut short
+        }
         out[static_cast<size_t>(i)] = p[i] + shift;
         before = after;
     }

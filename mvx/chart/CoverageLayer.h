@@ -106,6 +106,7 @@ private:
     void layThin(const CoverageThin& t);
     void addSpan(double x0, double y0, double x1, double y1, double dir);
     void markTiles(int row, int first, int last);
+    static void markPair(std::uint64_t* flags, int x);
     void addCover(int x, int y, std::int32_t cover);
     // Paints the rows of the strip being painted.
     void paintStrip(quint32 colour);
@@ -125,6 +126,7 @@ private:
     std::uint32_t batch_;
     std::uint64_t batchFlush_ = 0;
     std::uint32_t batch();
+    std::uint32_t newBatch();
     std::int32_t* cells_ = nullptr;
     std::uint64_t* tiles_ = nullptr;
 };

@@ -3,6 +3,7 @@
 // seams, holes kept open, outlines as a one-pixel line on the edge looks, and stroked lines as the
 // engine strokes them.
 #include "chart/CoverageLayer.h"
+#include "chart/CoverageRow.h"
 #include "chart/LineStroker.h"
 
 #include <QImage>
@@ -83,6 +84,7 @@ private slots:
     void outlinesLookLikeALineOnTheEdge();
     void linesAreStrokedAsTheEngineStrokesThem();
     void opaquePicturesStayOpaque();
+    void rowsPaintTheSameOnEveryProcessor();
 };
 
 void TestChartCoverage::ringsCoverWhatTheRasterEngineCovers() {
@@ -258,6 +260,36 @@ void TestChartCoverage::opaquePicturesStayOpaque() {
     for (int i = 0; i < 40; ++i) fill(image, randomRing(random, QPointF(32, 32), 20, 6), qRgb(i * 6, 255 - i * 6, 100));
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) QCOMPARE(qAlpha(reinterpret_cast<const QRgb*>(image.constScanLine(y))[x]), 255);
+}
+
+void TestChartCoverage::rowsPaintTheSameOnEveryProcessor() {
+    // Rows of random changes in random tiles, the last tile cut by the right edge, shares from a
+    // hair to many overlapping shapes that wrap: the vector unit paints every bit as the plain way,
+    // and both leave the cells and flags empty.
+    std::mt19937 random(11);
+    const int width = 203, stride = width + 2, tiles = (stride + 7) / 8;
+    std::uniform_int_distribution<std::int32_t> small(-(1 << 16), 1 << 16), any(INT32_MIN, INT32_MAX);
+    std::uniform_int_distribution<quint32> pixel;
+    for (int round = 0; round < 200; ++round) {
+        std::vector<std::int32_t> cells(stride, 0);
+        std::uint64_t flags = 0;
+        for (int t = 0; t < tiles; ++t) {
+            if (random() % 3 != 0) continue;
+            flags |= std::uint64_t{1} << t;
+            for (int x = t * 8; x < std::min(t * 8 + 8, stride); ++x)
+                cells[x] = random() % 4 == 0 ? any(random) : (random() % 2 ? small(random) : 0);
+        }
+        std::vector<quint32> plain(width), vector(width);
+        for (quint32& p : plain) p = pixel(random) | 0xff000000u;
+        vector = plain;
+        std::vector<std::int32_t> cells2 = cells;
+        std::uint64_t flags2 = flags;
+        const quint32 colour = pixel(random) | 0xff000000u;
+        paintCoverageRowPlain({cells.data(), &flags, 1, width, stride, plain.data()}, colour);
+        paintCoverageRow({cells2.data(), &flags2, 1, width, stride, vector.data()}, colour);
+        QVERIFY2(plain == vector, qPrintable(QStringLiteral("round %1").arg(round)));
+        QVERIFY(flags2 == 0 && std::all_of(cells2.begin(), cells2.end(), [](std::int32_t c) { return c == 0; }));
+    }
 }
 
 QTEST_MAIN(TestChartCoverage)
