@@ -1,4 +1,5 @@
 // telvika-admin: edits the tracking server's store and acts on the server as another user would.
+#include "common/LargePages.h"
 #include "AdminCommand.h"
 #include "AdminRunner.h"
 #include "TerminalProgress.h"
@@ -8,6 +9,7 @@
 #include <QTextStream>
 
 int main(int argc, char* argv[]) {
+    telvika::useLargeMemoryPages(argv);
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);

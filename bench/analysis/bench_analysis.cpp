@@ -3,6 +3,7 @@
 // and its columns painted); the baseline is one bare pass over the points' times and speeds.
 // The street under the marker on the OpenStreetMap extract of Liechtenstein, at points around
 // Vaduz; the baseline measures every named road of the chart without the index.
+#include "common/LargePages.h"
 #include "analysis/SpeedChartView.h"
 #include "chart/ChartReader.h"
 #include "chart/StreetFinder.h"
@@ -176,6 +177,7 @@ BENCHMARK(BM_PlaceLookup_baseline)->Name("BM_PlaceLookup/baseline")->Unit(benchm
 BENCHMARK(BM_PlaceLookup)->Name("BM_PlaceLookup/liechtenstein")->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
+    telvika::useLargeMemoryPages(argv);
     QGuiApplication app(argc, argv);  // fonts for the chart's labels
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

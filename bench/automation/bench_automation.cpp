@@ -1,5 +1,6 @@
 // Round trips of the client against a real telvika-server: one property read, and the transfer of a
 // one-million-point track.
+#include "common/LargePages.h"
 #include "../../tests/automation/ServerProcess.h"
 #include "TTelvikaAutomation.h"
 #include "common/DateText.h"
@@ -114,6 +115,7 @@ BENCHMARK(BM_TrackCrdsArrayTransfer)->Repetitions(5)->DisplayAggregatesOnly(true
 }  // namespace
 
 int main(int argc, char** argv) {
+    telvika::useLargeMemoryPages(argv);
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -4,6 +4,7 @@
 // Data: a synthetic city written as OpenStreetMap XML and converted with GDAL's OSM driver (about
 // 100 x 80 blocks, 20 MB as a GeoPackage, ~71 000 ways), made once per run in a temporary folder,
 // and, when the demo generator is built, the demo town.
+#include "common/LargePages.h"
 #include "SyntheticCity.h"
 #include "chart/ChartCollection.h"
 #include "chart/ChartReader.h"
@@ -166,6 +167,7 @@ BENCHMARK(BM_ChartCachedRepaint)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
+    telvika::useLargeMemoryPages(argv);
     QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "common/LargePages.h"
 #include "MonthAtOneHertz.h"
 #include "compute/Computation.h"
 #include "store/Store.h"
@@ -57,6 +58,7 @@ BENCHMARK(BM_ComputeMonthFromStore)->Unit(benchmark::kMillisecond)->Iterations(3
 }  // namespace
 
 int main(int argc, char** argv) {
+    telvika::useLargeMemoryPages(argv);
     QCoreApplication app(argc, argv);  // the store's SQL driver is a plugin
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

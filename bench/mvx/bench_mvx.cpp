@@ -2,6 +2,7 @@
 // icons, and what the control does per replay tick (overlay and blit) and per pan step.
 #include <benchmark/benchmark.h>
 
+#include "common/LargePages.h"
 #include "IconLibrary.h"
 #include "MapTable.h"
 #include "ObjectLayer.h"
@@ -187,6 +188,7 @@ BENCHMARK(BM_ControlPanStep)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
+    telvika::useLargeMemoryPages(argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

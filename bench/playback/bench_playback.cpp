@@ -9,6 +9,7 @@
 #include <ctime>
 #include <vector>
 
+#include "common/LargePages.h"
 #include "PlaybackBenchWindow.h"
 #include "common/OleDate.h"
 #include "playback/TrackPosition.h"
@@ -105,6 +106,7 @@ BENCHMARK(BM_MapRepaint)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 }  // namespace
 
 int main(int argc, char** argv) {
+    telvika::useLargeMemoryPages(argv);
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

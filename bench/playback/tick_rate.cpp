@@ -7,10 +7,12 @@
 
 #include <cstdio>
 
+#include "common/LargePages.h"
 #include "PlaybackBenchWindow.h"
 #include "app/ui/TSymbolButton.h"
 
 int main(int argc, char** argv) {
+    telvika::useLargeMemoryPages(argv);
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     const int width = argc > 3 ? atoi(argv[2]) : 1280;

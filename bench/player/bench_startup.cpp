@@ -9,6 +9,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "common/LargePages.h"
 #include "../../tests/support/PlayerFixture.h"
 
 namespace {
@@ -56,6 +57,7 @@ BENCHMARK(BM_StartupToUsableWindow)->UseManualTime()->Iterations(5)->Unit(benchm
 }  // namespace
 
 int main(int argc, char** argv) {
+    telvika::useLargeMemoryPages(argv);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

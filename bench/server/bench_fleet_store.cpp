@@ -1,6 +1,7 @@
 // The two stores side by side in one run (SQLite is the baseline of each pair): a fleet's day
 // ingested (100 vehicles at 1 Hz, 8.64 million points), one vehicle-day read back from the store
 // that holds it, and a month of one vehicle at 1 Hz read and computed into trips.
+#include "common/LargePages.h"
 #include "../compute/MonthAtOneHertz.h"
 #include "../support/BenchStores.h"
 #include "compute/Computation.h"
@@ -152,6 +153,7 @@ void registerPairs() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    telvika::useLargeMemoryPages(argv);
     QCoreApplication app(argc, argv);  // the SQL drivers are plugins
     registerPairs();
     benchmark::Initialize(&argc, argv);

@@ -2,6 +2,7 @@
 // loop, against one server on SQLite (the baseline) and against two servers sharing one PostgreSQL
 // store, 50 clients each. Reported: requests per second over the whole run and the 50th and 99th
 // percentile of a request's round trip.
+#include "common/LargePages.h"
 #include "../../tests/automation/Fixture.h"
 #include "../../tests/automation/ServerProcess.h"
 #include "../support/BenchStores.h"
@@ -155,6 +156,7 @@ void serverLoad(benchmark::State& state, const QString& kind, int servers) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    telvika::useLargeMemoryPages(argv);
     QCoreApplication app(argc, argv);
     benchmark::RegisterBenchmark("BM_ServerLoad100Clients/sqlite_one_server/baseline", serverLoad, QStringLiteral("sqlite"), 1)
         ->Iterations(1)->Repetitions(3)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -1,5 +1,6 @@
 // The server's store: bulk telemetry writes, the read behind a computation, and (where the demo
 // generator is built) storing the whole 14-day demo fleet.
+#include "common/LargePages.h"
 #include "common/OleDate.h"
 #include "store/Store.h"
 
@@ -95,6 +96,7 @@ BENCHMARK(BM_OpenDemoStoreWithCheck)->Iterations(1)->Unit(benchmark::kMillisecon
 }  // namespace
 
 int main(int argc, char** argv) {
+    telvika::useLargeMemoryPages(argv);
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

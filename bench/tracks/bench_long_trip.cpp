@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "common/LargePages.h"
 #include "LongTripWorld.h"
 #include "mvx/IMVControl.h"
 
@@ -66,6 +67,7 @@ BENCHMARK(BM_LoadLongTrack)->Iterations(5)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
+    telvika::useLargeMemoryPages(argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

@@ -10,6 +10,7 @@
 // (track 1) and without it (track 0).
 #include <benchmark/benchmark.h>
 
+#include "common/LargePages.h"
 #include "IconLibrary.h"
 #include "LongDrive.h"
 #include "MapTable.h"
@@ -197,6 +198,7 @@ BENCHMARK(BM_TrackFullRedraw)
 }  // namespace
 
 int main(int argc, char** argv) {
+    telvika::useLargeMemoryPages(argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

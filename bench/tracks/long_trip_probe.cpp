@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "common/LargePages.h"
 #include "LongTripWorld.h"
 #include "automation/TTelvikaAutomation.h"
 #include "mvx/IMVControl.h"
@@ -130,6 +131,7 @@ int replay(TLongTripWorld& world, int seconds, QSize mapSize) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    telvika::useLargeMemoryPages(argv);
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 2 || (args[1] != QLatin1String("phases") && args[1] != QLatin1String("replay"))) {

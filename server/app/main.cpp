@@ -1,6 +1,7 @@
 // telvika-server: the tracking server process. Opens the store, seeds the demo fleet into an empty
 // store when asked, listens on the per-user local socket and serves until a termination signal or
 // an admin request, announcing its closing to every client first.
+#include "common/LargePages.h"
 #include "app/PrivateData.h"
 #include "app/ServerOptions.h"
 #include "TTelvikaAutomation.h"
@@ -42,6 +43,7 @@ int startFailed(const ServerOptions& options, const QString& message) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    telvika::useLargeMemoryPages(argv);
     QCoreApplication app(argc, argv);
     QTextStream err(stderr);
     ServerOptions options;

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include "common/LargePages.h"
 #include "app/PlayerApplication.h"
 #include "app/TForm1.h"
 #include "app/TSessionEndWatcher.h"
@@ -16,6 +17,7 @@ const QString ControlMissingText =
 }
 
 int main(int argc, char** argv) {
+    telvika::useLargeMemoryPages(argv);
     QApplication app(argc, argv);
     telvika::setUpPlayerApplication();
 

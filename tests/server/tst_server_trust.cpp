@@ -231,6 +231,23 @@ private slots:
             if (QFileInfo::exists(database + extra)) QCOMPARE(modeOf(database + extra), 0600);
     }
 
+    // The server's large arrays come from huge pages where the kernel grants them on request: it
+    // runs with glibc's malloc told so, without the caller having to set it.
+    void serverAllocatesOnHugePages() {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("the sanitizer's allocator is not glibc's");
+#endif
+        QFile policy(QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"));
+        if (!policy.open(QIODevice::ReadOnly) || policy.readAll().contains("[never]")) QSKIP("no huge pages here");
+        if (qEnvironmentVariable("GLIBC_TUNABLES").contains(QStringLiteral("glibc.malloc.hugetlb")))
+            QSKIP("the caller chose already");
+        ServerProcess server(uniqueSocketName(), dir_.path());
+        QVERIFY(server.start());
+        QFile environment(QStringLiteral("/proc/%1/environ").arg(server.pid()));
+        QVERIFY(environment.open(QIODevice::ReadOnly));
+        QVERIFY(environment.readAll().split('\0').contains("GLIBC_TUNABLES=glibc.malloc.hugetlb=1"));
+    }
+
     // A client that sends requests and never reads is dropped once its unsent replies pass the
     // bound; the server itself and other clients go on.
     void clientThatNeverReadsIsDropped() {
