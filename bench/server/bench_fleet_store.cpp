@@ -60,6 +60,12 @@ std::map<QString, std::unique_ptr<Filled>>& filled() {
     return stores;
 }
 
+// The month's stores, one per kind.
+std::map<QString, std::unique_ptr<Filled>>& monthStores() {
+    static std::map<QString, std::unique_ptr<Filled>> stores;
+    return stores;
+}
+
 std::unique_ptr<Filled> emptyFleetStore(const QString& kind, int vehicles, QString* error) {
     auto f = std::make_unique<Filled>();
     f->location = bench::freshStore(kind, f->dir, error);
@@ -109,8 +115,7 @@ void readVehicleDay(benchmark::State& state, const QString& kind) {
 }
 
 void computeMonthFromStore(benchmark::State& state, const QString& kind) {
-    static std::map<QString, std::unique_ptr<Filled>> months;
-    auto& f = months[kind];
+    auto& f = monthStores()[kind];
     if (!f) {
         QString error;
         f = emptyFleetStore(kind, 1, &error);
@@ -154,7 +159,16 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    for (auto& [kind, f] : filled()) bench::dropStore(f->location);
-    filled().clear();
+    // The stores close while the application and its SQL drivers are still there, and before
+    // their databases are dropped.
+    for (auto* stores : {&filled(), &monthStores()}) {
+        for (auto& [kind, f] : *stores) {
+            if (!f) continue;
+            const QString location = f->location;
+            f.reset();
+            bench::dropStore(location);
+        }
+        stores->clear();
+    }
     return 0;
 }

@@ -287,6 +287,31 @@ private slots:
         QCOMPARE(doubled.alreadyStored, 1);
     }
 
+    // Days of data read back whole: every point once and in time order (also the one midway,
+    // where a long read is cut in two), nothing of another device.
+    void longPeriodsReadEveryPointOnceInOrder() {
+        QFETCH_GLOBAL(QString, store);
+        TELVIKA_FRESH_STORE(location, store, dir_, QStringLiteral("long.db"));
+        Store s(location);
+        s.addGroup({QStringLiteral("g"), QStringLiteral("G")});
+        s.addVehicle({1, QStringLiteral("g"), QStringLiteral("A"), QStringLiteral("N"), QString(), 0, 0, 0});
+        s.addVehicle({2, QStringLiteral("g"), QStringLiteral("B"), QStringLiteral("N"), QString(), 0, 0, 0});
+        const double t0 = instant(2025, 6, 1, 0, 0);
+        QVector<TelemetryPoint> track;
+        for (int h = 0; h <= 72; ++h) track << point(t0 + h / 24.0, 55 + h * 1e-3, 37);
+        track[36].tank1 = 12.5;
+        s.appendTelemetry(1, track);
+        s.appendTelemetry(2, {point(t0 + 1.25, 50, 30)});
+        const QVector<TelemetryPoint> t = s.telemetry(1, t0 - 1, t0 + 4);
+        QCOMPARE(t.size(), track.size());
+        for (int i = 0; i < t.size(); ++i) {
+            QCOMPARE(t[i].time, track[i].time);
+            QCOMPARE(t[i].lat, track[i].lat);
+        }
+        QCOMPARE(t[36].tank1, 12.5);
+        QCOMPARE(s.telemetry(1, t0 + 1, t0 + 2).size(), 25);
+    }
+
     // A store whose telemetry pages are damaged is refused at opening, not read as empty trips.
     void damagedPagesAreRefusedUntouched() {
         QFETCH_GLOBAL(QString, store);

@@ -87,7 +87,19 @@ std::optional<VehicleRecord> PgStore::vehicle(int device) {
 }
 
 QVector<TelemetryPoint> PgStore::telemetry(int device, double beginSeconds, double endSeconds) {
-    return pgtelemetry::read(c_, device, beginSeconds, endSeconds);
+    const bool longPeriod = endSeconds - beginSeconds > pgtelemetry::HalvesAfterSeconds;
+    return pgtelemetry::read(c_, device, beginSeconds, endSeconds, longPeriod ? readingHelper() : nullptr);
+}
+
+PgConnection* PgStore::readingHelper() {
+    if (!helper_) {
+        try {
+            helper_ = std::make_unique<PgConnection>(c_.location(), applicationName());
+        } catch (const Error&) {
+            return nullptr;  // tried again at the next read
+        }
+    }
+    return helper_.get();
 }
 
 qint64 PgStore::telemetryCount(int device) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "store/StoreBackend.h"
 #include "store/postgres/PgConnection.h"
 
@@ -37,7 +39,11 @@ private:
     void insertVehicleRow(const VehicleRecord& vehicle);
     void insertControlPointRow(int device, const QString& setName, const ControlPoint& point);
 
+    // The second connection that reads the later half of a long period, made at the first such read.
+    PgConnection* readingHelper();
+
     PgConnection c_;
+    std::unique_ptr<PgConnection> helper_;
 };
 
 }  // namespace telvika::server

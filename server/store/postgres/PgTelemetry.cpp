@@ -1,7 +1,6 @@
 #include "store/postgres/PgTelemetry.h"
 
 #include <QDateTime>
-#include <QScopeGuard>
 #include <QStringList>
 #include <QTimeZone>
 #include <QtEndian>
@@ -19,9 +18,7 @@ namespace telvika::server::pgtelemetry {
 
 namespace {
 
-constexpr qint64 PgEpochMicros = 946684800LL * 1000000LL;  // 2000-01-01, where PostgreSQL counts from
 constexpr int FlushBytes = 1 << 20;
-const char CopySignature[] = "PGCOPY\n\377\r\n";  // and its terminating zero: 11 bytes
 
 QDate monthStart(int month) { return QDate(month / 12, month % 12 + 1, 1); }
 
@@ -30,15 +27,6 @@ QString partitionName(int month) {
 }
 
 QString utcLiteral(const QDate& day) { return day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00+00"); }
-
-// A timestamptz literal of an instant to the millisecond; bounds past either end of the calendar
-// become infinities.
-QString instantLiteral(double seconds) {
-    if (!(seconds >= 0.0)) return QStringLiteral("-infinity");
-    if (seconds > 253402300799.0) return QStringLiteral("infinity");
-    const QDateTime t = QDateTime::fromMSecsSinceEpoch(std::llround(seconds * 1000.0), QTimeZone::utc());
-    return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + QStringLiteral("+00");
-}
 
 template <typename T>
 void put(QByteArray& out, T value) {
@@ -58,117 +46,14 @@ void putNullable(QByteArray& out, double value) {
     else putDouble(out, value);
 }
 
-// Reads binary COPY rows from a stream of chunks. libpq hands over one row a chunk: rows are
-// parsed where they lie, and only a row cut between chunks waits in the buffer for the rest.
-class CopyReader {
-public:
-    // Takes a chunk; false when the stream is malformed.
-    bool feed(const char* data, int size, QVector<TelemetryPoint>& out) {
-        if (buffer_.isEmpty()) {
-            const qsizetype used = parse(data, size, out);
-            if (used < 0) return false;
-            buffer_.append(data + used, size - used);
-            return true;
-        }
-        buffer_.append(data, size);
-        const qsizetype used = parse(buffer_.constData(), buffer_.size(), out);
-        if (used < 0) return false;
-        buffer_.remove(0, used);
-        return true;
-    }
-    // Whether the trailer came, with nothing after it.
-    bool ended() const { return ended_ && buffer_.isEmpty(); }
-
-private:
-    // Parses the whole rows at the start of `data`; the bytes taken, or -1 when malformed.
-    qsizetype parse(const char* data, qsizetype size, QVector<TelemetryPoint>& out) {
-        qsizetype at = 0;
-        if (!headerDone_) {
-            if (size < 19) return 0;
-            if (std::memcmp(data, CopySignature, 11) != 0) return -1;
-            const qint32 extension = qFromBigEndian<qint32>(data + 15);
-            if (extension < 0) return -1;
-            if (size < 19 + qsizetype(extension)) return 0;
-            at = 19 + extension;
-            headerDone_ = true;
-        }
-        while (!ended_) {
-            const qsizetype start = at;
-            if (size - at < 2) break;
-            const qint16 fields = qFromBigEndian<qint16>(data + at);
-            at += 2;
-            if (fields == -1) {
-                ended_ = true;
-                break;
-            }
-            if (fields != 10) return -1;
-            TelemetryPoint p;
-            bool complete = true;
-            for (int f = 0; f < 10; ++f) {
-                if (size - at < 4) {
-                    complete = false;
-                    break;
-                }
-                const qint32 length = qFromBigEndian<qint32>(data + at);
-                at += 4;
-                if (length < -1) return -1;
-                if (length > 0 && size - at < length) {
-                    complete = false;
-                    break;
-                }
-                const char* v = data + at;
-                if (length > 0) at += length;
-                if (!value(f, length, v, p)) return -1;
-            }
-            if (!complete) {
-                at = start;
-                break;
-            }
-            out.push_back(p);
-        }
-        return at;
-    }
-
-private:
-    static double float8(const char* v) {
-        const quint64 bits = qFromBigEndian<quint64>(v);
-        double d;
-        std::memcpy(&d, &bits, sizeof d);
-        return d;
-    }
-    static bool value(int field, qint32 length, const char* v, TelemetryPoint& p) {
-        const bool null = length < 0;
-        switch (field) {
-            case 0:
-                if (length != 8) return false;
-                p.time = utcFromEpochSeconds(double(qFromBigEndian<qint64>(v) + PgEpochMicros) / 1e6);
-                return true;
-            case 1: case 2: case 3: case 4:
-                if (length != 8) return false;
-                (field == 1 ? p.lat : field == 2 ? p.lon : field == 3 ? p.speedKmh : p.odometerM) = float8(v);
-                return true;
-            case 5: case 6:
-                if (length != 1) return false;
-                (field == 5 ? p.gpsValid : p.externalPower) = *v != 0;
-                return true;
-            case 7: case 8:
-                if (!null && length != 8) return false;
-                (field == 7 ? p.tank1 : p.tank2) = null ? NAN : float8(v);
-                return true;
-            case 9:
-                if (length != 2) return false;
-                p.sensors = static_cast<quint8>(qFromBigEndian<qint16>(v));
-                return true;
-        }
-        return false;
-    }
-
-    QByteArray buffer_;
-    bool headerDone_ = false;
-    bool ended_ = false;
-};
-
 }  // namespace
+
+QString instantLiteral(double seconds) {
+    if (!(seconds >= 0.0)) return QStringLiteral("-infinity");
+    if (seconds > 253402300799.0) return QStringLiteral("infinity");
+    const QDateTime t = QDateTime::fromMSecsSinceEpoch(std::llround(seconds * 1000.0), QTimeZone::utc());
+    return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + QStringLiteral("+00");
+}
 
 int monthOf(double seconds) {
     const QDate d = QDateTime::fromMSecsSinceEpoch(std::llround(seconds * 1000.0), QTimeZone::utc()).date();
@@ -323,52 +208,6 @@ qint64 write(PgConnection& c, const Spans& spans, const std::function<void(Write
     Writer writer(c, Writer::Target::Staged);
     feed(writer);
     return writer.store();
-}
-
-QVector<TelemetryPoint> read(PgConnection& c, int device, double beginSeconds, double endSeconds) {
-    const QString what = QStringLiteral("Не удалось прочитать телеметрию");
-    const QByteArray copySql =
-        QStringLiteral("COPY (SELECT time, lat, lon, speed, odometer, gps_valid, ext_power, tank1, tank2, sensors "
-                       "FROM telemetry WHERE device = %1 AND time >= '%2' AND time <= '%3' ORDER BY time) "
-                       "TO STDOUT (FORMAT binary)")
-            .arg(device)
-            .arg(instantLiteral(beginSeconds), instantLiteral(endSeconds))
-            .toUtf8();
-    PGconn* conn = c.handle();
-    // The rows are taken in the order of the key's index, in a read-only transaction of the read's
-    // own, sent with it in one message. Until a freshly loaded partition has its statistics, the
-    // planner takes a period for a few hundred rows and would rather collect them by a bitmap scan
-    // and sort them (a day's sort spills to disk); the index gives them in time order whatever the
-    // statistics say. Inside a caller's transaction the read runs as it is.
-    const bool own = PQtransactionStatus(conn) == PQTRANS_IDLE;
-    const QByteArray sql = own ? "BEGIN READ ONLY; SET LOCAL enable_sort = off; " + copySql + "; COMMIT" : copySql;
-    // Whatever ends the read early, the transaction of its own does not outlive it.
-    const auto rollBack = qScopeGuard([&] {
-        if (own && !c.lost() && PQstatus(conn) == CONNECTION_OK && PQtransactionStatus(conn) != PQTRANS_IDLE)
-            PQclear(PQexec(conn, "ROLLBACK"));
-    });
-    PgResult copy(PQexec(conn, sql.constData()));
-    if (!copy.raw() || PQresultStatus(copy.raw()) != PGRES_COPY_OUT) c.fail(what, copy.raw());
-    QVector<TelemetryPoint> out;
-    CopyReader reader;
-    bool malformed = false;
-    char* chunk = nullptr;
-    int size;
-    while ((size = PQgetCopyData(conn, &chunk, 0)) > 0) {
-        if (!malformed && !reader.feed(chunk, size, out)) malformed = true;
-        PQfreemem(chunk);
-    }
-    if (size == -2) c.fail(what);
-    // The COPY's completion, then the COMMIT's.
-    PgResult failed;
-    while (PGresult* r = PQgetResult(conn)) {
-        PgResult result(r);
-        if (failed.raw() == nullptr && PQresultStatus(r) != PGRES_COMMAND_OK) failed = result;
-    }
-    if (failed.raw()) c.fail(what, failed.raw());
-    if (malformed || !reader.ended())
-        throw Error(QStringLiteral("%1: сервер базы данных прислал строки в непонятном виде").arg(what));
-    return out;
 }
 
 }  // namespace telvika::server::pgtelemetry

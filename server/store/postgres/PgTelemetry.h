@@ -19,6 +19,13 @@ class PgConnection;
 // and a text value per field would cost most of a computation's time).
 namespace pgtelemetry {
 
+inline constexpr qint64 PgEpochMicros = 946684800LL * 1000000LL;  // 2000-01-01, where PostgreSQL counts from
+inline constexpr char CopySignature[] = "PGCOPY\n\377\r\n";  // and its terminating zero: 11 bytes
+
+// A timestamptz literal of an instant (UTC seconds since 1970) to the millisecond; bounds past
+// either end of the calendar become infinities.
+QString instantLiteral(double seconds);
+
 // The month of an instant (UTC seconds since 1970) as year * 12 + month - 1.
 int monthOf(double seconds);
 
@@ -63,8 +70,12 @@ void extend(Spans& spans, int device, double seconds);
 qint64 write(PgConnection& connection, const Spans& spans, const std::function<void(Writer&)>& feed,
              bool newDevices = false);
 
-// Telemetry of a device with begin <= time <= end (UTC seconds since 1970), in time order.
-QVector<TelemetryPoint> read(PgConnection& connection, int device, double beginSeconds, double endSeconds);
+// Telemetry of a device with begin <= time <= end (UTC seconds since 1970), in time order
+// (PgTelemetryRead.cpp). A period longer than HalvesAfterSeconds is read in two halves side by side
+// when a second connection to the same database is given (`helper`, idle), both in one snapshot.
+inline constexpr double HalvesAfterSeconds = 86400.0;
+QVector<TelemetryPoint> read(PgConnection& connection, int device, double beginSeconds, double endSeconds,
+                             PgConnection* helper = nullptr);
 
 }  // namespace pgtelemetry
 
