@@ -3,6 +3,7 @@
 #include <QImage>
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
 
@@ -27,19 +28,49 @@ void LineCoverage::Mask::reset(int height) {
     bottom = -1;
 }
 
-LineCoverage::LineCoverage(int width, int height) : width_(width), height_(height), pass_(width, height), mask_(width, height) {}
+namespace {
+
+// Bits x0..x1 (x0 <= x1) of a word w of a row: which of them fall in it.
+std::uint64_t bitsOf(int w, int x0, int x1) {
+    const int lo = std::max(x0 - w * 64, 0), hi = std::min(x1 - w * 64, 63);
+    if (lo > hi) return 0;
+    const std::uint64_t upTo = hi == 63 ? ~std::uint64_t(0) : (std::uint64_t(1) << (hi + 1)) - 1;
+    return upTo & ~((std::uint64_t(1) << lo) - 1);
+}
+
+}  // namespace
+
+LineCoverage::LineCoverage(int width, int height)
+    : width_(width), height_(height), words_((width + 63) / 64), pass_(width, height), mask_(width, height),
+      passFull_(static_cast<size_t>(words_) * height, 0), opaque_(static_cast<size_t>(words_) * height, 0) {}
+
+namespace {
+
+// Whether bits x0..x1 of a row are set in one of two bit rows.
+inline bool allSet(const std::uint64_t* full, const std::uint64_t* opaque, int x0, int x1) {
+    for (int w = x0 >> 6; w <= x1 >> 6; ++w) {
+        const std::uint64_t want = bitsOf(w, x0, x1);
+        if (((full[w] | opaque[w]) & want) != want) return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 void LineCoverage::endPass() {
     for (int y = pass_.top; y <= pass_.bottom; ++y) {
         if (pass_.rowMin[y] > pass_.rowMax[y]) continue;
         unsigned char* p = pass_.values.data() + static_cast<size_t>(y) * width_;
         unsigned char* m = mask_.values.data() + static_cast<size_t>(y) * width_;
+        std::uint64_t* opaque = opaque_.data() + static_cast<size_t>(y) * words_;
         for (int x = pass_.rowMin[y]; x <= pass_.rowMax[y]; ++x) {
             const unsigned c = p[x];
             if (c == 0) continue;
             p[x] = 0;
             m[x] = static_cast<unsigned char>(255 - ((255 - m[x]) * (255 - c) + 127) / 255);
+            if (m[x] == 255) opaque[x >> 6] |= std::uint64_t(1) << (x & 63);
         }
+        std::fill_n(passFull_.data() + static_cast<size_t>(y) * words_, words_, 0);
         mask_.touch(y, pass_.rowMin[y], pass_.rowMax[y]);
     }
     pass_.reset(height_);
@@ -60,9 +91,17 @@ void LineCoverage::addSegment(const QPointF& a, const QPointF& b, double penWidt
     const double inv2 = len2 > 0.0 ? 1.0 / len2 : 0.0, inv = len > 0.0 ? 1.0 / len : 0.0;
     const double invDy = dy != 0.0 ? 1.0 / dy : 0.0;
 
-    const int y0 = std::max(0, static_cast<int>(std::floor(std::min(ay, by) - outer)));
-    const int y1 = std::min(height_ - 1, static_cast<int>(std::ceil(std::max(ay, by) + outer)));
+    // The rows and columns whose pixel centres may lie within `outer` of the segment.
+    const int y0 = std::max(0, static_cast<int>(std::ceil(std::min(ay, by) - outer - 0.5)));
+    const int y1 = std::min(height_ - 1, static_cast<int>(std::floor(std::max(ay, by) + outer - 0.5)));
+    const int boxLeft = std::max(0, static_cast<int>(std::ceil(std::min(ax, bx) - outer - 0.5)));
+    const int boxRight = std::min(width_ - 1, static_cast<int>(std::floor(std::max(ax, bx) + outer - 0.5)));
+    if (y0 > y1 || boxLeft > boxRight) return;
     for (int y = y0; y <= y1; ++y) {
+        std::uint64_t* passFull = passFull_.data() + static_cast<size_t>(y) * words_;
+        const std::uint64_t* opaque = opaque_.data() + static_cast<size_t>(y) * words_;
+        // A row settled across the whole stroke's columns needs no more.
+        if (allSet(passFull, opaque, boxLeft, boxRight)) continue;
         const double py = y + 0.5, ry = py - ay;
         // The part of the segment within `outer` of this row bounds the columns.
         double t1 = 0.0, t2 = 1.0;
@@ -77,9 +116,9 @@ void LineCoverage::addSegment(const QPointF& a, const QPointF& b, double penWidt
             continue;
         }
         const double xa = ax + t1 * dx, xb = ax + t2 * dx;
-        const int x0 = std::max(0, static_cast<int>(std::ceil(std::min(xa, xb) - outer - 0.5)));
-        const int x1 = std::min(width_ - 1, static_cast<int>(std::floor(std::max(xa, xb) + outer - 0.5)));
-        if (x0 > x1) continue;
+        const int x0 = std::max(boxLeft, static_cast<int>(std::ceil(std::min(xa, xb) - outer - 0.5)));
+        const int x1 = std::min(boxRight, static_cast<int>(std::floor(std::max(xa, xb) + outer - 0.5)));
+        if (x0 > x1 || allSet(passFull, opaque, x0, x1)) continue;
         // Along the row the position on the segment (t) and the distance across it change linearly;
         // beyond its ends the distance is to the end point.
         const double rx0 = 0.5 - ax;
@@ -88,22 +127,25 @@ void LineCoverage::addSegment(const QPointF& a, const QPointF& b, double penWidt
         unsigned char* row = pass_.values.data() + static_cast<size_t>(y) * width_;
         // A pixel the pass already covers fully, or that earlier passes made opaque, cannot change:
         // on a road driven many times most of a segment's pixels are such.
-        const unsigned char* done = mask_.values.data() + static_cast<size_t>(y) * width_;
         bool touched = false;
-        for (int x = x0; x <= x1; ++x) {
-            if (row[x] >= full || done[x] == 255) continue;
-            const double t = tBase + x * tStep;
-            double d;
-            if (t > 0.0 && t < 1.0) {
-                d = std::fabs(across + x * acrossStep);
-            } else {
-                const double ex = x + 0.5 - (t <= 0.0 ? ax : bx), ey = py - (t <= 0.0 ? ay : by);
-                d = std::sqrt(ex * ex + ey * ey);
+        for (int w = x0 >> 6; w <= x1 >> 6; ++w) {
+            for (std::uint64_t open = bitsOf(w, x0, x1) & ~(passFull[w] | opaque[w]); open != 0; open &= open - 1) {
+                const int x = w * 64 + std::countr_zero(open);
+                const double t = tBase + x * tStep;
+                double d;
+                if (t > 0.0 && t < 1.0) {
+                    d = std::fabs(across + x * acrossStep);
+                } else {
+                    const double ex = x + 0.5 - (t <= 0.0 ? ax : bx), ey = py - (t <= 0.0 ? ay : by);
+                    d = std::sqrt(ex * ex + ey * ey);
+                }
+                if (d >= outer) continue;
+                const unsigned char c = d <= inner ? full : static_cast<unsigned char>(std::min(1.0, outer - d) * peak + 0.5);
+                if (c <= row[x]) continue;
+                row[x] = c;
+                if (c >= full) passFull[w] |= std::uint64_t(1) << (x & 63);
+                touched = true;
             }
-            if (d >= outer) continue;
-            const unsigned char c = d <= inner ? full : static_cast<unsigned char>(std::min(1.0, outer - d) * peak + 0.5);
-            if (c > row[x]) row[x] = c;
-            touched = true;
         }
         if (touched) pass_.touch(y, x0, x1);
     }
@@ -132,6 +174,7 @@ bool LineCoverage::blendInto(QImage& picture, const QColor& color) {
         }
     }
     mask_.reset(height_);
+    std::fill(opaque_.begin(), opaque_.end(), 0);
     return true;
 }
 

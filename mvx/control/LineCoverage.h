@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QPointF>
 
+#include <cstdint>
 #include <vector>
 
 class QImage;
@@ -42,7 +43,11 @@ private:
         void reset(int height);
     };
     int width_, height_;
+    int words_;  // bits of a row
     Mask pass_, mask_;
+    // One bit a pixel: the pass covers it fully; the mask is opaque there. A segment over settled
+    // pixels only (a road driven many times) costs a few word tests a row.
+    std::vector<std::uint64_t> passFull_, opaque_;
 };
 
 }  // namespace mvx

@@ -64,7 +64,20 @@ void splitSpan(const QPointF* p, qsizetype first, qsizetype last, float* values,
 void LineSignificance::build(const QPointF* points, qsizetype count) {
     const float infinite = std::numeric_limits<float>::infinity();
     values_.assign(static_cast<size_t>(std::max<qsizetype>(count, 0)), 0.0f);
+    blockBounds_.clear();
     if (count <= 0) return;
+    const qsizetype step = BlockPoints - 1;
+    for (qsizetype first = 0; first == 0 || first < count - 1; first += step) {
+        const qsizetype last = std::min(first + step, count - 1);
+        double minX = points[first].x(), maxX = minX, minY = points[first].y(), maxY = minY;
+        for (qsizetype k = first + 1; k <= last; ++k) {
+            minX = std::min(minX, points[k].x());
+            maxX = std::max(maxX, points[k].x());
+            minY = std::min(minY, points[k].y());
+            maxY = std::max(maxY, points[k].y());
+        }
+        blockBounds_.emplace_back(QPointF(minX, minY), QPointF(maxX, maxY));
+    }
     const qsizetype spans = (count - 1 + SpanPoints - 1) / SpanPoints;
     for (qsizetype s = 0; s <= spans; ++s) values_[static_cast<size_t>(std::min(s * SpanPoints, count - 1))] = infinite;
     // The spans are independent: two threads take them in turn.

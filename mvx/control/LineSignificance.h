@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointF>
+#include <QRectF>
 
 #include <vector>
 
@@ -18,18 +19,27 @@ namespace mvx {
 //
 // The line is cut at every `SpanPoints`-th point (kept at any tolerance), which bounds the work of
 // one split tree on an unlucky line; the cost is a few points more at coarse scales.
+//
+// The bounding boxes of blocks of `BlockPoints` points (each block starting at the last point of
+// the one before, a span holding whole blocks) let a view find the stretches of the line that
+// reach it.
 class LineSignificance {
 public:
     static constexpr int SpanPoints = 2048;
+    static constexpr int BlockPoints = 257;
+    static_assert(SpanPoints % (BlockPoints - 1) == 0);
 
     void build(const QPointF* points, qsizetype count);
 
     qsizetype count() const { return static_cast<qsizetype>(values_.size()); }
     // Keeping point i at tolerance t: values()[i] > t. The ends are infinite.
     const float* values() const { return values_.data(); }
+    // Block k: points k*(BlockPoints-1) .. k*(BlockPoints-1)+BlockPoints-1 (the last one shorter).
+    const std::vector<QRectF>& blockBounds() const { return blockBounds_; }
 
 private:
     std::vector<float> values_;
+    std::vector<QRectF> blockBounds_;
 };
 
 }  // namespace mvx

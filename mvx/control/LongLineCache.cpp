@@ -20,32 +20,41 @@ bool whole(double v) { return std::fabs(v - std::round(v)) < 1e-3; }
 LongLineCache::LongLineCache() = default;
 LongLineCache::~LongLineCache() = default;
 
-const LineSignificance& LongLineCache::significance(const MapObject& o) {
+const LongLineCache::Significance& LongLineCache::significance(const MapObject& o) {
     for (const auto& s : significances_)
-        if (s->geometryId == o.geometryId) return s->values;
+        if (std::find(s->geometryIds.begin(), s->geometryIds.end(), o.geometryId) != s->geometryIds.end()) return *s;
+    for (const auto& s : significances_) {
+        if (s->merc.size() == o.merc.size() &&
+            (s->merc.constData() == o.merc.constData() || std::equal(s->merc.begin(), s->merc.end(), o.merc.begin()))) {
+            s->geometryIds.push_back(o.geometryId);
+            return *s;
+        }
+    }
     auto s = std::make_unique<Significance>();
-    s->geometryId = o.geometryId;
-    s->values.build(o.merc.constData(), o.merc.size());
+    s->geometryIds.push_back(o.geometryId);
+    s->merc = o.merc;
+    s->values.build(s->merc.constData(), s->merc.size());
     significances_.push_back(std::move(s));
-    return significances_.back()->values;
+    return *significances_.back();
 }
 
 const ReducedPolyline& LongLineCache::reduction(const MapObject& o, double mercPerPixel, double tolerance) {
     ++uses_;
+    const Significance& source = significance(o);
     for (const auto& r : reductions_) {
-        if (r->geometryId == o.geometryId && r->line.mercPerPixel() == mercPerPixel && r->line.tolerance() == tolerance) {
+        if (r->source == &source && r->line.mercPerPixel() == mercPerPixel && r->line.tolerance() == tolerance) {
             r->lastUse = uses_;
             return r->line;
         }
     }
-    if (static_cast<int>(reductions_.size()) >= KeptReductions) {
-        reductions_.erase(std::min_element(reductions_.begin(), reductions_.end(),
-                                           [](const auto& a, const auto& b) { return a->lastUse < b->lastUse; }));
-    }
+    // The oldest goes, unless this redraw uses it too (a run of many long lines).
+    const auto oldest = std::min_element(reductions_.begin(), reductions_.end(),
+                                         [](const auto& a, const auto& b) { return a->lastUse < b->lastUse; });
+    if (static_cast<int>(reductions_.size()) >= KeptReductions && (*oldest)->lastUse < drawStart_) reductions_.erase(oldest);
     auto r = std::make_unique<Reduction>();
-    r->geometryId = o.geometryId;
+    r->source = &source;
     r->lastUse = uses_;
-    r->line.build(o.merc.constData(), significance(o).values(), o.merc.size(), mercPerPixel, tolerance);
+    r->line.build(source.merc.constData(), source.values, mercPerPixel, tolerance);
     reductions_.push_back(std::move(r));
     return reductions_.back()->line;
 }
@@ -80,6 +89,7 @@ void LongLineCache::draw(QPainter& p, const MapView& view, const QVector<const M
     const QTransform t = p.deviceTransform();
     const double dpr = std::max(1e-3, std::sqrt(std::fabs(t.m11() * t.m22() - t.m12() * t.m21())));
     const double mpp = view.mercatorPerPixel();
+    drawStart_ = uses_ + 1;
     QVector<const ReducedPolyline*> reduced;
     QVector<LineKey> keys;
     for (const MapObject* o : lines) {
@@ -128,8 +138,9 @@ void LongLineCache::draw(QPainter& p, const MapView& view, const QVector<const M
 
 void LongLineCache::keepOnly(const std::vector<quint64>& present) {
     auto gone = [&](quint64 id) { return std::find(present.begin(), present.end(), id) == present.end(); };
-    std::erase_if(significances_, [&](const auto& s) { return gone(s->geometryId); });
-    std::erase_if(reductions_, [&](const auto& r) { return gone(r->geometryId); });
+    for (auto& s : significances_) std::erase_if(s->geometryIds, gone);
+    std::erase_if(reductions_, [](const auto& r) { return r->source->geometryIds.empty(); });
+    std::erase_if(significances_, [](const auto& s) { return s->geometryIds.empty(); });
     std::erase_if(tileSets_, [&](const auto& s) {
         return std::any_of(s->lines.begin(), s->lines.end(), [&](const LineKey& k) { return gone(k.geometryId); });
     });

@@ -58,21 +58,25 @@ private:
         bool operator==(const LineKey& o) const { return geometryId == o.geometryId && color == o.color && width == o.width; }
     };
 
-    const LineSignificance& significance(const MapObject& o);
+    // A line's significance, shared by the lines of the same points (a track drawn twice, under
+    // and over, is reduced and sorted into tiles once).
+    struct Significance {
+        std::vector<quint64> geometryIds;
+        QVector<QPointF> merc;  // shared with the objects', kept alive for the reductions
+        LineSignificance values;
+    };
+    const Significance& significance(const MapObject& o);
     const ReducedPolyline& reduction(const MapObject& o, double mercPerPixel, double tolerance);
     TileSet& tileSet(const QVector<LineKey>& lines, double mercPerPixel, double dpr, const QPointF& deviceOrigin);
     // Makes the missing tiles of a view, on two threads when there are enough of them.
     static void renderTiles(TileSet& set, const std::vector<std::pair<qint64, qint64>>& missing,
                             const QVector<const ReducedPolyline*>& reduced, const QVector<const MapObject*>& lines);
 
-    struct Significance {
-        quint64 geometryId = 0;
-        LineSignificance values;
-    };
     std::vector<std::unique_ptr<Significance>> significances_;
     std::vector<std::unique_ptr<Reduction>> reductions_;
     std::vector<std::unique_ptr<TileSet>> tileSets_;
     quint64 uses_ = 0;
+    quint64 drawStart_ = 0;  // the first use of the current redraw
 };
 
 }  // namespace mvx

@@ -13,7 +13,7 @@ namespace mvx {
 inline quint64 tileKey(qint64 tx, qint64 ty) { return (quint64(quint32(qint32(tx))) << 32) | quint32(qint32(ty)); }
 
 struct LongLineCache::Reduction {
-    quint64 geometryId = 0;
+    const Significance* source = nullptr;
     quint64 lastUse = 0;
     ReducedPolyline line;
 };

@@ -1,73 +1,86 @@
 #pragma once
 
+#include "LineSignificance.h"
+
 #include <QPointF>
 #include <QRectF>
-#include <QVector>
 
+#include <algorithm>
 #include <vector>
 
 namespace mvx {
 
-// A long polyline as the pixels of one scale can show it. The points are kept in "world pixels"
-// (Web Mercator metres divided by the metres per pixel, y down), so one reduction serves every
-// view of that scale, wherever it is centred: a view only shifts it.
+// A long polyline as the pixels of one scale can show it, in "world pixels" (Web Mercator metres
+// divided by the metres per pixel, y down), so one reduction serves every view of that scale,
+// wherever it is centred.
 //
 // The reduction keeps input points only: those whose significance (LineSignificance, in Mercator
 // metres) exceeds the tolerance at this scale, so a run of points that all lie within `tolerance`
 // pixels of the segment from its first to its last point is drawn as that one segment, and the
-// drawing stays within the tolerance of the full polyline everywhere. Pieces of `PieceSize` points
-// carry their bounding boxes, so a view visits only the pieces that reach into it.
+// drawing stays within the tolerance of the full polyline everywhere. Keeping a point is one
+// comparison, so nothing is made for a scale until a view asks for it: a view picks the points of
+// the blocks of the line that reach it and nothing else.
 class ReducedPolyline {
 public:
-    static constexpr int PieceSize = 64;
-
-    // Reduces `count` Mercator points, whose significance is given, for `mercPerPixel` metres per
-    // pixel and a tolerance in pixels.
-    void build(const QPointF* merc, const float* significance, qsizetype count, double mercPerPixel, double tolerance);
+    // Reduces the Mercator points of `significance` for `mercPerPixel` metres per pixel and a
+    // tolerance in pixels. Both the points and the significance must outlive the reduction.
+    void build(const QPointF* merc, const LineSignificance& significance, double mercPerPixel, double tolerance);
 
     double mercPerPixel() const { return mercPerPixel_; }
     double tolerance() const { return tolerance_; }
-    qsizetype pointCount() const { return static_cast<qsizetype>(points_.size()); }
 
-    // Calls draw(points, count) for every stretch of consecutive pieces whose boxes meet `area`
-    // (world pixels), with the points shifted by -origin (so in view pixels when origin is the
-    // view's top-left corner in world pixels). The stretches hold at least two points. Several
-    // threads may visit at once.
+    // Calls draw(points, count) for every run of kept points (world pixels) that may reach `area`
+    // (world pixels): the blocks of the line that reach it, from the kept point before them to the
+    // kept point after. Every kept segment that reaches the area is among them, once. The runs
+    // hold at least two points (a single point is a dot, twice). Several threads may visit at once.
+    // Only blocks firstBlock..endBlock-1 are visited when given: parts of the line split at a
+    // block that starts a span (splitBlock()) share no segment.
     template <class Draw>
-    void visit(const QRectF& area, const QPointF& origin, Draw&& draw) const;
+    void visit(const QRectF& area, Draw&& draw, qsizetype firstBlock = 0, qsizetype endBlock = -1) const;
+
+    qsizetype blockCount() const {
+        return significance_ ? static_cast<qsizetype>(significance_->blockBounds().size()) : 0;
+    }
+    // The block near the middle of the line where a span starts (a point kept at every scale).
+    qsizetype splitBlock() const {
+        constexpr qsizetype perSpan = LineSignificance::SpanPoints / (LineSignificance::BlockPoints - 1);
+        return std::min(blockCount(), (blockCount() / 2 + perSpan / 2) / perSpan * perSpan);
+    }
 
 private:
-    void shiftedCopy(qsizetype first, qsizetype last, const QPointF& origin, std::vector<QPointF>& out) const;
+    bool blockReaches(qsizetype block, const QRectF& area) const;
+    // The kept points from..to, world pixels.
+    void keptPoints(qsizetype from, qsizetype to, std::vector<QPointF>& out) const;
 
     double mercPerPixel_ = 0.0;
     double tolerance_ = 0.0;
-    std::vector<QPointF> points_;
-    std::vector<QRectF> boxes_;  // piece k: points k*(PieceSize-1) .. k*(PieceSize-1)+PieceSize-1
+    double keepAbove_ = 0.0;  // significance, Mercator metres
+    const QPointF* merc_ = nullptr;
+    const LineSignificance* significance_ = nullptr;
 };
 
 template <class Draw>
-void ReducedPolyline::visit(const QRectF& area, const QPointF& origin, Draw&& draw) const {
-    const qsizetype pieces = static_cast<qsizetype>(boxes_.size());
-    const qsizetype step = PieceSize - 1;
-    std::vector<QPointF> shifted;
-    qsizetype k = 0;
-    while (k < pieces) {
-        const QRectF& b = boxes_[k];
-        if (b.right() < area.left() || b.left() > area.right() || b.bottom() < area.top() || b.top() > area.bottom()) {
+void ReducedPolyline::visit(const QRectF& area, Draw&& draw, qsizetype firstBlock, qsizetype endBlock) const {
+    if (!significance_ || significance_->count() == 0) return;
+    const qsizetype blocks = endBlock < 0 ? blockCount() : std::min(endBlock, blockCount());
+    const qsizetype step = LineSignificance::BlockPoints - 1, last = significance_->count() - 1;
+    const float* values = significance_->values();
+    std::vector<QPointF> points;
+    qsizetype k = std::max<qsizetype>(firstBlock, 0);
+    while (k < blocks) {
+        if (!blockReaches(k, area)) {
             ++k;
             continue;
         }
         qsizetype end = k + 1;
-        while (end < pieces) {
-            const QRectF& e = boxes_[end];
-            if (e.right() < area.left() || e.left() > area.right() || e.bottom() < area.top() || e.top() > area.bottom())
-                break;
-            ++end;
-        }
-        const qsizetype first = k * step;
-        const qsizetype last = std::min<qsizetype>(end * step, pointCount() - 1);
-        shiftedCopy(first, last, origin, shifted);
-        draw(shifted.data(), static_cast<int>(shifted.size()));
+        while (end < blocks && blockReaches(end, area)) ++end;
+        // Out to the kept points around the blocks (the ends of the line are kept).
+        qsizetype from = k * step, to = std::min(end * step, last);
+        while (from > 0 && !(values[from] > keepAbove_)) --from;
+        while (to < last && !(values[to] > keepAbove_)) ++to;
+        keptPoints(from, to, points);
+        if (points.size() == 1) points.push_back(points.front());
+        draw(static_cast<const QPointF*>(points.data()), static_cast<int>(points.size()));
         k = end;
     }
 }

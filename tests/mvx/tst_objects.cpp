@@ -6,6 +6,7 @@
 #include "MapTable.h"
 #include "ObjectLayer.h"
 #include "ObjectRenderer.h"
+#include "ReducedPolyline.h"
 #include "RoadDrive.h"
 #include "ScreenClipper.h"
 #include "core/Projection.h"
@@ -33,6 +34,7 @@ private slots:
     void polylineRunsAndThinning();
     void polygonClip();
     void significanceKeepsTheLineWithinTolerance();
+    void viewGetsEveryKeptSegmentOnce();
     void longTrackDrawnAsEveryPoint();
 };
 
@@ -379,6 +381,43 @@ void TestObjects::significanceKeepsTheLineWithinTolerance() {
         keptBefore = qsizetype(kept.size());
     }
     QVERIFY(keptBefore < qsizetype(walk.size()) / 4);
+}
+
+// A view's runs of a reduction hold every kept segment that crosses it, once, also when the line
+// is visited in two parts (as two threads do).
+void TestObjects::viewGetsEveryKeptSegmentOnce() {
+    std::vector<QPointF> walk;
+    double x = 0, y = 0, heading = 0;
+    for (int i = 0; i < 3 * LineSignificance::SpanPoints + 77; ++i) {
+        heading += i % 97 == 0 ? 1.0 : 0.0;  // straight runs: most points are dropped
+        x += std::cos(heading) * 3, y += std::sin(heading) * 3;
+        walk.emplace_back(x, y);
+    }
+    LineSignificance significance;
+    significance.build(walk.data(), static_cast<qsizetype>(walk.size()));
+    ReducedPolyline line;
+    line.build(walk.data(), significance, 2.0, 0.5);  // world pixels: (x / 2, -y / 2)
+    const QPointF& cut = walk[size_t(line.splitBlock() * (LineSignificance::BlockPoints - 1))];
+    const QRectF area(QPointF(cut.x() / 2, -cut.y() / 2) - QPointF(40, 30), QSizeF(80, 60));
+    std::vector<std::pair<QPointF, QPointF>> visited;
+    const auto collect = [&](const QPointF* p, int count) {
+        for (int k = 1; k < count; ++k) visited.emplace_back(p[k - 1], p[k]);
+    };
+    line.visit(area, collect, 0, line.splitBlock());
+    line.visit(area, collect, line.splitBlock(), line.blockCount());
+    int crossing = 0;
+    QPointF previous;
+    for (size_t i = 0; i < walk.size(); ++i) {
+        if (!(significance.values()[i] > 0.5 * 2.0)) continue;
+        const QPointF point(walk[i].x() / 2, -walk[i].y() / 2);
+        QPointF a = previous, b = point;
+        if (i > 0 && ScreenClipper::clipSegment(a, b, area)) {
+            ++crossing;
+            QCOMPARE(std::count(visited.begin(), visited.end(), std::make_pair(previous, point)), 1);
+        }
+        previous = point;
+    }
+    QVERIFY(crossing > 10);
 }
 
 void TestObjects::longTrackDrawnAsEveryPoint() {
