@@ -422,37 +422,33 @@ void CoverageLayer::flush() {
         kept.activeThins[static_cast<size_t>(p)].clear();
     }
     size_t nextEdge = 0, nextThin = 0;
+    // Lays the strip's shapes of one paint: those still active from above, then those that begin
+    // in it. Shapes that end in this strip leave the active ones once laid; those that begin in it
+    // join them only when they reach further (cells add up in any order).
+    auto layInStrip = [this](auto& active, const auto& sorted, size_t& next, size_t end, auto lay, auto bottomOf) {
+        size_t stay = 0;
+        for (const auto& shape : active) {
+            lay(shape);
+            if (bottomOf(shape) > bottom_) active[stay++] = shape;
+        }
+        active.resize(stay);
+        for (; next < end; ++next) {
+            const auto& shape = sorted[next];
+            lay(shape);
+            if (bottomOf(shape) > bottom_) active.push_back(shape);
+        }
+    };
+    auto layEdgeHere = [this](const CoverageEdge& e) { layEdge(e); };
+    auto layThinHere = [this](const CoverageThin& t) { layThin(t); };
     for (int k = 0; k < strips; ++k) {
         top_ = k * StripRows;
         bottom_ = std::min(height_, top_ + StripRows);
         for (int p = 0; p < paints; ++p) {
             const size_t key = static_cast<size_t>(k) * static_cast<size_t>(paints) + static_cast<size_t>(p);
-            std::vector<CoverageEdge>& activeEdges = kept.activeEdges[static_cast<size_t>(p)];
-            std::vector<CoverageThin>& activeThins = kept.activeThins[static_cast<size_t>(p)];
-            // Shapes that end in this strip leave the active ones once laid; those that begin in it
-            // join them only when they reach further (cells add up in any order).
-            size_t stay = 0;
-            for (const CoverageEdge& e : activeEdges) {
-                layEdge(e);
-                if (edgeBottom(e) > bottom_) activeEdges[stay++] = e;
-            }
-            activeEdges.resize(stay);
-            for (; nextEdge < edgeEnds[key]; ++nextEdge) {
-                const CoverageEdge& e = kept.sortedEdges[nextEdge];
-                layEdge(e);
-                if (edgeBottom(e) > bottom_) activeEdges.push_back(e);
-            }
-            stay = 0;
-            for (const CoverageThin& t : activeThins) {
-                layThin(t);
-                if (thinBottom(t) > bottom_) activeThins[stay++] = t;
-            }
-            activeThins.resize(stay);
-            for (; nextThin < thinEnds[key]; ++nextThin) {
-                const CoverageThin& t = kept.sortedThins[nextThin];
-                layThin(t);
-                if (thinBottom(t) > bottom_) activeThins.push_back(t);
-            }
+            layInStrip(kept.activeEdges[static_cast<size_t>(p)], kept.sortedEdges, nextEdge, edgeEnds[key], layEdgeHere,
+                       edgeBottom);
+            layInStrip(kept.activeThins[static_cast<size_t>(p)], kept.sortedThins, nextThin, thinEnds[key], layThinHere,
+                       thinBottom);
             if (firstRow_ <= lastRow_) paintStrip(kept.colours[static_cast<size_t>(p)] | 0xff000000u);
         }
     }
