@@ -36,6 +36,10 @@ public:
     virtual TelemetryAppend commit() = 0;
 };
 
+// A period of telemetry longer than this is read in two halves side by side, where the backend can
+// (a second connection of the same snapshot, the later half on a thread of its own).
+inline constexpr double ReadInHalvesAfterSeconds = 86400.0;
+
 // One kind of database behind Store. Store checks every argument and every point before it calls a
 // write here, so a backend only stores; times cross this interface as UTC seconds since 1970 to
 // the millisecond (storedSeconds). Every failure throws telvika::Error; each write is one

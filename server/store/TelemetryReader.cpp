@@ -12,13 +12,11 @@
 
 #include "common/Error.h"
 #include "compute/UtcTime.h"
+#include "store/StoreBackend.h"
 
 namespace telvika::server {
 
 namespace {
-
-// A period longer than this is read in two halves side by side.
-constexpr double SplitSeconds = 86400.0;
 
 using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
 using Connection = std::unique_ptr<sqlite3, int (*)(sqlite3*)>;
@@ -155,7 +153,7 @@ QVector<TelemetryPoint> readTelemetry(const QSqlDatabase& db, int device, double
     QVector<TelemetryPoint> out;
     // Inside a transaction of the store's own connection only that connection sees all it holds.
     const char* file = sqlite3_db_filename(handle, "main");
-    const bool alone = !(endSeconds - beginSeconds > SplitSeconds) || !file || !*file || !sqlite3_get_autocommit(handle);
+    const bool alone = !(endSeconds - beginSeconds > ReadInHalvesAfterSeconds) || !file || !*file || !sqlite3_get_autocommit(handle);
     if (!alone && readInHalves(file, device, beginSeconds, endSeconds, out)) return out;
     readRows(handle, device, beginSeconds, endSeconds, true, out);
     return out;

@@ -87,7 +87,7 @@ std::optional<VehicleRecord> PgStore::vehicle(int device) {
 }
 
 QVector<TelemetryPoint> PgStore::telemetry(int device, double beginSeconds, double endSeconds) {
-    const bool longPeriod = endSeconds - beginSeconds > pgtelemetry::HalvesAfterSeconds;
+    const bool longPeriod = endSeconds - beginSeconds > ReadInHalvesAfterSeconds;
     return pgtelemetry::read(c_, device, beginSeconds, endSeconds, longPeriod ? readingHelper() : nullptr);
 }
 

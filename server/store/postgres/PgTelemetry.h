@@ -71,9 +71,8 @@ qint64 write(PgConnection& connection, const Spans& spans, const std::function<v
              bool newDevices = false);
 
 // Telemetry of a device with begin <= time <= end (UTC seconds since 1970), in time order
-// (PgTelemetryRead.cpp). A period longer than HalvesAfterSeconds is read in two halves side by side
-// when a second connection to the same database is given (`helper`, idle), both in one snapshot.
-inline constexpr double HalvesAfterSeconds = 86400.0;
+// (PgTelemetryRead.cpp). The period is read in two halves side by side, both in one snapshot, when
+// a second connection to the same database is given (`helper`, idle) and no transaction is open.
 QVector<TelemetryPoint> read(PgConnection& connection, int device, double beginSeconds, double endSeconds,
                              PgConnection* helper = nullptr);
 

@@ -234,7 +234,7 @@ QVector<TelemetryPoint> read(PgConnection& c, int device, double beginSeconds, d
     // Inside a caller's transaction the read runs as it is, on the caller's connection alone.
     const bool own = PQtransactionStatus(conn) == PQTRANS_IDLE;
     PGconn* other = nullptr;
-    if (own && helper && endSeconds - beginSeconds > HalvesAfterSeconds) {
+    if (own && helper) {
         try {
             other = helper->handle();
         } catch (const Error&) {
