@@ -51,7 +51,7 @@ struct TileBins {
     }
 };
 
-// Sorts one part of the line (blocks firstBlock..endBlock-1) into the bins.
+// Sorts one part of the line (0: the blocks before its split block, 1: the rest) into the bins.
 void sortIntoTiles(const LongLineCache::TileSet& set, const ReducedPolyline& line, int part, TileBins& bins) {
     const int size = LongLineCache::TileSize;
     const qint64 x0 = bins.gridX, x1 = x0 + bins.gridWidth - 1, y0 = bins.gridY, y1 = y0 + bins.gridHeight - 1;
@@ -93,6 +93,29 @@ void sortIntoTiles(const LongLineCache::TileSet& set, const ReducedPolyline& lin
         line.visit(area, sort, split, line.blockCount());
 }
 
+// Runs work(0) and work(1), on two threads when asked; the first failure is thrown after both end.
+template <class Work>
+void runBoth(bool twoThreads, Work&& work) {
+    std::exception_ptr failure;
+    std::mutex failureMutex;
+    auto guarded = [&](int k) {
+        try {
+            work(k);
+        } catch (...) {
+            const std::lock_guard<std::mutex> lock(failureMutex);
+            if (!failure) failure = std::current_exception();
+        }
+    };
+    if (twoThreads) {
+        std::jthread second(guarded, 1);
+        guarded(0);
+    } else {
+        guarded(0);
+        guarded(1);
+    }
+    if (failure) std::rethrow_exception(failure);
+}
+
 // The lines of a tile, in order, each as its pen's coverage tinted with its colour.
 QImage tileImage(const LongLineCache::TileSet& set, size_t tile, const std::vector<TileBins>& bins,
                  const std::vector<size_t>& binOf, const QVector<const MapObject*>& lines, LineCoverage& coverage) {
@@ -119,33 +142,6 @@ QImage tileImage(const LongLineCache::TileSet& set, size_t tile, const std::vect
     }
     if (!image.isNull()) image.setDevicePixelRatio(set.dpr);
     return image;
-}
-
-}  // namespace
-
-namespace {
-
-// Runs work(0) and work(1), on two threads when asked; the first failure is thrown after both end.
-template <class Work>
-void runBoth(bool twoThreads, Work&& work) {
-    std::exception_ptr failure;
-    std::mutex failureMutex;
-    auto guarded = [&](int k) {
-        try {
-            work(k);
-        } catch (...) {
-            const std::lock_guard<std::mutex> lock(failureMutex);
-            if (!failure) failure = std::current_exception();
-        }
-    };
-    if (twoThreads) {
-        std::jthread second(guarded, 1);
-        guarded(0);
-    } else {
-        guarded(0);
-        guarded(1);
-    }
-    if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace
