@@ -38,14 +38,6 @@ std::uint64_t bitsOf(int w, int x0, int x1) {
     return upTo & ~((std::uint64_t(1) << lo) - 1);
 }
 
-}  // namespace
-
-LineCoverage::LineCoverage(int width, int height)
-    : width_(width), height_(height), words_((width + 63) / 64), pass_(width, height), mask_(width, height),
-      passFull_(static_cast<size_t>(words_) * height, 0), opaque_(static_cast<size_t>(words_) * height, 0) {}
-
-namespace {
-
 // Whether bits x0..x1 of a row are set in one of two bit rows.
 inline bool allSet(const std::uint64_t* full, const std::uint64_t* opaque, int x0, int x1) {
     for (int w = x0 >> 6; w <= x1 >> 6; ++w) {
@@ -56,6 +48,10 @@ inline bool allSet(const std::uint64_t* full, const std::uint64_t* opaque, int x
 }
 
 }  // namespace
+
+LineCoverage::LineCoverage(int width, int height)
+    : width_(width), height_(height), words_((width + 63) / 64), pass_(width, height), mask_(width, height),
+      passFull_(static_cast<size_t>(words_) * height, 0), opaque_(static_cast<size_t>(words_) * height, 0) {}
 
 void LineCoverage::endPass() {
     for (int y = pass_.top; y <= pass_.bottom; ++y) {
