@@ -89,9 +89,22 @@ inline QVector<TInfoPoints> defaultKinds() {
     return list;
 }
 
-// Waits until no request of the window is pending and its last end-of-computing notice is handled.
+// Waits until no request of the window is pending, the server computes nothing more, and every
+// end-of-computing notice is handled. The window's flag clears at the first notice after its
+// request, which may be the notice of an earlier request (a start-up sends two); the notices of
+// the later ones would otherwise arrive after the wait and change what the test reads.
 inline bool settle(TForm1& w, int timeoutMs = 30000) {
-    return QTest::qWaitFor([&] { return !w.data.OwnComputing && !w.data.FollowingServer; }, timeoutMs);
+    auto idle = [&] { return !w.data.OwnComputing && !w.data.FollowingServer; };
+    return QTest::qWaitFor(
+        [&] {
+            if (!idle()) return false;
+            if (!w.data.TrackingServer) return true;
+            if (w.data.TrackingServer->ComputingState() != 0) return false;
+            // Notices sent before that answer were read with it and wait to be delivered.
+            QCoreApplication::sendPostedEvents();
+            return idle();
+        },
+        timeoutMs);
 }
 
 // A started window with the default kinds, the recorded day as its period and nothing pending.
