@@ -173,7 +173,6 @@ void ChartRenderer::drawBands(QPainter& painter, const Frame& whole, const std::
                            QImage::Format_ARGB32_Premultiplied);
         }
         QPainter p(&image);
-        p.fillRect(image.rect(), ChartStyle::land());
         p.translate(0, -drawn[b].top());
         Frame bandFrame{p, view, lod, std::move(bandBuckets[b]), nullptr};
         bandFrame.clip = frameClip(QRectF(drawn[b]), lod.pixelRatio());
@@ -183,6 +182,7 @@ void ChartRenderer::drawBands(QPainter& painter, const Frame& whole, const std::
         bandFrame.hw = whole.hw;
         bandFrame.hh = whole.hh;
         bandFrame.openLayers(&layerCells_[2 * (b + 1)]);
+        bandFrame.fillFirst(QRectF(drawn[b]), ChartStyle::land());
         drawGeometry(bandFrame);
     };
     // Both threads take the next band not yet taken until none is left. The first failure stops

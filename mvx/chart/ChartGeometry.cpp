@@ -83,7 +83,7 @@ void ChartRenderer::fillAreas(Frame& f, FeatureKind kind, bool outline) const {
     CoverageLayer& under = *f.layer;
     CoverageLayer& fill = outline ? *f.upper : *f.layer;
     QPolygonF ring;
-    std::vector<QPointF> moved, narrowed;
+    std::vector<QPointF> moved, inner, narrowed;
     std::vector<int> counts;
     for (const Ref& r : refs) {
         const ChartFeature& feature = r.chart->features()[r.feature];
@@ -106,14 +106,13 @@ void ChartRenderer::fillAreas(Frame& f, FeatureKind kind, bool outline) const {
             const bool first = sign == 0;
             const double area = first ? CoverageLayer::doubleArea(ring.constData(), n) : 0;
             if (first) sign = area >= 0 ? 1.0 : -1.0;
-            CoverageLayer::offsetRing(ring.constData(), n, f.px(OutlineHalfPx), sign, moved);
+            CoverageLayer::offsetRing(ring.constData(), n, f.px(OutlineHalfPx), sign, moved, &inner);
             under.addRing(moved.data(), n);
-            CoverageLayer::offsetRing(ring.constData(), n, -f.px(OutlineHalfPx), sign, moved);
             if (first) {
-                const double inner = CoverageLayer::doubleArea(moved.data(), n);
-                insideOut = inner * area <= 0 || std::abs(inner) >= std::abs(area);
+                const double innerArea = CoverageLayer::doubleArea(inner.data(), n);
+                insideOut = innerArea * area <= 0 || std::abs(innerArea) >= std::abs(area);
             }
-            narrowed.insert(narrowed.end(), moved.begin(), moved.end());
+            narrowed.insert(narrowed.end(), inner.begin(), inner.end());
             counts.push_back(n);
         }
         if (insideOut) continue;

@@ -86,6 +86,16 @@ struct ChartRenderer::Frame {
         upper.emplace(*image, origin, clip, cells[1], &cells[0]);
     }
 
+    // Fills a rectangle of the screen with an opaque colour before anything is drawn: through the
+    // layers when their clip is exactly that rectangle (done strip by strip as they paint), else
+    // by the painter at once.
+    void fillFirst(const QRectF& rect, const QColor& colour) {
+        if (layer && colour.alpha() == 255 && layer->screenClip() == rect)
+            layer->fillFirst(colour.rgb());
+        else
+            painter.fillRect(rect, colour);
+    }
+
     // Paints what the layers keep: before the painter draws anything itself, and as the frame ends.
     void flushLayers() {
         if (layer) layer->flush();

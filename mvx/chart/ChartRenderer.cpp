@@ -98,9 +98,9 @@ void ChartRenderer::render(QPainter& painter, const MapView& view, const std::ve
     if (inBands) {
         drawBands(painter, f, cuts);
     } else {
-        painter.fillRect(whole, ChartStyle::land());
         if (layerCells_.size() < 2) layerCells_.resize(2);
         f.openLayers(&layerCells_[0]);
+        f.fillFirst(whole, ChartStyle::land());
         drawGeometry(f);
         f.upper.reset();
         f.layer.reset();

@@ -263,11 +263,14 @@ void CoverageLayer::addSpan(double x0, double y0, double x1, double y1, double d
     auto toFixed = [half](double share) { return static_cast<std::int32_t>(share * One + half); };
     std::int32_t* row = cells_ + static_cast<size_t>(firstRow) * stride_;
     std::uint64_t* flags = tiles_ + static_cast<size_t>(firstRow) * static_cast<size_t>(tileWords_);
+    // Each row's ends are taken from the edge's start, not carried from the row above: the rows
+    // then do not wait on one another.
     double x = x0;
     for (int y = firstRow; y < rowEnd; ++y, row += stride_, flags += tileWords_) {
-        const double dy = std::min(y + 1.0, y1) - std::max(static_cast<double>(y), y0);
+        const double yEnd = std::min(y + 1.0, y1);
+        const double dy = yEnd - std::max(static_cast<double>(y), y0);
         // Rounding may carry the end a hair past the sides.
-        const double xnext = std::clamp(x + dxdy * dy, 0.0, w);
+        const double xnext = std::clamp(x0 + dxdy * (yEnd - y0), 0.0, w);
         const double dd = dy * dir;
         // The parts of the row's share are rounded each; the last takes what is left, so that
         // every edge adds its exact whole to the row and a ring's edges cancel out past it.
@@ -368,6 +371,8 @@ void CoverageLayer::flush() {
         top_ = bottom_ = 0;
     };
     if (paints == 0 || strips == 0) {
+        if (fillPending_) fillRows(0, height_);
+        fillPending_ = false;
         done();
         return;
     }
@@ -443,6 +448,7 @@ void CoverageLayer::flush() {
     for (int k = 0; k < strips; ++k) {
         top_ = k * StripRows;
         bottom_ = std::min(height_, top_ + StripRows);
+        if (fillPending_) fillRows(top_, bottom_);
         for (int p = 0; p < paints; ++p) {
             const size_t key = static_cast<size_t>(k) * static_cast<size_t>(paints) + static_cast<size_t>(p);
             layInStrip(kept.activeEdges[static_cast<size_t>(p)], kept.sortedEdges, nextEdge, edgeEnds[key], layEdgeHere,
@@ -452,7 +458,23 @@ void CoverageLayer::flush() {
             if (firstRow_ <= lastRow_) paintStrip(kept.colours[static_cast<size_t>(p)] | 0xff000000u);
         }
     }
+    fillPending_ = false;
     done();
+}
+
+void CoverageLayer::fillFirst(QRgb colour) {
+    fill_ = colour | 0xff000000u;
+    fillPending_ = true;
+}
+
+void CoverageLayer::fillRows(int top, int bottom) {
+    uchar* const bits = const_cast<uchar*>(target_.constBits());  // never detaches a painted picture
+    const qsizetype bytesPerLine = target_.bytesPerLine();
+    for (int y = top; y < bottom; ++y) {
+        auto* line = reinterpret_cast<quint32*>(bits + static_cast<qsizetype>(clip_.top() + y) * bytesPerLine) +
+                     clip_.left();
+        std::fill_n(line, width_, fill_);
+    }
 }
 
 void CoverageLayer::paintStrip(quint32 c) {
@@ -470,25 +492,27 @@ void CoverageLayer::paintStrip(quint32 c) {
 }
 
 void CoverageLayer::offsetRing(const QPointF* p, int n, double distance, double outwardSign,
-                               std::vector<QPointF>& out) {
+                               std::vector<QPointF>& out, std::vector<QPointF>* opposite) {
     out.resize(static_cast<size_t>(n));
+    if (opposite) opposite->resize(static_cast<size_t>(n));
     if (n < 3) {
         std::copy(p, p + n, out.begin());
+        if (opposite) std::copy(p, p + n, opposite->begin());
         return;
     }
     // Each edge's outward normal; a corner moves along the mean of its two edges' normals, scaled
     // so that both edges move by the distance (a mitred corner).
-    auto normal = [&](int i) {
-        const QPointF d = p[(i + 1) % n] - p[i];
+    auto normal = [outwardSign](const QPointF& from, const QPointF& to) {
+        const QPointF d = to - from;
         const double len = std::sqrt(d.x() * d.x() + d.y() * d.y());
         return len > 0 ? QPointF(d.y(), -d.x()) * (outwardSign / len) : QPointF(0, 0);
     };
-    QPointF before = normal(n - 1);
+    const double most = 3.0 * std::abs(distance);
+    QPointF before = normal(p[n - 1], p[0]);
     for (int i = 0; i < n; ++i) {
-        const QPointF after = normal(i);
+        const QPointF after = normal(p[i], p[i + 1 < n ? i + 1 : 0]);
         const double join = 1.0 + before.x() * after.x() + before.y() * after.y();
         QPointF shift = (before + after) * (distance / std::max(join, 1e-9));
-        const double most = 3.0 * std::abs(distance);
         // Only a corner that may be a spike takes the careful length; most are far from one.
         const double square = shift.x() * shift.x() + shift.y() * shift.y();
         if (square > 0.999 * most * most) {
@@ -496,6 +520,7 @@ void CoverageLayer::offsetRing(const QPointF* p, int n, double distance, double 
             if (length > most) shift *= most / length;  // a spike: the corner is cut short
         }
         out[static_cast<size_t>(i)] = p[i] + shift;
+        if (opposite) (*opposite)[static_cast<size_t>(i)] = p[i] - shift;
         before = after;
     }
 }

@@ -86,6 +86,10 @@ public:
     // Paints every paint kept in the batches, in the order they were made, and empties them; shapes
     // added to any layer keeping its paints there and not painted yet are dropped.
     void flush();
+    // The clip is filled with an opaque colour at the next flush, a strip at a time just before
+    // the strip's paints: the rows are then still in the cache when painted over, where filling
+    // the whole picture first would have them fetched from memory again.
+    void fillFirst(QRgb colour);
 
     // The screen rectangle the layer may write, for callers that skip shapes wholly outside it.
     QRectF screenClip() const;
@@ -93,9 +97,10 @@ public:
     // The ring moved outwards (or inwards, for a negative distance) by a distance in pixels: each
     // edge along its normal, corners mitred (a spike's corner moves at most three distances).
     // outwardSign: +1 when the ring's doubled signed area is positive, -1 when negative; a hole
-    // takes the sign of the ring it cuts, so that it moves away from the area too.
+    // takes the sign of the ring it cuts, so that it moves away from the area too. opposite, when
+    // given, takes the ring moved as far the other way (an outline's two sides in one pass).
     static void offsetRing(const QPointF* points, int count, double distance, double outwardSign,
-                           std::vector<QPointF>& out);
+                           std::vector<QPointF>& out, std::vector<QPointF>* opposite = nullptr);
     // Twice the signed area of a ring (positive when it runs counter-clockwise with y up).
     static double doubleArea(const QPointF* points, int count);
 
@@ -110,6 +115,7 @@ private:
     void addCover(int x, int y, std::int32_t cover);
     // Paints the rows of the strip being painted.
     void paintStrip(quint32 colour);
+    void fillRows(int top, int bottom);
 
     QImage& target_;
     QPointF shift_;  // from screen to cell coordinates
@@ -122,6 +128,8 @@ private:
     CoverageCells& store_;      // this layer's own
     CoverageCells* batches_;    // where its paints are kept; its own store when it paints at once
     bool deferred_;             // whether paints wait for flush()
+    bool fillPending_ = false;  // fillFirst() not yet done
+    quint32 fill_ = 0;
     // The batch the shapes added since the last paint go into, and the flush it belongs before.
     std::uint32_t batch_;
     std::uint64_t batchFlush_ = 0;
