@@ -369,10 +369,10 @@ void CoverageLayer::flush() {
         kept.colours.clear();
         ++kept.flushes;
         top_ = bottom_ = 0;
+        fillPending_ = false;
     };
     if (paints == 0 || strips == 0) {
         if (fillPending_) fillRows(0, height_);
-        fillPending_ = false;
         done();
         return;
     }
@@ -458,7 +458,6 @@ void CoverageLayer::flush() {
             if (firstRow_ <= lastRow_) paintStrip(kept.colours[static_cast<size_t>(p)] | 0xff000000u);
         }
     }
-    fillPending_ = false;
     done();
 }
 
