@@ -30,21 +30,37 @@ void LineCoverage::Mask::reset(int height) {
 
 namespace {
 
-// Bits x0..x1 (x0 <= x1) of a word w of a row: which of them fall in it.
-std::uint64_t bitsOf(int w, int x0, int x1) {
+// Bits x0..x1 (x0 <= x1) of a word w of a row that x0..x1 reaches.
+inline std::uint64_t bitsOf(int w, int x0, int x1) {
     const int lo = std::max(x0 - w * 64, 0), hi = std::min(x1 - w * 64, 63);
-    if (lo > hi) return 0;
-    const std::uint64_t upTo = hi == 63 ? ~std::uint64_t(0) : (std::uint64_t(1) << (hi + 1)) - 1;
-    return upTo & ~((std::uint64_t(1) << lo) - 1);
+    return (~std::uint64_t(0) >> (63 - hi)) & (~std::uint64_t(0) << lo);
 }
 
-// Whether bits x0..x1 of a row are set in one of two bit rows.
+// Whether bits x0..x1 (x0 <= x1) of a row are set in one of two bit rows.
 inline bool allSet(const std::uint64_t* full, const std::uint64_t* opaque, int x0, int x1) {
-    for (int w = x0 >> 6; w <= x1 >> 6; ++w) {
+    const int first = x0 >> 6, last = x1 >> 6;
+    if (first == last) {  // most strokes of a tile lie within one word of a row
+        const std::uint64_t want = (~std::uint64_t(0) >> (63 - (x1 & 63))) & (~std::uint64_t(0) << (x0 & 63));
+        return ((full[first] | opaque[first]) & want) == want;
+    }
+    for (int w = first; w <= last; ++w) {
         const std::uint64_t want = bitsOf(w, x0, x1);
         if (((full[w] | opaque[w]) & want) != want) return false;
     }
     return true;
+}
+
+// ceil(v) and floor(v) with v first brought within -1..limit, without a call into the maths
+// library (the baseline instruction set has no rounding instruction, and a row takes a few).
+inline int ceilWithin(double v, double limit) {
+    v = std::min(std::max(v, -1.0), limit);
+    const int i = static_cast<int>(v);
+    return i + (static_cast<double>(i) < v);
+}
+inline int floorWithin(double v, double limit) {
+    v = std::min(std::max(v, -1.0), limit);
+    const int i = static_cast<int>(v);
+    return i - (static_cast<double>(i) > v);
 }
 
 }  // namespace
@@ -88,10 +104,11 @@ void LineCoverage::addSegment(const QPointF& a, const QPointF& b, double penWidt
     const double invDy = dy != 0.0 ? 1.0 / dy : 0.0;
 
     // The rows and columns whose pixel centres may lie within `outer` of the segment.
-    const int y0 = std::max(0, static_cast<int>(std::ceil(std::min(ay, by) - outer - 0.5)));
-    const int y1 = std::min(height_ - 1, static_cast<int>(std::floor(std::max(ay, by) + outer - 0.5)));
-    const int boxLeft = std::max(0, static_cast<int>(std::ceil(std::min(ax, bx) - outer - 0.5)));
-    const int boxRight = std::min(width_ - 1, static_cast<int>(std::floor(std::max(ax, bx) + outer - 0.5)));
+    const double w = width_, h = height_;
+    const int y0 = std::max(0, ceilWithin(std::min(ay, by) - outer - 0.5, h));
+    const int y1 = std::min(height_ - 1, floorWithin(std::max(ay, by) + outer - 0.5, h));
+    const int boxLeft = std::max(0, ceilWithin(std::min(ax, bx) - outer - 0.5, w));
+    const int boxRight = std::min(width_ - 1, floorWithin(std::max(ax, bx) + outer - 0.5, w));
     if (y0 > y1 || boxLeft > boxRight) return;
     for (int y = y0; y <= y1; ++y) {
         std::uint64_t* passFull = passFull_.data() + static_cast<size_t>(y) * words_;
@@ -112,8 +129,8 @@ void LineCoverage::addSegment(const QPointF& a, const QPointF& b, double penWidt
             continue;
         }
         const double xa = ax + t1 * dx, xb = ax + t2 * dx;
-        const int x0 = std::max(boxLeft, static_cast<int>(std::ceil(std::min(xa, xb) - outer - 0.5)));
-        const int x1 = std::min(boxRight, static_cast<int>(std::floor(std::max(xa, xb) + outer - 0.5)));
+        const int x0 = std::max(boxLeft, ceilWithin(std::min(xa, xb) - outer - 0.5, w));
+        const int x1 = std::min(boxRight, floorWithin(std::max(xa, xb) + outer - 0.5, w));
         if (x0 > x1 || allSet(passFull, opaque, x0, x1)) continue;
         // Along the row the position on the segment (t) and the distance across it change linearly;
         // beyond its ends the distance is to the end point.
