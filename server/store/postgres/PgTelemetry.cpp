@@ -129,23 +129,25 @@ QHash<int, QVector<qint64>> heldInstants(PgConnection& c, const QHash<int, QPair
         first << QLatin1Char('"') + instantLiteral(secondsOf(it->first)) + QLatin1Char('"');
         last << QLatin1Char('"') + instantLiteral(secondsOf(it->second)) + QLatin1Char('"');
     }
-    // A block lies within one hour: its first instant is at most an hour before the span.
-    const PgResult r = c.exec("SELECT b.device, b.count, b.points FROM unnest($1::integer[], $2::timestamptz[], "
-                              "$3::timestamptz[]) AS s(device, lo, hi) JOIN telemetry_blocks b ON b.device = s.device "
-                              "AND b.first <= s.hi AND b.first >= s.lo - interval '1 hour' AND b.last >= s.lo",
-                              {arrayParam(devices), arrayParam(first), arrayParam(last)},
-                              QStringLiteral("Не удалось прочитать телеметрию"));
+    // A block lies within one hour: its first instant is at most an hour before the span. The
+    // blocks come in binary, as stored.
+    const QString what = QStringLiteral("Не удалось прочитать телеметрию");
+    const QByteArray params[] = {arrayParam(devices), arrayParam(first), arrayParam(last)};
+    const char* values[] = {params[0].constData(), params[1].constData(), params[2].constData()};
+    const PgResult r(PQexecParams(c.handle(),
+                                  "SELECT b.device, b.count, b.points FROM unnest($1::integer[], $2::timestamptz[], "
+                                  "$3::timestamptz[]) AS s(device, lo, hi) JOIN telemetry_blocks b ON b.device = s.device "
+                                  "AND b.first <= s.hi AND b.first >= s.lo - interval '1 hour' AND b.last >= s.lo",
+                                  3, nullptr, values, nullptr, nullptr, 1));
+    if (!r.raw() || PQresultStatus(r.raw()) != PGRES_TUPLES_OK) c.fail(what, r.raw());
     QHash<int, QVector<qint64>> held;
     for (int i = 0; i < r.rows(); ++i) {
-        const int device = static_cast<int>(r.toInt(i, 0));
-        // The session's bytea_output may be either form: libpq reads both.
-        size_t length = 0;
-        unsigned char* raw = PQunescapeBytea(reinterpret_cast<const unsigned char*>(PQgetvalue(r.raw(), i, 2)), &length);
-        if (!raw) throw Error(QStringLiteral("%1: недостаточно памяти").arg(writeFailure()));
-        const QByteArray points(reinterpret_cast<const char*>(raw), static_cast<qsizetype>(length));
-        PQfreemem(raw);
+        if (PQgetlength(r.raw(), i, 0) != 4 || PQgetlength(r.raw(), i, 1) != 4)
+            throw Error(QStringLiteral("%1: сервер базы данных прислал строки в непонятном виде").arg(what));
+        const int device = qFromBigEndian<qint32>(PQgetvalue(r.raw(), i, 0));
+        const qint32 count = qFromBigEndian<qint32>(PQgetvalue(r.raw(), i, 1));
         QVector<qint64>& instants = held[device];
-        const QString why = decodeInstants(points.constData(), points.size(), r.toInt(i, 1), instants);
+        const QString why = decodeInstants(PQgetvalue(r.raw(), i, 2), PQgetlength(r.raw(), i, 2), count, instants);
         if (!why.isEmpty()) throw Error(QStringLiteral("%1 устройства %2: %3").arg(writeFailure()).arg(device).arg(why));
     }
     for (QVector<qint64>& instants : held) std::sort(instants.begin(), instants.end());
