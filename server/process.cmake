@@ -15,6 +15,7 @@ add_library(telvika_store STATIC
   store/TelemetryWriter.h store/TelemetryWriter.cpp
   store/postgres/PgConnection.h store/postgres/PgConnection.cpp
   store/postgres/PgSchema.h store/postgres/PgSchema.cpp
+  store/postgres/PgBlocks.h store/postgres/PgBlocks.cpp
   store/postgres/PgTelemetry.h store/postgres/PgTelemetry.cpp store/postgres/PgTelemetryRead.cpp
   store/postgres/PgAnnouncement.h store/postgres/PgAnnouncement.cpp
   store/postgres/PgStore.h store/postgres/PgStore.cpp

@@ -123,14 +123,16 @@ void computeMonthFromStore(benchmark::State& state, const QString& kind) {
         f->store->appendTelemetry(1, monthAtOneHertz());
     }
     const QVector<ControlPoint> cps{{QStringLiteral("База"), QString(), 55.75, 37.62, 200.0}};
-    int rows = 0;
+    int rows = 0, trips = 0;
     for (auto _ : state) {
         const QVector<TelemetryPoint> telemetry = f->store->telemetry(1, MonthStart, MonthStart + 31);
         rows = static_cast<int>(telemetry.size());
         ComputeResult r = computeTrips(telemetry, MonthStart, MonthStart + 31, ComputeSettings{}, cps);
+        trips = static_cast<int>(r.trips.size());
         benchmark::DoNotOptimize(r);
     }
     state.counters["rows"] = rows;
+    state.counters["trips"] = trips;
 }
 
 void registerPairs() {

@@ -10,18 +10,24 @@
 #include "common/DateText.h"
 #include "common/Error.h"
 #include "common/OleDate.h"
+#include "compute/UtcTime.h"
+#include "store/Store.h"
 
 #include <QCborMap>
+#include <QDateTime>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimeZone>
 #include <QtTest>
 
+#include <cmath>
 #include <memory>
 
 using namespace telvika;
 using namespace telvika::testing;
+using namespace telvika::server;
 
 namespace {
 
@@ -118,6 +124,76 @@ private slots:
                  0);
         QTRY_VERIFY_WITH_TIMEOUT(carsA.count() == 1 && carsB.count() == 1, 10000);
         QCOMPARE(clientB->GroupsCount(), 3);
+    }
+
+    // A database of the first schema kept a row per point: opened, its points are packed into
+    // blocks, each month in a partition of the same name, and read back as they were.
+    void rowsOfTheFirstSchemaAreMovedIntoBlocks() {
+        const QString location = newPostgresStore(QStringLiteral("rows"));
+        const QString database = location.mid(QStringLiteral("postgresql:///").size());
+        {
+            Store fresh(location);
+            fresh.addGroup({QStringLiteral("g"), QStringLiteral("G")});
+            for (int device : {7, 8}) fresh.addVehicle({device, QStringLiteral("g"), QStringLiteral("A"), QStringLiteral("N"), QString(), 0, 0, 0});
+        }
+        QCOMPARE(onCluster({QStringLiteral("DROP TABLE telemetry_blocks"), QStringLiteral("DELETE FROM schema_version WHERE version > 1"),
+                            QStringLiteral("CREATE TABLE telemetry (device integer NOT NULL, time timestamptz NOT NULL, lat "
+                                           "double precision NOT NULL, lon double precision NOT NULL, speed double precision "
+                                           "NOT NULL, odometer double precision NOT NULL, gps_valid boolean NOT NULL, ext_power "
+                                           "boolean NOT NULL, tank1 double precision, tank2 double precision, sensors smallint "
+                                           "NOT NULL, PRIMARY KEY (device, time)) PARTITION BY RANGE (time)"),
+                            QStringLiteral("CREATE TABLE telemetry_2025_06 PARTITION OF telemetry FOR VALUES FROM ('2025-06-01 "
+                                           "00:00+00') TO ('2025-07-01 00:00+00')"),
+                            QStringLiteral("CREATE TABLE telemetry_2025_07 PARTITION OF telemetry FOR VALUES FROM ('2025-07-01 "
+                                           "00:00+00') TO ('2025-08-01 00:00+00')"),
+                            QStringLiteral("INSERT INTO telemetry VALUES (7, '2025-06-30 23:59:59.250+00', 55.5, 37.25, 12.5, "
+                                           "1000.5, true, false, NULL, 20.125, 5), (7, '2025-06-30 22:10:00+00', 55.4, 37.2, 0, "
+                                           "900, false, true, 3.5, NULL, 0), (7, '2025-07-01 00:00:00+00', 55.6, 37.3, 40, 1100, "
+                                           "true, true, NULL, NULL, 63), (8, '2025-06-30 23:00:00+00', 50, 30, 1, 2, true, true, "
+                                           "NULL, NULL, 0)")},
+                           database),
+                 QString());
+        Store s(location);
+        QCOMPARE(s.telemetryCount(7), 3);
+        const double june30 = utcFromEpochSeconds(QDateTime(QDate(2025, 6, 30), QTime(0, 0), QTimeZone::utc()).toSecsSinceEpoch());
+        const QVector<TelemetryPoint> t = s.telemetry(7, june30, june30 + 2);
+        QCOMPARE(t.size(), 3);
+        QCOMPARE(storedSeconds(t[0].time), storedSeconds(june30 + 22 / 24.0 + 10 / 1440.0));
+        QCOMPARE(storedSeconds(t[1].time), storedSeconds(june30 + 1 - 0.75 / 86400.0));
+        QCOMPARE(storedSeconds(t[2].time), storedSeconds(june30 + 1));
+        QVERIFY(!t[0].gpsValid && t[0].externalPower && t[0].tank1 == 3.5 && std::isnan(t[0].tank2));
+        QVERIFY(t[1].gpsValid && !t[1].externalPower && std::isnan(t[1].tank1) && t[1].tank2 == 20.125);
+        QVERIFY(t[1].lat == 55.5 && t[1].lon == 37.25 && t[1].speedKmh == 12.5 && t[1].odometerM == 1000.5);
+        QCOMPARE(t[1].sensors, quint8(5));
+        QCOMPARE(t[2].sensors, quint8(63));
+        QCOMPARE(s.telemetry(8, june30, june30 + 2).size(), 1);
+        QCOMPARE(s.appendTelemetry(7, {t[2]}).alreadyStored, 1);
+        QCOMPARE(onCluster({QStringLiteral("ALTER TABLE telemetry_blocks DETACH PARTITION telemetry_2025_06")}, database), QString());
+        QCOMPARE(s.telemetryCount(7), 1);
+    }
+
+    // A block damaged in the database is an error with its reason, never points made up of it.
+    void damagedBlockIsRefused() {
+        const QString location = newPostgresStore(QStringLiteral("damaged"));
+        const QString database = location.mid(QStringLiteral("postgresql:///").size());
+        Store s(location);
+        s.addGroup({QStringLiteral("g"), QStringLiteral("G")});
+        s.addVehicle({1, QStringLiteral("g"), QStringLiteral("A"), QStringLiteral("N"), QString(), 0, 0, 0});
+        const double day = utcFromEpochSeconds(QDateTime(QDate(2025, 6, 1), QTime(0, 0), QTimeZone::utc()).toSecsSinceEpoch());
+        QVector<TelemetryPoint> track(10);
+        for (int i = 0; i < track.size(); ++i) track[i].time = day + i / 86400.0;
+        s.appendTelemetry(1, track);
+        // A record repeated at the end, its instant not rising; then a record cut short.
+        for (const char* damage : {"UPDATE telemetry_blocks SET count = count + 1, points = points || substring(points FROM 1 FOR 59)",
+                                   "UPDATE telemetry_blocks SET points = substring(points FROM 2)"}) {
+            QCOMPARE(onCluster({QString::fromLatin1(damage)}, database), QString());
+            try {
+                const QVector<TelemetryPoint> read = s.telemetry(1, day, day + 1);
+                QFAIL(qPrintable(QStringLiteral("%1 points read").arg(read.size())));
+            } catch (const Error& e) {
+                QVERIFY2(e.message().contains(QStringLiteral("повреждён")), qPrintable(e.message()));
+            }
+        }
     }
 
     void unreachableDatabaseStopsTheStartWithItsHostAndReason() {

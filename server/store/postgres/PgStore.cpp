@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 
 #include "common/Error.h"
@@ -87,23 +88,11 @@ std::optional<VehicleRecord> PgStore::vehicle(int device) {
 }
 
 QVector<TelemetryPoint> PgStore::telemetry(int device, double beginSeconds, double endSeconds) {
-    const bool longPeriod = endSeconds - beginSeconds > ReadInHalvesAfterSeconds;
-    return pgtelemetry::read(c_, device, beginSeconds, endSeconds, longPeriod ? readingHelper() : nullptr);
-}
-
-PgConnection* PgStore::readingHelper() {
-    if (!helper_) {
-        try {
-            helper_ = std::make_unique<PgConnection>(c_.location(), applicationName());
-        } catch (const Error&) {
-            return nullptr;  // tried again at the next read
-        }
-    }
-    return helper_.get();
+    return pgtelemetry::read(c_, device, beginSeconds, endSeconds);
 }
 
 qint64 PgStore::telemetryCount(int device) {
-    return c_.exec("SELECT count(*) FROM telemetry WHERE device = $1", {intParam(device)},
+    return c_.exec("SELECT coalesce(sum(count), 0) FROM telemetry_blocks WHERE device = $1", {intParam(device)},
                    QStringLiteral("Не удалось прочитать телеметрию"))
         .toInt(0, 0);
 }
@@ -173,26 +162,32 @@ void PgStore::insertControlPoint(int device, const QString& setName, const Contr
 
 TelemetryAppend PgStore::insertTelemetry(const QVector<QPair<int, TelemetryPoint>>& points) {
     QSet<int> months;
-    pgtelemetry::Spans spans;
+    QVector<pgtelemetry::DevicePoints> batch;
+    QHash<int, qsizetype> index;  // device -> its place in batch
     for (const auto& [device, p] : points) {
-        const double seconds = storedSeconds(p.time);
-        months.insert(pgtelemetry::monthOf(seconds));
-        pgtelemetry::extend(spans, device, seconds);
+        months.insert(pgtelemetry::monthOf(storedSeconds(p.time)));
+        auto it = index.constFind(device);
+        if (it == index.constEnd()) {
+            it = index.insert(device, batch.size());
+            batch.push_back({device, {}});
+        }
+        batch[*it].points.push_back(p);
     }
     pgtelemetry::ensurePartitions(c_, months);
     PgConnection::Transaction tx(c_);
-    const qint64 stored = pgtelemetry::write(c_, spans, [&](pgtelemetry::Writer& writer) {
-        for (const auto& [device, p] : points) writer.add(device, p);
-    });
+    const qint64 stored = pgtelemetry::write(c_, batch);
     tx.commit();
     return TelemetryAppend{static_cast<int>(stored), static_cast<int>(points.size() - stored)};
 }
 
 void PgStore::insertFleet(const demo::DemoFleet& fleet, const QVector<QPair<QString, QString>>& meta) {
     QSet<int> months;
+    QVector<pgtelemetry::DevicePoints> batch;
     for (const demo::DemoGroup& g : fleet.groups)
-        for (const demo::DemoVehicle& v : g.vehicles)
+        for (const demo::DemoVehicle& v : g.vehicles) {
             for (const TelemetryPoint& p : v.telemetry) months.insert(pgtelemetry::monthOf(storedSeconds(p.time)));
+            batch.push_back({v.device, v.telemetry});  // shared, not copied
+        }
     pgtelemetry::ensurePartitions(c_, months);
     PgConnection::Transaction tx(c_);
     for (const demo::DemoGroup& g : fleet.groups) {
@@ -203,11 +198,7 @@ void PgStore::insertFleet(const demo::DemoFleet& fleet, const QVector<QPair<QStr
                 for (const ControlPoint& p : set.points) insertControlPointRow(v.device, set.name, p);
         }
     }
-    pgtelemetry::write(c_, {}, [&](pgtelemetry::Writer& writer) {
-        for (const demo::DemoGroup& g : fleet.groups)
-            for (const demo::DemoVehicle& v : g.vehicles)
-                for (const TelemetryPoint& p : v.telemetry) writer.add(v.device, p);
-    }, true);
+    pgtelemetry::write(c_, batch, true);
     for (const auto& [key, value] : meta) setMeta(key, value);
     tx.commit();
 }

@@ -8,8 +8,8 @@
 namespace telvika::server {
 
 // A fleet store that several servers share: one PostgreSQL database (PgSchema), reached through
-// one connection of this thread. Telemetry is written and read in bulk through binary COPY
-// (PgTelemetry); changes are announced to the other servers with NOTIFY (StoreListener hears them).
+// one connection of this thread. Telemetry is kept in blocks of points, written and read in bulk
+// through binary COPY (PgTelemetry); changes are announced to the other servers with NOTIFY (StoreListener hears them).
 class PgStore : public StoreBackend {
 public:
     // Connects and brings the schema up to date; throws telvika::Error naming the server and the
@@ -39,11 +39,7 @@ private:
     void insertVehicleRow(const VehicleRecord& vehicle);
     void insertControlPointRow(int device, const QString& setName, const ControlPoint& point);
 
-    // The second connection that reads the later half of a long period, made at the first such read.
-    PgConnection* readingHelper();
-
     PgConnection c_;
-    std::unique_ptr<PgConnection> helper_;
 };
 
 }  // namespace telvika::server
