@@ -199,12 +199,16 @@ void ensurePartitions(PgConnection& c, const QSet<int>& months) {
 qint64 write(PgConnection& c, const QVector<DevicePoints>& batch, bool newDevices) {
     QHash<int, QPair<qint64, qint64>> spans;
     for (const DevicePoints& d : batch) {
+        if (d.points.isEmpty()) continue;
+        qint64 first = NoUpperBound, last = NoLowerBound;
         for (const TelemetryPoint& p : d.points) {
             const qint64 micros = microsOf(p);
-            auto it = spans.find(d.device);
-            if (it == spans.end()) spans.insert(d.device, {micros, micros});
-            else *it = {qMin(it->first, micros), qMax(it->second, micros)};
+            first = qMin(first, micros);
+            last = qMax(last, micros);
         }
+        auto it = spans.find(d.device);
+        if (it == spans.end()) spans.insert(d.device, {first, last});
+        else *it = {qMin(it->first, first), qMax(it->second, last)};
     }
     if (spans.isEmpty()) return 0;
     lockDevices(c, spans.keys());
