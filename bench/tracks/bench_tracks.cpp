@@ -6,7 +6,9 @@
 // drawing (a reduction for the scale, kept between redraws), 1 the drawing before it (every
 // point cut to the view and thinned to a pixel), measured in the same run as the baseline.
 // BM_TrackLayersNewScale: a redraw at a scale not drawn before (the reduction is made anew), the
-// track having been drawn once at another scale.
+// track having been drawn once at another scale; background 0 makes the scale's tiles on the
+// spot, 1 draws the scale before stretched and has them made on the worker (as after a wheel
+// step), 2 is the same until the worker has made them.
 // BM_TrackFullRedraw: the map control's whole redraw (base map and objects) with the track
 // (track 1) and without it (track 0).
 #include <benchmark/benchmark.h>
@@ -26,7 +28,9 @@
 #include <QPainter>
 #include <QWidget>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 using namespace mvx;
 
@@ -136,21 +140,42 @@ void BM_TrackLayersNewScale(benchmark::State& state) {
     QImage image = basePicture(view);
     ObjectRenderer renderer;
     IconLibrary icons;
+    const bool background = state.range(1) != 0, untilMade = state.range(1) == 2;
+    std::mutex mutex;
+    std::condition_variable readyChanged;
+    bool ready = false;
+    if (background) {
+        renderer.setTilesReady([&] {
+            const std::lock_guard<std::mutex> lock(mutex);
+            ready = true;
+            readyChanged.notify_one();
+        });
+    }
     const double mpp = view.mercatorPerPixel();
     {  // the track was drawn before, at another scale: what is made once per loaded line is made
         QPainter p(&image);
         renderer.render(p, view, layers.layer, icons);
     }
+    renderer.setBackgroundTiles(background);
     int n = 0;
     for (auto _ : state) {
         view.setMercatorPerPixel(mpp * (1.0 + 1e-9 * ++n));  // never drawn before
-        QPainter p(&image);
-        renderer.render(p, view, layers.layer, icons);
+        {
+            QPainter p(&image);
+            renderer.render(p, view, layers.layer, icons);
+        }
+        if (background) {  // the worker's tiles, drawn from the next scale on
+            if (!untilMade) state.PauseTiming();
+            std::unique_lock<std::mutex> lock(mutex);
+            readyChanged.wait(lock, [&] { return ready; });
+            ready = false;
+            if (!untilMade) state.ResumeTiming();
+        }
     }
 }
 BENCHMARK(BM_TrackLayersNewScale)
-    ->ArgName("scale")
-    ->Arg(2000)->Arg(20000)->Arg(200000)
+    ->ArgsProduct({{2000, 20000, 200000}, {0, 1, 2}})
+    ->ArgNames({"scale", "background"})
     ->MinTime(0.2)
     ->Unit(benchmark::kMillisecond);
 

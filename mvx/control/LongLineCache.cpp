@@ -20,97 +20,222 @@ bool whole(double v) { return std::fabs(v - std::round(v)) < 1e-3; }
 LongLineCache::LongLineCache() = default;
 LongLineCache::~LongLineCache() = default;
 
-const LongLineCache::Significance& LongLineCache::significance(const MapObject& o) {
+const std::shared_ptr<LongLineCache::Significance>& LongLineCache::significance(const MapObject& o) {
     for (const auto& s : significances_)
-        if (std::find(s->geometryIds.begin(), s->geometryIds.end(), o.geometryId) != s->geometryIds.end()) return *s;
+        if (std::find(s->geometryIds.begin(), s->geometryIds.end(), o.geometryId) != s->geometryIds.end()) return s;
     for (const auto& s : significances_) {
         if (s->merc.size() == o.merc.size() &&
             (s->merc.constData() == o.merc.constData() || std::equal(s->merc.begin(), s->merc.end(), o.merc.begin()))) {
             s->geometryIds.push_back(o.geometryId);
-            return *s;
+            return s;
         }
     }
-    auto s = std::make_unique<Significance>();
+    auto s = std::make_shared<Significance>();
     s->geometryIds.push_back(o.geometryId);
     s->merc = o.merc;
     s->values.build(s->merc.constData(), s->merc.size());
     significances_.push_back(std::move(s));
-    return *significances_.back();
+    return significances_.back();
 }
 
 const ReducedPolyline& LongLineCache::reduction(const MapObject& o, double mercPerPixel, double tolerance) {
     ++uses_;
-    const Significance& source = significance(o);
+    const Significance* source = significance(o).get();
     for (const auto& r : reductions_) {
-        if (r->source == &source && r->line.mercPerPixel() == mercPerPixel && r->line.tolerance() == tolerance) {
+        if (r->source == source && r->line.mercPerPixel() == mercPerPixel && r->line.tolerance() == tolerance) {
             r->lastUse = uses_;
             return r->line;
         }
     }
+    auto r = std::make_unique<Reduction>();
+    r->source = source;
+    r->lastUse = uses_;
+    r->line.build(source->merc.constData(), source->values, mercPerPixel, tolerance);
+    keepReduction(std::move(r));
+    return reductions_.back()->line;
+}
+
+void LongLineCache::keepReduction(std::unique_ptr<Reduction> r) {
     // The oldest goes, unless this redraw uses it too (a run of many long lines).
     const auto oldest = std::min_element(reductions_.begin(), reductions_.end(),
                                          [](const auto& a, const auto& b) { return a->lastUse < b->lastUse; });
     if (static_cast<int>(reductions_.size()) >= KeptReductions && (*oldest)->lastUse < drawStart_) reductions_.erase(oldest);
-    auto r = std::make_unique<Reduction>();
-    r->source = &source;
-    r->lastUse = uses_;
-    r->line.build(source.merc.constData(), source.values, mercPerPixel, tolerance);
     reductions_.push_back(std::move(r));
-    return reductions_.back()->line;
 }
 
-LongLineCache::TileSet& LongLineCache::tileSet(const QVector<LineKey>& lines, double mercPerPixel, double dpr,
-                                               const QPointF& deviceOrigin) {
-    ++uses_;
+LongLineCache::TileSet* LongLineCache::findTileSet(const QVector<LineKey>& lines, double mercPerPixel, double dpr,
+                                                   const QPointF& deviceOrigin) {
     for (const auto& s : tileSets_) {
         // The tiles fit a view whose corner lies on the same device pixel grid.
         if (s->lines == lines && s->mercPerPixel == mercPerPixel && s->dpr == dpr &&
             whole(deviceOrigin.x() - s->anchor.x()) && whole(deviceOrigin.y() - s->anchor.y())) {
-            s->lastUse = uses_;
-            return *s;
+            s->lastUse = ++uses_;
+            return s.get();
         }
     }
+    return nullptr;
+}
+
+LongLineCache::TileSet& LongLineCache::keepTileSet(std::unique_ptr<TileSet> set) {
     if (static_cast<int>(tileSets_.size()) >= KeptTileSets) {
         tileSets_.erase(std::min_element(tileSets_.begin(), tileSets_.end(),
                                          [](const auto& a, const auto& b) { return a->lastUse < b->lastUse; }));
     }
-    auto s = std::make_unique<TileSet>();
-    s->lines = lines;
-    s->mercPerPixel = mercPerPixel;
-    s->dpr = dpr;
-    s->anchor = deviceOrigin;
-    s->lastUse = uses_;
-    tileSets_.push_back(std::move(s));
+    set->lastUse = ++uses_;
+    tileSets_.push_back(std::move(set));
     return *tileSets_.back();
 }
 
-void LongLineCache::draw(QPainter& p, const MapView& view, const QVector<const MapObject*>& lines, const QRectF& area) {
+const LongLineCache::TileSet* LongLineCache::nearestTileSet(const QVector<LineKey>& lines, double mercPerPixel,
+                                                            double dpr) const {
+    const TileSet* nearest = nullptr;
+    double distance = 0.0;
+    for (const auto& s : tileSets_) {
+        if (s->lines != lines || s->dpr != dpr || s->tiles.empty()) continue;
+        const double d = std::fabs(std::log(s->mercPerPixel / mercPerPixel));
+        if (!nearest || d < distance) nearest = s.get(), distance = d;
+    }
+    return nearest;
+}
+
+void LongLineCache::setReady(std::function<void()> ready) {
+    worker_.reset();
+    requested_.reset();
+    if (ready) worker_ = std::make_unique<Worker>(std::move(ready));
+}
+
+bool LongLineCache::isRequested(const QVector<LineKey>& keys, double mercPerPixel, double dpr,
+                                const QPointF& deviceOrigin) const {
+    return requested_ && requested_->lines == keys && requested_->mercPerPixel == mercPerPixel &&
+           requested_->dpr == dpr && whole(deviceOrigin.x() - requested_->anchor.x()) &&
+           whole(deviceOrigin.y() - requested_->anchor.y());
+}
+
+void LongLineCache::requestTiles(const QVector<const MapObject*>& lines, const QVector<LineKey>& keys,
+                                 double mercPerPixel, double dpr, const QPointF& deviceOrigin,
+                                 std::vector<std::pair<qint64, qint64>> tiles) {
+    if (isRequested(keys, mercPerPixel, dpr, deviceOrigin)) return;
+    auto job = std::make_unique<Job>();
+    job->lines = keys;
+    for (const MapObject* o : lines) {
+        job->pens.push_back({o->style.width, o->style.color});
+        job->sources.push_back(significance(*o));
+    }
+    job->mercPerPixel = mercPerPixel;
+    job->dpr = dpr;
+    job->tolerance = Tolerance / dpr;
+    job->anchor = deviceOrigin;
+    job->tiles = std::move(tiles);
+    requested_ = Requested{keys, mercPerPixel, dpr, deviceOrigin, false};
+    worker_->request(std::move(job));
+}
+
+void LongLineCache::adoptFinished() {
+    if (!worker_) return;
+    for (auto& job : worker_->takeFinished()) {
+        const bool asked = requested_ && requested_->lines == job->lines &&
+                           requested_->mercPerPixel == job->mercPerPixel && requested_->dpr == job->dpr &&
+                           requested_->anchor == job->anchor;
+        if (!job->set) {  // failed: that view's tiles are made on the drawing thread, not asked for again
+            if (asked) requested_->failed = true;
+            continue;
+        }
+        if (asked) requested_.reset();
+        // Lines forgotten since the job was asked for keep nothing.
+        const bool present = std::all_of(job->sources.begin(), job->sources.end(), [&](const auto& source) {
+            return std::any_of(significances_.begin(), significances_.end(),
+                               [&](const auto& s) { return s.get() == source.get(); });
+        });
+        if (!present) continue;
+        for (auto& r : job->reductions) {
+            const bool known = std::any_of(reductions_.begin(), reductions_.end(), [&](const auto& k) {
+                return k->source == r->source && k->line.mercPerPixel() == r->line.mercPerPixel() &&
+                       k->line.tolerance() == r->line.tolerance();
+            });
+            if (known) continue;
+            r->lastUse = ++uses_;
+            keepReduction(std::move(r));
+        }
+        TileSet* same = findTileSet(job->lines, job->mercPerPixel, job->dpr, job->anchor);
+        if (!same) {
+            keepTileSet(std::move(job->set));
+            continue;
+        }
+        // The view drew some of these on its own meanwhile: the rest join them.
+        if (job->anchor != same->anchor) continue;  // another grid's tiles: left to be made again
+        for (auto& [key, tile] : job->set->tiles) {
+            if (same->tiles.count(key)) continue;
+            same->bytes += tile.image.sizeInBytes();
+            same->tiles.emplace(key, std::move(tile));
+        }
+    }
+}
+
+void LongLineCache::draw(QPainter& p, const MapView& view, const QVector<const MapObject*>& lines, const QRectF& area,
+                         bool background) {
     if (lines.isEmpty()) return;
+    adoptFinished();
     const QTransform t = p.deviceTransform();
     const double dpr = std::max(1e-3, std::sqrt(std::fabs(t.m11() * t.m22() - t.m12() * t.m21())));
     const double mpp = view.mercatorPerPixel();
     drawStart_ = uses_ + 1;
-    QVector<const ReducedPolyline*> reduced;
     QVector<LineKey> keys;
-    for (const MapObject* o : lines) {
-        reduced.append(&reduction(*o, mpp, Tolerance / dpr));
-        keys.append({o->geometryId, o->style.color.rgba(), o->style.width});
-    }
+    for (const MapObject* o : lines) keys.append({o->geometryId, o->style.color.rgba(), o->style.width});
     // The view's top-left corner in world pixels of the scale, and in device pixels.
     const QPointF origin(view.center().x() / mpp - view.size().width() / 2.0,
                          -view.center().y() / mpp - view.size().height() / 2.0);
     const QPointF deviceOrigin = origin * dpr;
-    TileSet& set = tileSet(keys, mpp, dpr, deviceOrigin);
-
-    const QRectF device((deviceOrigin + area.topLeft() * dpr) - set.anchor, area.size() * dpr);
+    TileSet* found = findTileSet(keys, mpp, dpr, deviceOrigin);
+    // The tiles of the view, on the grid of the set, or of the one it would have.
+    const QPointF anchor = found ? found->anchor : deviceOrigin;
+    const QRectF device((deviceOrigin + area.topLeft() * dpr) - anchor, area.size() * dpr);
     const qint64 x0 = qint64(std::floor(device.left() / TileSize)), x1 = qint64(std::floor(device.right() / TileSize));
     const qint64 y0 = qint64(std::floor(device.top() / TileSize)), y1 = qint64(std::floor(device.bottom() / TileSize));
+
+    const bool failedBefore = requested_ && requested_->failed && isRequested(keys, mpp, dpr, deviceOrigin);
+    if (!found && background && worker_ && !failedBefore) {
+        if (const TileSet* near = nearestTileSet(keys, mpp, dpr)) {
+            std::vector<std::pair<qint64, qint64>> tiles;
+            for (qint64 ty = y0; ty <= y1; ++ty)
+                for (qint64 tx = x0; tx <= x1; ++tx) tiles.emplace_back(tx, ty);
+            requestTiles(lines, keys, mpp, dpr, deviceOrigin, std::move(tiles));
+            // Meanwhile the nearest scale's tiles, stretched to this one: pixels repeated, not
+            // filtered, which costs a quarter as much for a picture seen for a few frames.
+            const double stretch = near->mercPerPixel / mpp;
+            p.save();
+            p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+            for (const auto& [key, tile] : near->tiles) {
+                if (tile.image.isNull()) continue;
+                const double tx = qint32(quint32(key >> 32)), ty = qint32(quint32(key));
+                const double side = double(TileSize) / dpr * stretch;
+                const QRectF target((near->anchor.x() / dpr + tx * TileSize / dpr) * stretch - origin.x(),
+                                    (near->anchor.y() / dpr + ty * TileSize / dpr) * stretch - origin.y(), side, side);
+                if (target.intersects(area)) p.drawImage(target, tile.image);
+            }
+            p.restore();
+            return;
+        }
+    }
+
+    QVector<const ReducedPolyline*> reduced;
+    for (const MapObject* o : lines) reduced.append(&reduction(*o, mpp, Tolerance / dpr));
+    std::vector<Pen> pens;
+    for (const MapObject* o : lines) pens.push_back({o->style.width, o->style.color});
+    if (!found) {
+        auto s = std::make_unique<TileSet>();
+        s->lines = keys;
+        s->mercPerPixel = mpp;
+        s->dpr = dpr;
+        s->anchor = deviceOrigin;
+        found = &keepTileSet(std::move(s));
+    }
+    TileSet& set = *found;
     const quint64 frame = ++uses_;
     std::vector<std::pair<qint64, qint64>> missing;
     for (qint64 ty = y0; ty <= y1; ++ty)
         for (qint64 tx = x0; tx <= x1; ++tx)
             if (set.tiles.find(tileKey(tx, ty)) == set.tiles.end()) missing.emplace_back(tx, ty);
-    renderTiles(set, missing, reduced, lines);
+    renderTiles(set, missing, reduced, pens);
     for (qint64 ty = y0; ty <= y1; ++ty) {
         for (qint64 tx = x0; tx <= x1; ++tx) {
             const auto it = set.tiles.find(tileKey(tx, ty));

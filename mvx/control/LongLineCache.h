@@ -9,7 +9,11 @@
 #include <QRectF>
 #include <QVector>
 
+#include <atomic>
+
+#include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -28,6 +32,10 @@ struct MapObject;
 // is, blits the tiles it has and makes only the missing ones. A tile holds the lines in order, each
 // as the coverage of its pen (LineCoverage: the passes of a track over one road cost that road's
 // pixels once) tinted with its colour, on a transparent picture that is then blended over the map.
+//
+// A redraw at a scale not drawn before may instead show the nearest kept scale's tiles stretched
+// and have its own tiles made on a worker thread (after a wheel step: the window answers at once,
+// and the sharp picture follows when the worker is done).
 class LongLineCache {
 public:
     static constexpr int TileSize = 128;                      // device pixels
@@ -42,13 +50,26 @@ public:
     ~LongLineCache();
 
     // Draws the lines (in this order) for the view; only what falls in `area` (view pixels) needs
-    // to be right. The painter's transform must be a scale (the device pixel ratio) at most.
-    void draw(QPainter& p, const MapView& view, const QVector<const MapObject*>& lines, const QRectF& area);
+    // to be right. The painter's transform must be a scale (the device pixel ratio) at most. With
+    // `background`, a view at a new scale whose lines have tiles at another scale gets those,
+    // stretched, and its own are made on the worker; `ready` (setReady) says when they are.
+    void draw(QPainter& p, const MapView& view, const QVector<const MapObject*>& lines, const QRectF& area,
+              bool background = false);
+    // Called on the worker's thread when tiles made there can be drawn (the next draw takes them).
+    // Without it no tiles are made in the background.
+    void setReady(std::function<void()> ready);
     // Forgets what belongs to lines that are not among `present` (geometry ids).
     void keepOnly(const std::vector<quint64>& present);
 
     struct Reduction;
     struct TileSet;
+    struct Job;
+    class Worker;
+    // A line's pen, all that tile making needs of its object.
+    struct Pen {
+        double width;
+        QColor color;
+    };
 
 private:
     struct LineKey {
@@ -65,18 +86,38 @@ private:
         QVector<QPointF> merc;  // shared with the objects', kept alive for the reductions
         LineSignificance values;
     };
-    const Significance& significance(const MapObject& o);
+    const std::shared_ptr<Significance>& significance(const MapObject& o);
     const ReducedPolyline& reduction(const MapObject& o, double mercPerPixel, double tolerance);
-    TileSet& tileSet(const QVector<LineKey>& lines, double mercPerPixel, double dpr, const QPointF& deviceOrigin);
-    // Makes the missing tiles of a view, on two threads when there are enough of them.
+    void keepReduction(std::unique_ptr<Reduction> r);
+    TileSet* findTileSet(const QVector<LineKey>& lines, double mercPerPixel, double dpr, const QPointF& deviceOrigin);
+    TileSet& keepTileSet(std::unique_ptr<TileSet> set);
+    // The kept tiles of these lines at the scale nearest to mercPerPixel, if any.
+    const TileSet* nearestTileSet(const QVector<LineKey>& lines, double mercPerPixel, double dpr) const;
+    bool isRequested(const QVector<LineKey>& keys, double mercPerPixel, double dpr, const QPointF& deviceOrigin) const;
+    // Asks the worker for the tiles of a view at a new scale, unless it is at them already.
+    void requestTiles(const QVector<const MapObject*>& lines, const QVector<LineKey>& keys, double mercPerPixel,
+                      double dpr, const QPointF& deviceOrigin, std::vector<std::pair<qint64, qint64>> tiles);
+    // Takes what the worker has made into the kept reductions and tiles.
+    void adoptFinished();
+    // Makes the missing tiles of a view, on two threads when there are enough of them; stops
+    // between tiles when `cancel` is set (the set is then incomplete).
     static void renderTiles(TileSet& set, const std::vector<std::pair<qint64, qint64>>& missing,
-                            const QVector<const ReducedPolyline*>& reduced, const QVector<const MapObject*>& lines);
+                            const QVector<const ReducedPolyline*>& reduced, const std::vector<Pen>& pens,
+                            const std::atomic<bool>* cancel = nullptr);
 
-    std::vector<std::unique_ptr<Significance>> significances_;
+    std::vector<std::shared_ptr<Significance>> significances_;
     std::vector<std::unique_ptr<Reduction>> reductions_;
     std::vector<std::unique_ptr<TileSet>> tileSets_;
     quint64 uses_ = 0;
     quint64 drawStart_ = 0;  // the first use of the current redraw
+    std::unique_ptr<Worker> worker_;
+    struct Requested {
+        QVector<LineKey> lines;
+        double mercPerPixel, dpr;
+        QPointF anchor;
+        bool failed;  // the worker could not make them
+    };
+    std::optional<Requested> requested_;  // the tiles the worker was last asked for
 };
 
 }  // namespace mvx

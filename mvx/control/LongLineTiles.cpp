@@ -118,14 +118,13 @@ void runBoth(bool twoThreads, Work&& work) {
 
 // The lines of a tile, in order, each as its pen's coverage tinted with its colour.
 QImage tileImage(const LongLineCache::TileSet& set, size_t tile, const std::vector<TileBins>& bins,
-                 const std::vector<size_t>& binOf, const QVector<const MapObject*>& lines, LineCoverage& coverage) {
+                 const std::vector<size_t>& binOf, const std::vector<LongLineCache::Pen>& pens, LineCoverage& coverage) {
     const int size = LongLineCache::TileSize;
     QImage image;
-    for (int i = 0; i < lines.size(); ++i) {
-        const MapObject& o = *lines[i];
-        const double width = o.style.width * set.dpr;
+    for (size_t i = 0; i < pens.size(); ++i) {
+        const double width = pens[i].width * set.dpr;
         int last = -PassGap - 1;
-        for (const auto& part : bins[binOf[size_t(i)]].segments) {
+        for (const auto& part : bins[binOf[i]].segments) {
             for (const TileSegment& s : part[tile]) {
                 if (s.order - last > PassGap) coverage.endPass();
                 last = s.order;
@@ -138,7 +137,7 @@ QImage tileImage(const LongLineCache::TileSet& set, size_t tile, const std::vect
             image = QImage(size, size, QImage::Format_ARGB32_Premultiplied);
             image.fill(Qt::transparent);
         }
-        coverage.blendInto(image, o.style.color);
+        coverage.blendInto(image, pens[i].color);
     }
     if (!image.isNull()) image.setDevicePixelRatio(set.dpr);
     return image;
@@ -147,21 +146,22 @@ QImage tileImage(const LongLineCache::TileSet& set, size_t tile, const std::vect
 }  // namespace
 
 void LongLineCache::renderTiles(TileSet& set, const std::vector<std::pair<qint64, qint64>>& missing,
-                                const QVector<const ReducedPolyline*>& reduced, const QVector<const MapObject*>& lines) {
+                                const QVector<const ReducedPolyline*>& reduced, const std::vector<Pen>& pens,
+                                const std::atomic<bool>* cancel) {
     if (missing.empty()) return;
     const bool twoThreads = missing.size() >= MinTilesForTwoThreads && std::thread::hardware_concurrency() >= 2;
     // Lines of the same points (one reduction) share their sorting, made for the widest pen.
     std::vector<const ReducedPolyline*> distinct;
     std::vector<double> widest;
     std::vector<size_t> binOf;
-    for (int i = 0; i < lines.size(); ++i) {
-        const auto at = std::find(distinct.begin(), distinct.end(), reduced[i]);
+    for (size_t i = 0; i < pens.size(); ++i) {
+        const auto at = std::find(distinct.begin(), distinct.end(), reduced[qsizetype(i)]);
         binOf.push_back(size_t(at - distinct.begin()));
         if (at == distinct.end()) {
-            distinct.push_back(reduced[i]);
-            widest.push_back(lines[i]->style.width);
+            distinct.push_back(reduced[qsizetype(i)]);
+            widest.push_back(pens[i].width);
         } else {
-            widest[binOf.back()] = std::max(widest[binOf.back()], lines[i]->style.width);
+            widest[binOf.back()] = std::max(widest[binOf.back()], pens[i].width);
         }
     }
     std::vector<TileBins> bins(distinct.size());
@@ -177,12 +177,13 @@ void LongLineCache::renderTiles(TileSet& set, const std::vector<std::pair<qint64
     for (const auto& [tx, ty] : missing) tiles.push_back(&set.tiles[tileKey(tx, ty)]);
     std::atomic<size_t> next{0};
     std::atomic<bool> failed{false};
+    const auto stopped = [&] { return failed || (cancel && cancel->load(std::memory_order_relaxed)); };
     try {
         runBoth(twoThreads, [&](int) {
             LineCoverage coverage(TileSize, TileSize);
             try {
-                for (size_t k = next++; k < missing.size() && !failed; k = next++)
-                    tiles[k]->image = tileImage(set, k, bins, binOf, lines, coverage);
+                for (size_t k = next++; k < missing.size() && !stopped(); k = next++)
+                    tiles[k]->image = tileImage(set, k, bins, binOf, pens, coverage);
             } catch (...) {
                 failed = true;
                 throw;

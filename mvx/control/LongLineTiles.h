@@ -6,6 +6,9 @@
 
 #include <QImage>
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 
 namespace mvx {
@@ -30,6 +33,45 @@ struct LongLineCache::TileSet {
     std::unordered_map<quint64, Tile> tiles;
     qsizetype bytes = 0;
     quint64 lastUse = 0;
+};
+
+// Tiles of a view at a new scale, made on the worker: the lines' significances (kept alive here
+// whatever the cache forgets meanwhile), their pens, the set's grid and the tiles wanted; made,
+// the reductions of the scale and the set.
+struct LongLineCache::Job {
+    QVector<LineKey> lines;
+    std::vector<Pen> pens;
+    std::vector<std::shared_ptr<const Significance>> sources;  // a line's
+    double mercPerPixel = 0.0, dpr = 1.0, tolerance = 0.0;
+    QPointF anchor;
+    std::vector<std::pair<qint64, qint64>> tiles;
+
+    std::vector<std::unique_ptr<Reduction>> reductions;  // one for each distinct source
+    std::unique_ptr<TileSet> set;
+
+    // Runs on the worker's thread; false when cancelled on the way.
+    bool make(const std::atomic<bool>& cancel);
+};
+
+// One thread making jobs one at a time; a new job replaces the one waiting and cancels the one
+// being made (the view has moved on to another scale).
+class LongLineCache::Worker {
+public:
+    explicit Worker(std::function<void()> ready);
+    ~Worker();  // cancels, and waits for the thread (at most one tile)
+    void request(std::unique_ptr<Job> job);
+    std::vector<std::unique_ptr<Job>> takeFinished();
+
+private:
+    void run(std::stop_token stop);
+
+    std::function<void()> ready_;
+    std::mutex mutex_;
+    std::condition_variable_any wake_;
+    std::unique_ptr<Job> waiting_;
+    std::vector<std::unique_ptr<Job>> finished_;
+    std::atomic<bool> cancel_{false};
+    std::jthread thread_;  // last: started when the rest is ready, stopped first
 };
 
 }  // namespace mvx

@@ -27,6 +27,8 @@ constexpr double ClipMargin = 64.0;
 ObjectRenderer::ObjectRenderer() : longLines_(std::make_unique<LongLineCache>()) {}
 ObjectRenderer::~ObjectRenderer() = default;
 
+void ObjectRenderer::setTilesReady(std::function<void()> ready) { longLines_->setReady(std::move(ready)); }
+
 void ObjectRenderer::render(QPainter& painter, const MapView& view, const ObjectLayer& layer, IconLibrary& icons) {
     render(painter, view, layer, icons, QRectF(QPointF(0, 0), QSizeF(view.size())));
 }
@@ -51,7 +53,7 @@ void ObjectRenderer::render(QPainter& painter, const MapView& view, const Object
     std::vector<quint64> longIds;
     auto flushLongRun = [&] {
         if (longRun.isEmpty()) return;
-        longLines_->draw(painter, view, longRun, area);
+        longLines_->draw(painter, view, longRun, area, backgroundTiles_);
         longRun.clear();
     };
     for (const ObjectSet& set : layer.sets()) {

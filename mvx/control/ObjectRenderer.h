@@ -4,6 +4,7 @@
 #include <QRectF>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 
 class QPainter;
@@ -36,6 +37,12 @@ public:
     void render(QPainter& painter, const MapView& view, const ObjectLayer& layer, IconLibrary& icons,
                 const QRectF& area);
 
+    // Long lines at a scale not drawn before, while `on`: the nearest kept scale's picture,
+    // stretched, and the new one made on a worker thread, which calls `ready` when it can be drawn
+    // (on its own thread). Without `ready`, or off (the default), every picture is made at once.
+    void setTilesReady(std::function<void()> ready);
+    void setBackgroundTiles(bool on) { backgroundTiles_ = on; }
+
     // Where point objects go when they are spread from their own pixels (none: all on them).
     void setPlacement(const PointPlacement* placement) { placement_ = placement; }
 
@@ -59,6 +66,7 @@ private:
 
     QVector<QPointF> screen_;  // scratch buffer reused between objects and frames
     LineDetail lineDetail_ = LineDetail::Cached;
+    bool backgroundTiles_ = false;
     std::unique_ptr<LongLineCache> longLines_;
     const PointPlacement* placement_ = nullptr;
 };

@@ -42,15 +42,26 @@ TMVControl::TMVControl(QWidget* parent) : QWidget(parent) {
     setMinimumSize(1, 1);
     view_ = MapView(lonLatToMercator(37.62, 55.75), 10.0, QSize(std::max(1, width()), std::max(1, height())));
     SetControlDir(libraryFolder());
+    // Called on the worker's thread; the picture is made again on this one.
+    renderer_.setTilesReady([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                sceneValid_ = false;
+                update();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
-TMVControl::~TMVControl() = default;
+TMVControl::~TMVControl() { renderer_.setTilesReady(nullptr); }  // the worker stops before the widget goes
 
 double TMVControl::dpi() const { return logicalDpiX() > 0 ? logicalDpiX() : 96.0; }
 
 void TMVControl::setView(const MapView& view) {
     if (view == view_) return;
     view_ = view;
+    wheelZoomed_ = false;
     overlay_.clear();  // its pixels belong to the old view
     update();
     if (onViewChanged_) onViewChanged_();
@@ -330,6 +341,7 @@ void TMVControl::wheelEvent(QWheelEvent* event) {
     v.setCenter(QPointF(anchor.x() - (pos.x() - v.size().width() / 2.0) * mpp,
                         anchor.y() + (pos.y() - v.size().height() / 2.0) * mpp));
     setView(v);
+    wheelZoomed_ = true;
     event->accept();
 }
 

@@ -106,6 +106,9 @@ private:
     QImage scene_;       // base_, its labels and the object sets, for sceneView_ (at baseRatio_)
     MapView sceneView_;
     bool sceneValid_ = false;  // false when the sets, icons or base changed (not the view)
+    // The view was last changed by the wheel: the next picture may show a long line's tiles of the
+    // scale before, stretched, while the worker makes this scale's (a zoom is answered at once).
+    bool wheelZoomed_ = false;
 
     ObjectLayer layer_;
     ObjectRenderer renderer_;

@@ -166,7 +166,9 @@ void TMVControl::updateScene() {
         QPainter p(&scene_);
         drawLabels(p, QRect(QPoint(0, 0), size));
         renderer_.setPlacement(&placement_);
+        renderer_.setBackgroundTiles(wheelZoomed_);
         renderer_.render(p, view_, layer_, icons_);
+        renderer_.setBackgroundTiles(false);
     }
     sceneView_ = view_;
     sceneValid_ = true;

@@ -14,6 +14,8 @@
 #include <QPainter>
 #include <QtTest>
 
+#include <atomic>
+
 #include <cmath>
 #include <limits>
 
@@ -466,6 +468,20 @@ void TestObjects::longTrackDrawnAsEveryPoint() {
     // On a screen of twice the pixels the tiles have them too.
     const QString sharp = antialiasingOnly(draw(cached, view, 2.0), draw(every, view, 2.0), background);
     QVERIFY2(sharp.isEmpty(), qPrintable(sharp));
+
+    // Zoomed with tiles made behind: the scale before, stretched, at once; then the same picture
+    // as made on the spot.
+    ObjectRenderer behind;
+    std::atomic<int> ready{0};
+    behind.setTilesReady([&] { ++ready; });
+    draw(behind, view, 1.0);
+    behind.setBackgroundTiles(true);
+    const QImage stretched = draw(behind, closer, 1.0), exact = draw(cached, closer, 1.0);
+    QImage empty(stretched.size(), stretched.format());
+    empty.fill(background);
+    QVERIFY(stretched != exact && stretched != empty);
+    QTRY_COMPARE_WITH_TIMEOUT(ready.load(), 1, 20000);
+    QCOMPARE(draw(behind, closer, 1.0), exact);
 }
 
 QTEST_GUILESS_MAIN(TestObjects)

@@ -1,0 +1,97 @@
+#include "LongLineTiles.h"
+
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <exception>
+
+#ifdef __linux__
+#include <pthread.h>
+#include <sched.h>
+#endif
+
+namespace mvx {
+
+namespace {
+Q_LOGGING_CATEGORY(lcLongLines, "mvx.control.longlines")
+}  // namespace
+
+bool LongLineCache::Job::make(const std::atomic<bool>& cancel) {
+    QVector<const ReducedPolyline*> reduced;
+    for (const auto& source : sources) {
+        const auto same = std::find_if(reductions.begin(), reductions.end(),
+                                       [&](const auto& r) { return r->source == source.get(); });
+        if (same != reductions.end()) {
+            reduced.append(&(*same)->line);
+            continue;
+        }
+        auto r = std::make_unique<Reduction>();
+        r->source = source.get();
+        r->line.build(source->merc.constData(), source->values, mercPerPixel, tolerance);
+        reductions.push_back(std::move(r));
+        reduced.append(&reductions.back()->line);
+        if (cancel.load(std::memory_order_relaxed)) return false;
+    }
+    set = std::make_unique<TileSet>();
+    set->lines = lines;
+    set->mercPerPixel = mercPerPixel;
+    set->dpr = dpr;
+    set->anchor = anchor;
+    renderTiles(*set, tiles, reduced, pens, &cancel);
+    return !cancel.load(std::memory_order_relaxed);
+}
+
+LongLineCache::Worker::Worker(std::function<void()> ready)
+    : ready_(std::move(ready)), thread_([this](std::stop_token stop) { run(stop); }) {}
+
+LongLineCache::Worker::~Worker() {
+    cancel_ = true;
+    thread_.request_stop();  // wakes the wait
+    thread_.join();
+}
+
+void LongLineCache::Worker::request(std::unique_ptr<Job> job) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        waiting_ = std::move(job);
+        cancel_ = true;  // the job being made, if any, is of no use now
+    }
+    wake_.notify_one();
+}
+
+std::vector<std::unique_ptr<LongLineCache::Job>> LongLineCache::Worker::takeFinished() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return std::move(finished_);
+}
+
+void LongLineCache::Worker::run(std::stop_token stop) {
+#ifdef __linux__
+    // The window's own thread comes first: a frame drawn while tiles are made here is not slowed
+    // by them (the threads started from here to make them share this).
+    const sched_param idle{};
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
+#endif
+    while (true) {
+        std::unique_ptr<Job> job;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (!wake_.wait(lock, stop, [&] { return waiting_ != nullptr; })) return;
+            job = std::move(waiting_);
+            cancel_ = false;
+        }
+        try {
+            if (!job->make(cancel_)) continue;  // the view has moved on
+        } catch (const std::exception& e) {
+            // Reported as made without a set: the view's tiles are then made on the drawing thread.
+            qCWarning(lcLongLines) << "track tiles not made in the background:" << e.what();
+            job->set.reset();
+        }
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            finished_.push_back(std::move(job));
+        }
+        if (ready_) ready_();
+    }
+}
+
+}  // namespace mvx
