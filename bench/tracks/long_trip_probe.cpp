@@ -4,15 +4,21 @@
 //   long_trip_probe replay [SECONDS [WIDTH HEIGHT]]
 //       replay at 600x with the map following and stops skipped, with the real timer and clock
 //       (run it under a real X server: long-trip-replay.sh uses Xvfb): track seconds per wall
-//       second, the holds after skipped stops, the ticks and the recentrings.
+//       second, the holds after skipped stops, the ticks and the recentrings;
+//   long_trip_probe zoom OUTDIR [WIDTH HEIGHT]
+//       wheel steps over the shown trip in a real window: the repaint that answers each step, the
+//       wait until the picture of its scale is whole, and OUTDIR/zoom-*.png of the first step at
+//       once and once whole.
 // It prints its figures and asserts nothing.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 #include <vector>
 
@@ -128,14 +134,65 @@ int replay(TLongTripWorld& world, int seconds, QSize mapSize) {
     return 0;
 }
 
+// Wheel steps at the map's centre: in three, out three, twice over.
+int zoom(TLongTripWorld& world, const QString& outDir, QSize mapSize) {
+    auto w = world.window();
+    QWidget* map = w->MVCtrl->widget();
+    map->setFixedSize(mapSize);
+    w->resize(w->sizeHint().expandedTo(mapSize + QSize(300, 60)));
+    w->ListView1Click();
+    QTest::qWait(1000);
+    const QPointF at(mapSize.width() / 2.0, mapSize.height() / 2.0);
+    std::vector<double> answers, wholes;
+    int step = 0;
+    for (int delta : {120, 120, 120, -120, -120, -120, 120, 120, 120, -120, -120, -120}) {
+        QWheelEvent wheel(at, map->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QElapsedTimer clock;
+        clock.start();
+        QApplication::sendEvent(map, &wheel);
+        map->repaint();
+        answers.push_back(clock.nsecsElapsed() / 1e6);
+        if (step == 0) map->grab().save(outDir + QStringLiteral("/zoom-at-once.png"));
+        // Whole when a repaint no longer changes the picture (the worker's tiles have come).
+        QImage before = map->grab().toImage();
+        double whole = -1;
+        while (clock.elapsed() < 3000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            const QImage now = map->grab().toImage();
+            if (now != before) {
+                whole = clock.nsecsElapsed() / 1e6;
+                break;
+            }
+        }
+        wholes.push_back(whole);
+        if (step == 0) map->grab().save(outDir + QStringLiteral("/zoom-whole.png"));
+        ++step;
+        QTest::qWait(300);
+    }
+    std::printf("map %dx%d, %s, %zu wheel steps\n", mapSize.width(), mapSize.height(),
+                qPrintable(QGuiApplication::platformName()), answers.size());
+    for (size_t i = 0; i < answers.size(); ++i)
+        if (wholes[i] < 0)
+            std::printf("step %2zu: answered in %6.1f ms, whole at once (a scale kept)\n", i + 1, answers[i]);
+        else
+            std::printf("step %2zu: answered in %6.1f ms, whole after %6.1f ms\n", i + 1, answers[i], wholes[i]);
+    std::vector<double> made;
+    std::copy_if(wholes.begin(), wholes.end(), std::back_inserter(made), [](double v) { return v >= 0; });
+    std::printf("answer median %.1f ms, longest %.1f ms; whole after a new scale, median %.1f ms\n", median(answers),
+                *std::max_element(answers.begin(), answers.end()), median(made));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     telvika::useLargeMemoryPages(argv);
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() < 2 || (args[1] != QLatin1String("phases") && args[1] != QLatin1String("replay"))) {
-        std::fprintf(stderr, "usage: long_trip_probe phases | replay [SECONDS [WIDTH HEIGHT]]\n");
+    if (args.size() < 2 || (args[1] != QLatin1String("phases") && args[1] != QLatin1String("replay") &&
+                             (args[1] != QLatin1String("zoom") || args.size() < 3))) {
+        std::fprintf(stderr, "usage: long_trip_probe phases | replay [SECONDS [WIDTH HEIGHT]] | zoom OUTDIR [WIDTH HEIGHT]\n");
         return 2;
     }
     TLongTripWorld world;
@@ -145,6 +202,8 @@ int main(int argc, char** argv) {
     }
     std::printf("import of the GPX file by telvika-admin: %.2f s\n", world.importSeconds);
     if (args[1] == QLatin1String("phases")) return phases(world);
+    if (args[1] == QLatin1String("zoom"))
+        return zoom(world, args[2], args.size() > 4 ? QSize(args[3].toInt(), args[4].toInt()) : QSize(1280, 800));
     const int seconds = args.size() > 2 ? std::max(1, args[2].toInt()) : 30;
     const QSize size = args.size() > 4 ? QSize(args[3].toInt(), args[4].toInt()) : QSize(1280, 800);
     return replay(world, seconds, size);

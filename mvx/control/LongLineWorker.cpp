@@ -6,8 +6,8 @@
 #include <exception>
 
 #ifdef __linux__
-#include <pthread.h>
-#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 namespace mvx {
@@ -66,10 +66,11 @@ std::vector<std::unique_ptr<LongLineCache::Job>> LongLineCache::Worker::takeFini
 
 void LongLineCache::Worker::run(std::stop_token stop) {
 #ifdef __linux__
-    // The window's own thread comes first: a frame drawn while tiles are made here is not slowed
-    // by them (the threads started from here to make them share this).
-    const sched_param idle{};
-    pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
+    // The window's own thread comes first: a frame drawn while tiles are made here is hardly
+    // slowed by them (the threads started from here share this). A lower share, not the idle
+    // class, which would leave the tiles unmade for as long as anything else keeps the cores busy.
+    const int nice = getpriority(PRIO_PROCESS, 0);
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), std::min(nice + 10, 19));
 #endif
     while (true) {
         std::unique_ptr<Job> job;
