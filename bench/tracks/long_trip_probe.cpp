@@ -170,6 +170,16 @@ int zoom(TLongTripWorld& world, const QString& outDir, QSize mapSize) {
         ++step;
         QTest::qWait(300);
     }
+    // A step and at once a drag (the new scale's tiles still being made), then the picture once settled.
+    QWheelEvent wheel(at, map->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(map, &wheel);
+    map->repaint();
+    QTest::mousePress(map, Qt::LeftButton, Qt::NoModifier, at.toPoint());
+    for (int k = 1; k <= 10; ++k) QTest::mouseMove(map, at.toPoint() + QPoint(15 * k, 8 * k), 5);
+    QTest::mouseRelease(map, Qt::LeftButton, Qt::NoModifier, at.toPoint() + QPoint(150, 80), 5);
+    QTest::qWait(1000);
+    map->grab().save(outDir + QStringLiteral("/zoom-dragged.png"));
     std::printf("map %dx%d, %s, %zu wheel steps\n", mapSize.width(), mapSize.height(),
                 qPrintable(QGuiApplication::platformName()), answers.size());
     for (size_t i = 0; i < answers.size(); ++i)

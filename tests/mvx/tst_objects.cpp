@@ -482,6 +482,14 @@ void TestObjects::longTrackDrawnAsEveryPoint() {
     QVERIFY(stretched != exact && stretched != empty);
     QTRY_COMPARE_WITH_TIMEOUT(ready.load(), 1, 20000);
     QCOMPARE(draw(behind, closer, 1.0), exact);
+    // A renderer gone while its worker makes tiles waits for it (the sanitized build checks).
+    {
+        ObjectRenderer gone;
+        gone.setTilesReady([] {});
+        draw(gone, view, 1.0);
+        gone.setBackgroundTiles(true);
+        draw(gone, closer, 1.0);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestObjects)
