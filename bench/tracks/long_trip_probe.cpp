@@ -8,7 +8,7 @@
 //   long_trip_probe zoom OUTDIR [WIDTH HEIGHT]
 //       wheel steps over the shown trip in a real window: the repaint that answers each step, the
 //       wait until the picture of its scale is whole, and OUTDIR/zoom-*.png of the first step at
-//       once and once whole.
+//       once and once whole, and of the second at once.
 // It prints its figures and asserts nothing.
 #include <QApplication>
 #include <QElapsedTimer>
@@ -154,6 +154,7 @@ int zoom(TLongTripWorld& world, const QString& outDir, QSize mapSize) {
         map->repaint();
         answers.push_back(clock.nsecsElapsed() / 1e6);
         if (step == 0) map->grab().save(outDir + QStringLiteral("/zoom-at-once.png"));
+        if (step == 1) map->grab().save(outDir + QStringLiteral("/zoom-second-at-once.png"));
         // Whole when a repaint no longer changes the picture (the worker's tiles have come).
         QImage before = map->grab().toImage();
         double whole = -1;
@@ -184,7 +185,7 @@ int zoom(TLongTripWorld& world, const QString& outDir, QSize mapSize) {
                 qPrintable(QGuiApplication::platformName()), answers.size());
     for (size_t i = 0; i < answers.size(); ++i)
         if (wholes[i] < 0)
-            std::printf("step %2zu: answered in %6.1f ms, whole at once (a scale kept)\n", i + 1, answers[i]);
+            std::printf("step %2zu: answered in %6.1f ms, whole at once (tiles made ahead or kept)\n", i + 1, answers[i]);
         else
             std::printf("step %2zu: answered in %6.1f ms, whole after %6.1f ms\n", i + 1, answers[i], wholes[i]);
     std::vector<double> made;

@@ -100,47 +100,78 @@ const LongLineCache::TileSet* LongLineCache::nearestTileSet(const QVector<LineKe
 
 void LongLineCache::setReady(std::function<void()> ready) {
     worker_.reset();
-    requested_.reset();
+    requested_.clear();
+    failed_.clear();
     if (ready) worker_ = std::make_unique<Worker>(std::move(ready));
 }
 
-bool LongLineCache::isRequested(const QVector<LineKey>& keys, double mercPerPixel, double dpr,
-                                const QPointF& deviceOrigin) const {
-    return requested_ && requested_->lines == keys && requested_->mercPerPixel == mercPerPixel &&
-           requested_->dpr == dpr && whole(deviceOrigin.x() - requested_->anchor.x()) &&
-           whole(deviceOrigin.y() - requested_->anchor.y());
+bool LongLineCache::holds(const std::vector<Requested>& among, const QVector<LineKey>& keys, double mercPerPixel,
+                          double dpr, const QPointF& deviceOrigin) {
+    return std::any_of(among.begin(), among.end(), [&](const Requested& r) {
+        return r.lines == keys && r.mercPerPixel == mercPerPixel && r.dpr == dpr &&
+               whole(deviceOrigin.x() - r.anchor.x()) && whole(deviceOrigin.y() - r.anchor.y());
+    });
 }
 
-void LongLineCache::requestTiles(const QVector<const MapObject*>& lines, const QVector<LineKey>& keys,
-                                 double mercPerPixel, double dpr, const QPointF& deviceOrigin,
-                                 std::vector<std::pair<qint64, qint64>> tiles) {
-    if (isRequested(keys, mercPerPixel, dpr, deviceOrigin)) return;
+std::unique_ptr<LongLineCache::Job> LongLineCache::newJob(const QVector<const MapObject*>& lines,
+                                                          const QVector<LineKey>& keys, double dpr) {
     auto job = std::make_unique<Job>();
     job->lines = keys;
     for (const MapObject* o : lines) {
         job->pens.push_back({o->style.width, o->style.color});
         job->sources.push_back(significance(*o));
     }
-    job->mercPerPixel = mercPerPixel;
     job->dpr = dpr;
     job->tolerance = Tolerance / dpr;
-    job->anchor = deviceOrigin;
-    job->tiles = std::move(tiles);
-    requested_ = Requested{keys, mercPerPixel, dpr, deviceOrigin, false};
+    return job;
+}
+
+void LongLineCache::requestTiles(std::unique_ptr<Job> job) {
+    requested_.clear();
+    for (const Job::Target& t : job->targets) requested_.push_back({job->lines, t.mercPerPixel, job->dpr, t.anchor});
     worker_->request(std::move(job));
+}
+
+void LongLineCache::requestAhead(const QVector<const MapObject*>& lines, const QVector<LineKey>& keys,
+                                 const MapView& view, const QPointF& origin, double dpr, const std::vector<double>& ahead) {
+    const double mpp = view.mercatorPerPixel();
+    const double width = view.size().width(), height = view.size().height();
+    std::unique_ptr<Job> job;
+    for (const double m : ahead) {
+        if (!(m > 0.0) || !std::isfinite(m) || m == mpp || findTileSet(keys, m, dpr, QPointF()) ||
+            holds(failed_, keys, m, dpr, QPointF()))
+            continue;
+        // A step about a point of the view shows, in the view's pixels, what lies between the
+        // point and the sides stretched k times from it: at most this, whatever the point.
+        const double k = m / mpp;
+        const double left = std::min(0.0, width * (1.0 - k)), right = std::max(width, width * k);
+        const double top = std::min(0.0, height * (1.0 - k)), bottom = std::max(height, height * k);
+        // In device pixels of that scale's world grid (a view pixel is 1/k of its pixels).
+        const double f = dpr / k;
+        Job::Target target;
+        target.mercPerPixel = m;
+        const qint64 x0 = qint64(std::floor((origin.x() + left) * f / TileSize));
+        const qint64 x1 = qint64(std::floor((origin.x() + right) * f / TileSize));
+        const qint64 y0 = qint64(std::floor((origin.y() + top) * f / TileSize));
+        const qint64 y1 = qint64(std::floor((origin.y() + bottom) * f / TileSize));
+        for (qint64 ty = y0; ty <= y1; ++ty)
+            for (qint64 tx = x0; tx <= x1; ++tx) target.tiles.emplace_back(tx, ty);
+        if (!job) job = newJob(lines, keys, dpr);
+        job->targets.push_back(std::move(target));
+    }
+    if (job) requestTiles(std::move(job));
 }
 
 void LongLineCache::adoptFinished() {
     if (!worker_) return;
     for (auto& job : worker_->takeFinished()) {
-        const bool asked = requested_ && requested_->lines == job->lines &&
-                           requested_->mercPerPixel == job->mercPerPixel && requested_->dpr == job->dpr &&
-                           requested_->anchor == job->anchor;
-        if (!job->set) {  // failed: that view's tiles are made on the drawing thread, not asked for again
-            if (asked) requested_->failed = true;
-            continue;
+        for (const Job::Target& t : job->targets) {
+            const Requested made{job->lines, t.mercPerPixel, job->dpr, t.anchor};
+            std::erase(requested_, made);
+            if (job->failed) failed_.push_back(made);  // not asked for again
         }
-        if (asked) requested_.reset();
+        if (failed_.size() > 16) failed_.erase(failed_.begin(), failed_.end() - 16);
+        if (job->failed) continue;
         // Lines forgotten since the job was asked for keep nothing.
         const bool present = std::all_of(job->sources.begin(), job->sources.end(), [&](const auto& source) {
             return std::any_of(significances_.begin(), significances_.end(),
@@ -156,23 +187,25 @@ void LongLineCache::adoptFinished() {
             r->lastUse = ++uses_;
             keepReduction(std::move(r));
         }
-        TileSet* same = findTileSet(job->lines, job->mercPerPixel, job->dpr, job->anchor);
-        if (!same) {
-            keepTileSet(std::move(job->set));
-            continue;
-        }
-        // The view drew some of these on its own meanwhile: the rest join them.
-        if (job->anchor != same->anchor) continue;  // another grid's tiles: left to be made again
-        for (auto& [key, tile] : job->set->tiles) {
-            if (same->tiles.count(key)) continue;
-            same->bytes += tile.image.sizeInBytes();
-            same->tiles.emplace(key, std::move(tile));
+        for (Job::Target& t : job->targets) {
+            TileSet* same = findTileSet(job->lines, t.mercPerPixel, job->dpr, t.anchor);
+            if (!same) {
+                keepTileSet(std::move(t.set));
+                continue;
+            }
+            // The view drew some of these on its own meanwhile: the rest join them.
+            if (t.anchor != same->anchor) continue;  // another grid's tiles: left to be made again
+            for (auto& [key, tile] : t.set->tiles) {
+                if (same->tiles.count(key)) continue;
+                same->bytes += tile.image.sizeInBytes();
+                same->tiles.emplace(key, std::move(tile));
+            }
         }
     }
 }
 
 void LongLineCache::draw(QPainter& p, const MapView& view, const QVector<const MapObject*>& lines, const QRectF& area,
-                         bool background) {
+                         const Behind* behind) {
     if (lines.isEmpty()) return;
     adoptFinished();
     const QTransform t = p.deviceTransform();
@@ -192,13 +225,18 @@ void LongLineCache::draw(QPainter& p, const MapView& view, const QVector<const M
     const qint64 x0 = qint64(std::floor(device.left() / TileSize)), x1 = qint64(std::floor(device.right() / TileSize));
     const qint64 y0 = qint64(std::floor(device.top() / TileSize)), y1 = qint64(std::floor(device.bottom() / TileSize));
 
-    const bool failedBefore = requested_ && requested_->failed && isRequested(keys, mpp, dpr, deviceOrigin);
-    if (!found && background && worker_ && !failedBefore) {
+    if (!found && behind && worker_ && !holds(failed_, keys, mpp, dpr, deviceOrigin)) {
         if (const TileSet* near = nearestTileSet(keys, mpp, dpr)) {
-            std::vector<std::pair<qint64, qint64>> tiles;
-            for (qint64 ty = y0; ty <= y1; ++ty)
-                for (qint64 tx = x0; tx <= x1; ++tx) tiles.emplace_back(tx, ty);
-            requestTiles(lines, keys, mpp, dpr, deviceOrigin, std::move(tiles));
+            if (!holds(requested_, keys, mpp, dpr, deviceOrigin)) {
+                auto job = newJob(lines, keys, dpr);
+                Job::Target target;
+                target.mercPerPixel = mpp;
+                target.anchor = deviceOrigin;
+                for (qint64 ty = y0; ty <= y1; ++ty)
+                    for (qint64 tx = x0; tx <= x1; ++tx) target.tiles.emplace_back(tx, ty);
+                job->targets.push_back(std::move(target));
+                requestTiles(std::move(job));
+            }
             // Meanwhile the nearest scale's tiles, stretched to this one: pixels repeated, not
             // filtered, which costs a quarter as much for a picture seen for a few frames.
             const double stretch = near->mercPerPixel / mpp;
@@ -217,10 +255,6 @@ void LongLineCache::draw(QPainter& p, const MapView& view, const QVector<const M
         }
     }
 
-    QVector<const ReducedPolyline*> reduced;
-    for (const MapObject* o : lines) reduced.append(&reduction(*o, mpp, Tolerance / dpr));
-    std::vector<Pen> pens;
-    for (const MapObject* o : lines) pens.push_back({o->style.width, o->style.color});
     if (!found) {
         auto s = std::make_unique<TileSet>();
         s->lines = keys;
@@ -235,7 +269,15 @@ void LongLineCache::draw(QPainter& p, const MapView& view, const QVector<const M
     for (qint64 ty = y0; ty <= y1; ++ty)
         for (qint64 tx = x0; tx <= x1; ++tx)
             if (set.tiles.find(tileKey(tx, ty)) == set.tiles.end()) missing.emplace_back(tx, ty);
-    renderTiles(set, missing, reduced, pens);
+    if (!missing.empty()) {
+        QVector<const ReducedPolyline*> reduced;
+        std::vector<Pen> pens;
+        for (const MapObject* o : lines) {
+            reduced.append(&reduction(*o, mpp, Tolerance / dpr));
+            pens.push_back({o->style.width, o->style.color});
+        }
+        renderTiles(set, missing, reduced, pens);
+    }
     for (qint64 ty = y0; ty <= y1; ++ty) {
         for (qint64 tx = x0; tx <= x1; ++tx) {
             const auto it = set.tiles.find(tileKey(tx, ty));
@@ -259,6 +301,9 @@ void LongLineCache::draw(QPainter& p, const MapView& view, const QVector<const M
             set.tiles.erase(key);
         }
     }
+    // A whole view: the worker, when idle, makes the scales ahead.
+    if (behind && worker_ && requested_.empty() && !behind->ahead.empty())
+        requestAhead(lines, keys, view, origin, dpr, behind->ahead);
 }
 
 void LongLineCache::keepOnly(const std::vector<quint64>& present) {

@@ -13,7 +13,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -33,9 +32,10 @@ struct MapObject;
 // as the coverage of its pen (LineCoverage: the passes of a track over one road cost that road's
 // pixels once) tinted with its colour, on a transparent picture that is then blended over the map.
 //
-// A redraw at a scale not drawn before may instead show the nearest kept scale's tiles stretched
-// and have its own tiles made on a worker thread (after a wheel step: the window answers at once,
-// and the sharp picture follows when the worker is done).
+// While the user zooms with the wheel the worker thread works ahead: a whole view has the scales
+// of the next wheel steps made too, so that the step finds them; a view at a scale not made yet
+// shows the nearest kept scale's tiles stretched while the worker makes its own (the window
+// answers at once, and the sharp picture follows when the worker is done).
 class LongLineCache {
 public:
     static constexpr int TileSize = 128;                      // device pixels
@@ -44,17 +44,25 @@ public:
     // How far (device pixels) the reduced lines may stray from the exact ones: half the half pixel
     // an edge may move unseen, which keeps the antialiased edges within a quarter of their range.
     static constexpr double Tolerance = 0.25;
-    static constexpr int KeptTileSets = 2;
+    static constexpr int KeptTileSets = 4;  // the view's, the one before, the next wheel steps'
+
+    // Tiles made on the worker thread: a new scale's, and those of `ahead` (scales in Mercator
+    // metres per pixel, made on the whole device pixels of their world grid, for a view that
+    // lands its corner there).
+    struct Behind {
+        std::vector<double> ahead;
+    };
 
     LongLineCache();
     ~LongLineCache();
 
     // Draws the lines (in this order) for the view; only what falls in `area` (view pixels) needs
     // to be right. The painter's transform must be a scale (the device pixel ratio) at most. With
-    // `background`, a view at a new scale whose lines have tiles at another scale gets those,
-    // stretched, and its own are made on the worker; `ready` (setReady) says when they are.
+    // `behind`, a view at a new scale whose lines have tiles at another scale gets those,
+    // stretched, and its own are made on the worker; a whole view has the worker make the scales
+    // ahead. `ready` (setReady) says when the worker has made something.
     void draw(QPainter& p, const MapView& view, const QVector<const MapObject*>& lines, const QRectF& area,
-              bool background = false);
+              const Behind* behind = nullptr);
     // Called on the worker's thread when tiles made there can be drawn (the next draw takes them).
     // Without it no tiles are made in the background.
     void setReady(std::function<void()> ready);
@@ -93,10 +101,25 @@ private:
     TileSet& keepTileSet(std::unique_ptr<TileSet> set);
     // The kept tiles of these lines at the scale nearest to mercPerPixel, if any.
     const TileSet* nearestTileSet(const QVector<LineKey>& lines, double mercPerPixel, double dpr) const;
-    bool isRequested(const QVector<LineKey>& keys, double mercPerPixel, double dpr, const QPointF& deviceOrigin) const;
-    // Asks the worker for the tiles of a view at a new scale, unless it is at them already.
-    void requestTiles(const QVector<const MapObject*>& lines, const QVector<LineKey>& keys, double mercPerPixel,
-                      double dpr, const QPointF& deviceOrigin, std::vector<std::pair<qint64, qint64>> tiles);
+    struct Requested {
+        QVector<LineKey> lines;
+        double mercPerPixel, dpr;
+        QPointF anchor;
+        bool operator==(const Requested& o) const {
+            return lines == o.lines && mercPerPixel == o.mercPerPixel && dpr == o.dpr && anchor == o.anchor;
+        }
+    };
+    // Whether `among` holds the tiles of those lines at that scale on the grid of that corner.
+    static bool holds(const std::vector<Requested>& among, const QVector<LineKey>& keys, double mercPerPixel,
+                      double dpr, const QPointF& deviceOrigin);
+    // A job for these lines, without targets yet.
+    std::unique_ptr<Job> newJob(const QVector<const MapObject*>& lines, const QVector<LineKey>& keys, double dpr);
+    // Asks the worker for the job's targets (replacing what it was asked before).
+    void requestTiles(std::unique_ptr<Job> job);
+    // Has the worker make the scales ahead of a whole view, reaching as far as a wheel step about
+    // any of its points shows.
+    void requestAhead(const QVector<const MapObject*>& lines, const QVector<LineKey>& keys, const MapView& view,
+                      const QPointF& origin, double dpr, const std::vector<double>& ahead);
     // Takes what the worker has made into the kept reductions and tiles.
     void adoptFinished();
     // Makes the missing tiles of a view, on two threads when there are enough of them; stops
@@ -111,13 +134,8 @@ private:
     quint64 uses_ = 0;
     quint64 drawStart_ = 0;  // the first use of the current redraw
     std::unique_ptr<Worker> worker_;
-    struct Requested {
-        QVector<LineKey> lines;
-        double mercPerPixel, dpr;
-        QPointF anchor;
-        bool failed;  // the worker could not make them
-    };
-    std::optional<Requested> requested_;  // the tiles the worker was last asked for
+    std::vector<Requested> requested_;  // what the worker was last asked for and has not given yet
+    std::vector<Requested> failed_;     // what it could not make: made on the drawing thread
 };
 
 }  // namespace mvx

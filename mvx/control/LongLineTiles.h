@@ -35,19 +35,23 @@ struct LongLineCache::TileSet {
     quint64 lastUse = 0;
 };
 
-// Tiles of a view at a new scale, made on the worker: the lines' significances (kept alive here
-// whatever the cache forgets meanwhile), their pens, the set's grid and the tiles wanted; made,
-// the reductions of the scale and the set.
+// Tiles made on the worker: those of a view at a new scale, or of the scales a wheel step would
+// show next. The lines' significances are kept alive here, whatever the cache forgets meanwhile.
 struct LongLineCache::Job {
+    struct Target {
+        double mercPerPixel = 0.0;
+        QPointF anchor;
+        std::vector<std::pair<qint64, qint64>> tiles;
+        std::unique_ptr<TileSet> set;  // made
+    };
     QVector<LineKey> lines;
     std::vector<Pen> pens;
     std::vector<std::shared_ptr<const Significance>> sources;  // a line's
-    double mercPerPixel = 0.0, dpr = 1.0, tolerance = 0.0;
-    QPointF anchor;
-    std::vector<std::pair<qint64, qint64>> tiles;
+    double dpr = 1.0, tolerance = 0.0;
+    std::vector<Target> targets;
 
-    std::vector<std::unique_ptr<Reduction>> reductions;  // one for each distinct source
-    std::unique_ptr<TileSet> set;
+    std::vector<std::unique_ptr<Reduction>> reductions;  // made: one for each distinct source and scale
+    bool failed = false;                                 // nothing made: an error on the way
 
     // Runs on the worker's thread; false when cancelled on the way.
     bool make(const std::atomic<bool>& cancel);

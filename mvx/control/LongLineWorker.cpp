@@ -17,28 +17,32 @@ Q_LOGGING_CATEGORY(lcLongLines, "mvx.control.longlines")
 }  // namespace
 
 bool LongLineCache::Job::make(const std::atomic<bool>& cancel) {
-    QVector<const ReducedPolyline*> reduced;
-    for (const auto& source : sources) {
-        const auto same = std::find_if(reductions.begin(), reductions.end(),
-                                       [&](const auto& r) { return r->source == source.get(); });
-        if (same != reductions.end()) {
-            reduced.append(&(*same)->line);
-            continue;
+    for (Target& target : targets) {
+        QVector<const ReducedPolyline*> reduced;
+        for (const auto& source : sources) {
+            const auto same = std::find_if(reductions.begin(), reductions.end(), [&](const auto& r) {
+                return r->source == source.get() && r->line.mercPerPixel() == target.mercPerPixel;
+            });
+            if (same != reductions.end()) {
+                reduced.append(&(*same)->line);
+                continue;
+            }
+            auto r = std::make_unique<Reduction>();
+            r->source = source.get();
+            r->line.build(source->merc.constData(), source->values, target.mercPerPixel, tolerance);
+            reductions.push_back(std::move(r));
+            reduced.append(&reductions.back()->line);
+            if (cancel.load(std::memory_order_relaxed)) return false;
         }
-        auto r = std::make_unique<Reduction>();
-        r->source = source.get();
-        r->line.build(source->merc.constData(), source->values, mercPerPixel, tolerance);
-        reductions.push_back(std::move(r));
-        reduced.append(&reductions.back()->line);
+        target.set = std::make_unique<TileSet>();
+        target.set->lines = lines;
+        target.set->mercPerPixel = target.mercPerPixel;
+        target.set->dpr = dpr;
+        target.set->anchor = target.anchor;
+        renderTiles(*target.set, target.tiles, reduced, pens, &cancel);
         if (cancel.load(std::memory_order_relaxed)) return false;
     }
-    set = std::make_unique<TileSet>();
-    set->lines = lines;
-    set->mercPerPixel = mercPerPixel;
-    set->dpr = dpr;
-    set->anchor = anchor;
-    renderTiles(*set, tiles, reduced, pens, &cancel);
-    return !cancel.load(std::memory_order_relaxed);
+    return true;
 }
 
 LongLineCache::Worker::Worker(std::function<void()> ready)
@@ -83,9 +87,9 @@ void LongLineCache::Worker::run(std::stop_token stop) {
         try {
             if (!job->make(cancel_)) continue;  // the view has moved on
         } catch (const std::exception& e) {
-            // Reported as made without a set: the view's tiles are then made on the drawing thread.
+            // Reported as failed: the drawing thread then makes those tiles itself.
             qCWarning(lcLongLines) << "track tiles not made in the background:" << e.what();
-            job->set.reset();
+            job->failed = true;
         }
         {
             const std::lock_guard<std::mutex> lock(mutex_);

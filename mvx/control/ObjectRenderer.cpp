@@ -53,7 +53,8 @@ void ObjectRenderer::render(QPainter& painter, const MapView& view, const Object
     std::vector<quint64> longIds;
     auto flushLongRun = [&] {
         if (longRun.isEmpty()) return;
-        longLines_->draw(painter, view, longRun, area, backgroundTiles_);
+        const LongLineCache::Behind behind{ahead_};
+        longLines_->draw(painter, view, longRun, area, backgroundTiles_ ? &behind : nullptr);
         longRun.clear();
     };
     for (const ObjectSet& set : layer.sets()) {

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QPainter;
 
@@ -39,9 +40,13 @@ public:
 
     // Long lines at a scale not drawn before, while `on`: the nearest kept scale's picture,
     // stretched, and the new one made on a worker thread, which calls `ready` when it can be drawn
-    // (on its own thread). Without `ready`, or off (the default), every picture is made at once.
+    // (on its own thread); a whole view has the worker make the scales `ahead` (Mercator metres
+    // per pixel) too. Without `ready`, or off (the default), every picture is made at once.
     void setTilesReady(std::function<void()> ready);
-    void setBackgroundTiles(bool on) { backgroundTiles_ = on; }
+    void setBackgroundTiles(bool on, std::vector<double> ahead = {}) {
+        backgroundTiles_ = on;
+        ahead_ = std::move(ahead);
+    }
 
     // Where point objects go when they are spread from their own pixels (none: all on them).
     void setPlacement(const PointPlacement* placement) { placement_ = placement; }
@@ -67,6 +72,7 @@ private:
     QVector<QPointF> screen_;  // scratch buffer reused between objects and frames
     LineDetail lineDetail_ = LineDetail::Cached;
     bool backgroundTiles_ = false;
+    std::vector<double> ahead_;
     std::unique_ptr<LongLineCache> longLines_;
     const PointPlacement* placement_ = nullptr;
 };

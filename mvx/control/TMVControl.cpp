@@ -333,16 +333,27 @@ void TMVControl::wheelEvent(QWheelEvent* event) {
     const QPointF pos = event->position();
     if (raiseMouseAction(MouseAction::WheelZoom, MouseAction::MsgMouseWheel, pos.toPoint())) return;
     // One notch (120) zooms by the square root of two; the ground under the pointer stays put.
-    const double steps = delta / 120.0;
     const QPointF anchor = view_.screenToMerc(pos);
     MapView v = view_;
-    const double mpp = std::clamp(v.mercatorPerPixel() * std::pow(2.0, -steps / 2.0), MinMercPerPixel, MaxMercPerPixel);
+    const double mpp = wheelMercPerPixel(v.mercatorPerPixel(), delta / 120.0);
     v.setMercatorPerPixel(mpp);
     v.setCenter(QPointF(anchor.x() - (pos.x() - v.size().width() / 2.0) * mpp,
                         anchor.y() + (pos.y() - v.size().height() / 2.0) * mpp));
+    // The view's corner on a whole device pixel of the scale's world grid (the ground under the
+    // pointer moves by half a device pixel at most), where the tiles of a long line made ahead for
+    // this step lie.
+    const double ratio = devicePixelRatioF();
+    const QPointF corner((v.center().x() / mpp - v.size().width() / 2.0) * ratio,
+                         (-v.center().y() / mpp - v.size().height() / 2.0) * ratio);
+    const QPointF off(corner.x() - std::round(corner.x()), corner.y() - std::round(corner.y()));
+    v.setCenter(QPointF(v.center().x() - off.x() / ratio * mpp, v.center().y() + off.y() / ratio * mpp));
     setView(v);
     wheelZoomed_ = true;
     event->accept();
+}
+
+double TMVControl::wheelMercPerPixel(double mercPerPixel, double steps) {
+    return std::clamp(mercPerPixel * std::pow(2.0, -steps / 2.0), MinMercPerPixel, MaxMercPerPixel);
 }
 
 bool TMVControl::event(QEvent* event) {

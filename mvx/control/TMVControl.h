@@ -90,6 +90,8 @@ private:
     // The kept labels within an area of the scene (its own pixels), but for those under objects.
     void drawLabels(QPainter& painter, const QRect& area) const;
     static QSize devicePixels(const QSize& size, double ratio);
+    // The Mercator metres per pixel after `steps` notches of the wheel (one: by the square root of two).
+    static double wheelMercPerPixel(double mercPerPixel, double steps);
     bool raiseMouseAction(int action, int message, const QPoint& at);
     double dpi() const;
 

@@ -166,7 +166,9 @@ void TMVControl::updateScene() {
         QPainter p(&scene_);
         drawLabels(p, QRect(QPoint(0, 0), size));
         renderer_.setPlacement(&placement_);
-        renderer_.setBackgroundTiles(wheelZoomed_);
+        // While the user zooms, the worker makes the next steps' scales of long lines ahead.
+        const double mpp = view_.mercatorPerPixel();
+        renderer_.setBackgroundTiles(wheelZoomed_, {wheelMercPerPixel(mpp, 1.0), wheelMercPerPixel(mpp, -1.0)});
         renderer_.render(p, view_, layer_, icons_);
         renderer_.setBackgroundTiles(false);
     }

@@ -482,6 +482,21 @@ void TestObjects::longTrackDrawnAsEveryPoint() {
     QVERIFY(stretched != exact && stretched != empty);
     QTRY_COMPARE_WITH_TIMEOUT(ready.load(), 1, 20000);
     QCOMPARE(draw(behind, closer, 1.0), exact);
+    // A whole view has the worker make the next wheel step's scale, on whole pixels of its world
+    // grid: a view there is drawn from them at once (not stretched from the scale before).
+    MapView step = view;
+    step.setMercatorPerPixel(view.mercatorPerPixel() / std::sqrt(2.0));
+    const double mpp = step.mercatorPerPixel();
+    const QPointF corner(step.center().x() / mpp - 400.0, -step.center().y() / mpp - 300.0);
+    step.setCenter(step.center() - QPointF(corner.x() - std::round(corner.x()), std::round(corner.y()) - corner.y()) * mpp);
+    ObjectRenderer ahead;
+    std::atomic<int> made{0};
+    ahead.setTilesReady([&] { ++made; });
+    ahead.setBackgroundTiles(true, {mpp});
+    draw(ahead, view, 1.0);
+    QTRY_COMPARE_WITH_TIMEOUT(made.load(), 1, 20000);
+    const QString stepped = antialiasingOnly(draw(ahead, step, 1.0), draw(every, step, 1.0), background);
+    QVERIFY2(stepped.isEmpty(), qPrintable(stepped));
     // A renderer gone while its worker makes tiles waits for it (the sanitized build checks).
     {
         ObjectRenderer gone;
