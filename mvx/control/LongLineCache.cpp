@@ -138,9 +138,13 @@ void LongLineCache::requestAhead(const QVector<const MapObject*>& lines, const Q
     const double width = view.size().width(), height = view.size().height();
     std::unique_ptr<Job> job;
     for (const double m : ahead) {
-        if (!(m > 0.0) || !std::isfinite(m) || m == mpp || findTileSet(keys, m, dpr, QPointF()) ||
-            holds(failed_, keys, m, dpr, QPointF()))
-            continue;
+        if (!(m > 0.0) || !std::isfinite(m) || m == mpp || holds(failed_, keys, m, dpr, QPointF())) continue;
+        // The tiles kept at that scale on whole pixels (a view before, reached by the wheel) are
+        // added to; otherwise the world grid's own.
+        const TileSet* kept = findTileSet(keys, m, dpr, QPointF());
+        Job::Target target;
+        target.mercPerPixel = m;
+        target.anchor = kept ? kept->anchor : QPointF();
         // A step about a point of the view shows, in the view's pixels, what lies between the
         // point and the sides stretched k times from it: at most this, whatever the point.
         const double k = m / mpp;
@@ -148,14 +152,14 @@ void LongLineCache::requestAhead(const QVector<const MapObject*>& lines, const Q
         const double top = std::min(0.0, height * (1.0 - k)), bottom = std::max(height, height * k);
         // In device pixels of that scale's world grid (a view pixel is 1/k of its pixels).
         const double f = dpr / k;
-        Job::Target target;
-        target.mercPerPixel = m;
-        const qint64 x0 = qint64(std::floor((origin.x() + left) * f / TileSize));
-        const qint64 x1 = qint64(std::floor((origin.x() + right) * f / TileSize));
-        const qint64 y0 = qint64(std::floor((origin.y() + top) * f / TileSize));
-        const qint64 y1 = qint64(std::floor((origin.y() + bottom) * f / TileSize));
+        const qint64 x0 = qint64(std::floor(((origin.x() + left) * f - target.anchor.x()) / TileSize));
+        const qint64 x1 = qint64(std::floor(((origin.x() + right) * f - target.anchor.x()) / TileSize));
+        const qint64 y0 = qint64(std::floor(((origin.y() + top) * f - target.anchor.y()) / TileSize));
+        const qint64 y1 = qint64(std::floor(((origin.y() + bottom) * f - target.anchor.y()) / TileSize));
         for (qint64 ty = y0; ty <= y1; ++ty)
-            for (qint64 tx = x0; tx <= x1; ++tx) target.tiles.emplace_back(tx, ty);
+            for (qint64 tx = x0; tx <= x1; ++tx)
+                if (!kept || !kept->tiles.count(tileKey(tx, ty))) target.tiles.emplace_back(tx, ty);
+        if (target.tiles.empty()) continue;
         if (!job) job = newJob(lines, keys, dpr);
         job->targets.push_back(std::move(target));
     }
