@@ -5,8 +5,8 @@
 //       replay at 600x with the map following and stops skipped, with the real timer and clock
 //       (run it under a real X server: long-trip-replay.sh uses Xvfb): track seconds per wall
 //       second, the holds after skipped stops, the ticks and the recentrings;
-//   long_trip_probe zoom OUTDIR [WIDTH HEIGHT]
-//       wheel steps over the shown trip in a real window: the repaint that answers each step, the
+//   long_trip_probe zoom OUTDIR [WIDTH HEIGHT [PAUSE_MS]]
+//       wheel steps (PAUSE_MS apart, 300 unless told) over the shown trip in a real window: the repaint that answers each step, the
 //       wait until the picture of its scale is whole, and OUTDIR/zoom-*.png of the first step at
 //       once and once whole, and of the second at once.
 // It prints its figures and asserts nothing.
@@ -135,7 +135,7 @@ int replay(TLongTripWorld& world, int seconds, QSize mapSize) {
 }
 
 // Wheel steps at the map's centre: in three, out three, twice over.
-int zoom(TLongTripWorld& world, const QString& outDir, QSize mapSize) {
+int zoom(TLongTripWorld& world, const QString& outDir, QSize mapSize, int pauseMs) {
     auto w = world.window();
     QWidget* map = w->MVCtrl->widget();
     map->setFixedSize(mapSize);
@@ -169,7 +169,7 @@ int zoom(TLongTripWorld& world, const QString& outDir, QSize mapSize) {
         wholes.push_back(whole);
         if (step == 0) map->grab().save(outDir + QStringLiteral("/zoom-whole.png"));
         ++step;
-        QTest::qWait(300);
+        QTest::qWait(pauseMs);
     }
     // A step and at once a drag (the new scale's tiles still being made), then the picture once settled.
     QWheelEvent wheel(at, map->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
@@ -203,7 +203,7 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments();
     if (args.size() < 2 || (args[1] != QLatin1String("phases") && args[1] != QLatin1String("replay") &&
                              (args[1] != QLatin1String("zoom") || args.size() < 3))) {
-        std::fprintf(stderr, "usage: long_trip_probe phases | replay [SECONDS [WIDTH HEIGHT]] | zoom OUTDIR [WIDTH HEIGHT]\n");
+        std::fprintf(stderr, "usage: long_trip_probe phases | replay [SECONDS [WIDTH HEIGHT]] | zoom OUTDIR [WIDTH HEIGHT [PAUSE_MS]]\n");
         return 2;
     }
     TLongTripWorld world;
@@ -214,7 +214,8 @@ int main(int argc, char** argv) {
     std::printf("import of the GPX file by telvika-admin: %.2f s\n", world.importSeconds);
     if (args[1] == QLatin1String("phases")) return phases(world);
     if (args[1] == QLatin1String("zoom"))
-        return zoom(world, args[2], args.size() > 4 ? QSize(args[3].toInt(), args[4].toInt()) : QSize(1280, 800));
+        return zoom(world, args[2], args.size() > 4 ? QSize(args[3].toInt(), args[4].toInt()) : QSize(1280, 800),
+                    args.size() > 5 ? std::max(0, args[5].toInt()) : 300);
     const int seconds = args.size() > 2 ? std::max(1, args[2].toInt()) : 30;
     const QSize size = args.size() > 4 ? QSize(args[3].toInt(), args[4].toInt()) : QSize(1280, 800);
     return replay(world, seconds, size);
