@@ -10,7 +10,6 @@
 #include <QVector>
 
 #include <atomic>
-
 #include <functional>
 #include <memory>
 #include <unordered_map>

@@ -161,11 +161,11 @@ void PgConnection::fail(const QString& what, pg_result* result) {
     throw Error(QStringLiteral("%1: %2").arg(what, message.section(QLatin1Char('\n'), 0, 0)));
 }
 
-PgResult PgConnection::exec(const char* sql, const QVector<QByteArray>& params, const QString& what) {
+PgResult PgConnection::exec(const char* sql, const QVector<QByteArray>& params, const QString& what, bool binaryResults) {
     PGconn* c = handle();
     QVector<const char*> values(params.size());
     for (int i = 0; i < params.size(); ++i) values[i] = params[i].isNull() ? nullptr : params[i].constData();
-    if (params.isEmpty()) {
+    if (params.isEmpty() && !binaryResults) {
         PgResult result(PQexec(c, sql));
         const ExecStatusType status = result.raw() ? PQresultStatus(result.raw()) : PGRES_FATAL_ERROR;
         if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(what, result.raw());
@@ -180,7 +180,7 @@ PgResult PgConnection::exec(const char* sql, const QVector<QByteArray>& params, 
         name = prepared_.insert(text, newName);
     }
     PgResult result(PQexecPrepared(c, name->constData(), static_cast<int>(params.size()), values.constData(), nullptr,
-                                   nullptr, 0));
+                                   nullptr, binaryResults ? 1 : 0));
     const ExecStatusType status = result.raw() ? PQresultStatus(result.raw()) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) fail(what, result.raw());
     return result;

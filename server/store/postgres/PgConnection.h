@@ -56,8 +56,9 @@ public:
     pg_conn* handle();
     // Runs one statement with text parameters (a null QByteArray is SQL NULL), prepared once per
     // connection when it has parameters (the fleet's small reads are planned once); throws
-    // telvika::Error starting with `what` when it fails.
-    PgResult exec(const char* sql, const QVector<QByteArray>& params, const QString& what);
+    // telvika::Error starting with `what` when it fails. With `binaryResults` the values come in
+    // the server's binary form (integers big-endian, bytea as stored).
+    PgResult exec(const char* sql, const QVector<QByteArray>& params, const QString& what, bool binaryResults = false);
     PgResult exec(const char* sql, const QString& what) { return exec(sql, {}, what); }
 
     // The failure of the last libpq call as an exception: the connection's loss, or `what` and the

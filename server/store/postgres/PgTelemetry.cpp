@@ -132,14 +132,10 @@ QHash<int, QVector<qint64>> heldInstants(PgConnection& c, const QHash<int, QPair
     // A block lies within one hour: its first instant is at most an hour before the span. The
     // blocks come in binary, as stored.
     const QString what = QStringLiteral("Не удалось прочитать телеметрию");
-    const QByteArray params[] = {arrayParam(devices), arrayParam(first), arrayParam(last)};
-    const char* values[] = {params[0].constData(), params[1].constData(), params[2].constData()};
-    const PgResult r(PQexecParams(c.handle(),
-                                  "SELECT b.device, b.count, b.points FROM unnest($1::integer[], $2::timestamptz[], "
-                                  "$3::timestamptz[]) AS s(device, lo, hi) JOIN telemetry_blocks b ON b.device = s.device "
-                                  "AND b.first <= s.hi AND b.first >= s.lo - interval '1 hour' AND b.last >= s.lo",
-                                  3, nullptr, values, nullptr, nullptr, 1));
-    if (!r.raw() || PQresultStatus(r.raw()) != PGRES_TUPLES_OK) c.fail(what, r.raw());
+    const PgResult r = c.exec("SELECT b.device, b.count, b.points FROM unnest($1::integer[], $2::timestamptz[], "
+                              "$3::timestamptz[]) AS s(device, lo, hi) JOIN telemetry_blocks b ON b.device = s.device "
+                              "AND b.first <= s.hi AND b.first >= s.lo - interval '1 hour' AND b.last >= s.lo",
+                              {arrayParam(devices), arrayParam(first), arrayParam(last)}, what, true);
     QHash<int, QVector<qint64>> held;
     for (int i = 0; i < r.rows(); ++i) {
         if (PQgetlength(r.raw(), i, 0) != 4 || PQgetlength(r.raw(), i, 1) != 4)
